@@ -1,0 +1,38 @@
+// Entry point: creates the logger and the parser, performs the one action the
+// command line asks for, and returns its result as the exit code.
+#include "log/CLogger.h"
+#include "main/CParameters.h"
+
+CLogger* log = nullptr;
+CParameters* parameters = nullptr;
+
+namespace {
+
+int dispatch(CParameters* parsed, CLogger* logger) {
+    if (parsed->helpRequested()) {
+        parsed->showParameterHelp();
+        return 0;
+    }
+    (void)logger;
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    log = new CLogger();
+    log->logEntry(L"main");
+    parameters = new CParameters(log);
+    int result = parameters->parseCommandLine(argc, argv);
+    if (result == 2) {
+        parameters->showParameterHelp();
+    } else if (result == 0) {
+        result = dispatch(parameters, log);
+    }
+    log->logExit(L"main", result);
+    delete parameters;
+    parameters = nullptr;
+    delete log;
+    log = nullptr;
+    return result;
+}
