@@ -1,0 +1,31 @@
+#pragma once
+// Where an installed service keeps its settings, all below HKEY_LOCAL_MACHINE:
+// the service key (written by the service control manager, plus Description),
+// its Parameters subkey (written by this program) and the program's own key.
+
+inline constexpr const wchar_t* kServicesKeyPath = L"SYSTEM\\CurrentControlSet\\Services";
+inline constexpr const wchar_t* kParametersSubkey = L"Parameters";
+inline constexpr const wchar_t* kProgramKeyPath = L"SOFTWARE\\Ulmarq\\Pravik";
+
+// Values of the program key.
+inline constexpr const wchar_t* kTraceValue = L"Trace";
+
+// Values of the service key.
+inline constexpr const wchar_t* kTypeValue = L"Type";
+inline constexpr const wchar_t* kStartValue = L"Start";
+inline constexpr const wchar_t* kErrorControlValue = L"ErrorControl";
+inline constexpr const wchar_t* kImagePathValue = L"ImagePath";
+inline constexpr const wchar_t* kDisplayNameValue = L"DisplayName";
+inline constexpr const wchar_t* kDependOnServiceValue = L"DependOnService";
+inline constexpr const wchar_t* kDescriptionValue = L"Description";
+
+// Values of the Parameters subkey, all REG_SZ.
+inline constexpr const wchar_t* kJvmDllValue = L"JVMdll";
+// Followed by the decimal index, from 1 without gaps ("%s%d").
+inline constexpr const wchar_t* kJvmOptionValuePrefix = L"JVMOption";
+inline constexpr const wchar_t* kCommandLineValue = L"CommandLine";
+inline constexpr const wchar_t* kPravikClassValue = L"IPravikClass";
+inline constexpr const wchar_t* kVerboseFileValue = L"VerboseFile";
+inline constexpr const wchar_t* kPreInitCmdValue = L"PreInitCmd";
+inline constexpr const wchar_t* kPreInitHintValue = L"PreInitHint";
+inline constexpr const wchar_t* kWorkingDirectoryValue = L"WorkingDirectory";
