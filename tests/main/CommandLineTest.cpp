@@ -57,3 +57,57 @@ TEST(CommandLine, HelpWinsOverEveryAction) {
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.output, usageText());
 }
+
+// Each switch that takes a value, given without it: its own message, exit code 1.
+TEST(CommandLine, SwitchWithoutValueReportsItselfAndExitsWith1) {
+    const std::pair<const wchar_t*, const char*> cases[] = {
+        {L"-i", "-i option requires config file name"},
+        {L"-u", "-u option requires config file name"},
+        {L"-r", "-r option requires the service name"},
+        {L"-a", "-a option requires an account name"},
+        {L"-p", "-p option requires a password"},
+        {L"-c", "-c option requires config file name"},
+        {L"-t", "-t option requires log file name, or OFF"},
+        {L"-d", "-d option requires service name."},
+        {L"-e", "-e option requires service name and output file name."},
+        {L"-s", "-s option requires service name and signal."},
+    };
+    for (const auto& [option, message] : cases) {
+        const CRunResult run = runPravik({option});
+        EXPECT_EQ(run.exitCode, 1u) << message;
+        EXPECT_EQ(run.output, crlf(std::string(message) + "\n"));
+    }
+}
+
+TEST(CommandLine, TwoValueSwitchWithOneValueFails) {
+    for (const wchar_t* option : {L"-e", L"-s"}) {
+        const CRunResult run = runPravik({L"-?", option, L"OnlyAName"});
+        EXPECT_EQ(run.exitCode, 1u);
+        EXPECT_NE(run.output.find(" option requires service name and "), std::string::npos);
+        // The parse stopped: the help asked for before it is not acted on.
+        EXPECT_EQ(run.output.find("Usage:"), std::string::npos);
+    }
+}
+
+TEST(CommandLine, ServiceSwitchesSilenceTheirOwnMissingValueMessage) {
+    for (const wchar_t* option : {L"-Z", L"-x"}) {
+        const CRunResult run = runPravik({option});
+        EXPECT_EQ(run.exitCode, 1u);
+        EXPECT_EQ(run.output, "");
+    }
+}
+
+TEST(CommandLine, WordsThatAreNoActionDoNothing) {
+    const std::vector<std::vector<std::wstring>> lines = {
+        {L"-w"},
+        {L"hello", L"world"},
+        {L"-a", L"account", L"-p", L"secret"},
+        {L"-I", L"file.cfg"},
+        {L"/i", L"file.cfg"},
+    };
+    for (size_t index = 0; index < lines.size(); ++index) {
+        const CRunResult run = runPravik(lines[index]);
+        EXPECT_EQ(run.exitCode, 0u) << index;
+        EXPECT_EQ(run.output, "") << index;
+    }
+}

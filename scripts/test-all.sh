@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every dependency (Debian 12, as root), builds all presets and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 googletest
+          openjdk-17-jdk-headless procps)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+for preset in linux windows-x86 windows-x64; do
+  echo "=== configure and build: $preset"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset" -j "$(nproc)"
+done
+
+status=0
+for preset in linux windows-x64; do
+  echo "=== test: $preset"
+  ctest --preset "$preset" || status=1
+done
+exit $status
