@@ -1,0 +1,109 @@
+#include "registry/ServiceParameters.h"
+
+#include <cwchar>
+
+#include "common/CTextBuilder.h"
+#include "common/HeapText.h"
+#include "common/Win32Handle.h"
+#include "log/CLogger.h"
+#include "registry/RegistryLayout.h"
+#include "registry/TextExpansion.h"
+
+namespace {
+
+// "SYSTEM\CurrentControlSet\Services\<name>\Parameters", as long as the name needs.
+void buildParametersPath(CTextBuilder& path, const wchar_t* serviceName) {
+    path.append(kServicesKeyPath).appendChar(L'\\').append(serviceName).appendChar(L'\\').append(kParametersSubkey);
+}
+
+}  // namespace
+
+int setRegStrValue(HKEY key, const wchar_t* valueName, const wchar_t* text, CLogger* logger) {
+    const std::size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
+    LONG status = ERROR_INVALID_PARAMETER;
+    if (static_cast<DWORD>(bytes) == bytes) {
+        status = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                static_cast<DWORD>(bytes));
+    }
+    if (status != ERROR_SUCCESS) {
+        logger->logMessage(L"Error setting value in registry for ", valueName);
+        logFailure(logger, L"Error code: ", static_cast<unsigned long>(status));
+        return kRegistryWriteError;
+    }
+    return kRegistryOk;
+}
+
+wchar_t* getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
+                            int expandEnvironment) {
+    CTextBuilder path;
+    buildParametersPath(path, serviceName);
+    if (path.failed()) {
+        return nullptr;
+    }
+    CRegKey key;
+    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, key.put());
+    if (status != ERROR_SUCCESS) {
+        if (logErrors) {
+            logger->logMessage(L"Cannot open registry key ", path.text());
+            logger->logSystemError(static_cast<unsigned long>(status));
+        }
+        return nullptr;
+    }
+    DWORD size = 0;
+    status = RegQueryValueExW(key.get(), valueName, nullptr, nullptr, nullptr, &size);
+    if (status != ERROR_SUCCESS) {
+        if (logErrors) {
+            logger->logMessage(L"Error getting size of value ", valueName);
+            logger->logSystemError(static_cast<unsigned long>(status));
+        }
+        return nullptr;
+    }
+    // Twice the room announced to the read, so that whatever the stored type the
+    // text ends in at least two zero characters.
+    const std::size_t announced = static_cast<std::size_t>(size) + 4;
+    CHeapText value = allocateZeroed<wchar_t>(announced + 4);
+    if (!value || static_cast<DWORD>(announced) != announced) {
+        return nullptr;
+    }
+    DWORD capacity = static_cast<DWORD>(announced);
+    status = RegQueryValueExW(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(value.get()), &capacity);
+    if (status != ERROR_SUCCESS) {
+        if (logErrors) {
+            logger->logMessage(L"Error getting value ", valueName);
+            logger->logSystemError(static_cast<unsigned long>(status));
+        }
+        return nullptr;
+    }
+    if (expandEnvironment) {
+        return expandEnvStrings(value.get());
+    }
+    return value.release();
+}
+
+wchar_t* getRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger) {
+    return getRegServiceParam(serviceName, valueName, logger, 1, 1);
+}
+
+int setRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, const wchar_t* text,
+                           CLogger* logger) {
+    CTextBuilder path;
+    buildParametersPath(path, serviceName);
+    if (path.failed()) {
+        logger->logMessage(L"Memory Error in setRegServiceParameter");
+        return kRegistryMemoryError;
+    }
+    CRegKey key;
+    const LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_WRITE, nullptr, key.put(), nullptr);
+    if (status != ERROR_SUCCESS) {
+        logFailure(logger, L"Cannot open registry to save config information.  Service will not run correctly.",
+                   static_cast<unsigned long>(status));
+        return kRegistryWriteError;
+    }
+    if (text == nullptr) {
+        // Deleting a value that is not there is what the caller wanted too.
+        RegDeleteValueW(key.get(), valueName);
+        return kRegistryOk;
+    }
+    return setRegStrValue(key.get(), valueName, text, logger);
+}
