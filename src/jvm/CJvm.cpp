@@ -1,0 +1,214 @@
+#include "jvm/CJvm.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "common/CTextBuilder.h"
+#include "log/CLogger.h"
+#include "registry/MbcsConversion.h"
+#include "registry/RegistryLayout.h"
+#include "registry/ServiceParameters.h"
+
+JniCreateJavaVmProc JNI_CreateJavaVM_proc = nullptr;
+JniGetDefaultJavaVmInitArgsProc JNI_GetDefaultJavaVMInitArgs_proc = nullptr;
+wchar_t* g_pVerboseOutputFile = nullptr;
+FILE* g_fpVerboseFileHandle = nullptr;
+
+namespace {
+
+// JVM threads write their output at the same time; the first writes must not
+// open the file twice.
+SRWLOCK verboseFileLock = SRWLOCK_INIT;
+
+template <typename Proc>
+Proc entryPoint(HMODULE library, const char* name) {
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
+char* copyNarrow(const char* text) {
+    const std::size_t length = std::strlen(text);
+    char* copy = static_cast<char*>(std::calloc(length + 1, 1));
+    if (copy != nullptr) {
+        std::memcpy(copy, text, length);
+    }
+    return copy;
+}
+
+// The JVM copies what it needs from the creation arguments.
+void releaseInitArgs(JavaVMInitArgs* args) {
+    if (args == nullptr) {
+        return;
+    }
+    for (jint index = 0; index < args->nOptions; ++index) {
+        std::free(args->options[index].optionString);
+    }
+    std::free(args->options);
+    std::free(args);
+}
+
+// Appends one option; false when memory ran out (the record stays consistent).
+bool appendOption(JavaVMInitArgs* args, char* optionString, void* extraInfo) {
+    if (optionString == nullptr) {
+        return false;
+    }
+    auto* grown = static_cast<JavaVMOption*>(
+        std::realloc(args->options, sizeof(JavaVMOption) * static_cast<std::size_t>(args->nOptions + 1)));
+    if (grown == nullptr) {
+        std::free(optionString);
+        return false;
+    }
+    args->options = grown;
+    args->options[args->nOptions].optionString = optionString;
+    args->options[args->nOptions].extraInfo = extraInfo;
+    ++args->nOptions;
+    return true;
+}
+
+}  // namespace
+
+extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list arguments) {
+    (void)stream;
+    if (g_pVerboseOutputFile == nullptr) {
+        return -1;
+    }
+    AcquireSRWLockExclusive(&verboseFileLock);
+    if (g_fpVerboseFileHandle == nullptr) {
+        // The wide path opens files that the ANSI code page cannot name.
+        g_fpVerboseFileHandle = _wfopen(g_pVerboseOutputFile, L"a");
+    }
+    FILE* file = g_fpVerboseFileHandle;
+    ReleaseSRWLockExclusive(&verboseFileLock);
+    if (file == nullptr) {
+        return -1;
+    }
+    const int written = std::vfprintf(file, format, arguments);
+    std::fflush(file);
+    return written;
+}
+
+CJvm::CJvm(const wchar_t* serviceName, CLogger* logger) : logger(logger), serviceName(serviceName) {}
+
+CJvm::~CJvm() {
+    destroyJVM();
+    std::free(className.exchange(nullptr));
+    // The JVM and its threads keep running in the library until the process ends.
+    jvmLibrary.detach();
+}
+
+void CJvm::destroyJVM() { jvm = nullptr; }
+
+int CJvm::initialize() {
+    logger->logEntry(L"CJvm::initialize");
+    std::free(g_pVerboseOutputFile);
+    g_pVerboseOutputFile = getRegServiceParam(serviceName, kVerboseFileValue, logger, 0, 1);
+    int result = loadJVMDll();
+    if (result == 0) {
+        result = getDefaultArgs();
+    }
+    if (result == 0) {
+        JavaVMInitArgs* args = createInitArgs();
+        if (args == nullptr) {
+            result = kJvmCreationFailed;
+        } else {
+            const jint status =
+                JNI_CreateJavaVM_proc(&jvm, reinterpret_cast<void**>(&environment), args);
+            releaseInitArgs(args);
+            if (status < 0) {
+                jvm = nullptr;
+                environment = nullptr;
+                logger->logMessage(L"Failed to create Java VM rc=", static_cast<unsigned long>(status));
+                result = kJvmCreationFailed;
+            }
+        }
+    }
+    logger->logExit(L"CJvm::initialize", result);
+    return result;
+}
+
+int CJvm::loadJVMDll() {
+    logger->logEntry(L"CJvm::loadJVMDll");
+    CHeapText configured(getRegServiceParameter(serviceName, kJvmDllValue, logger));
+    const wchar_t* path = configured ? configured.get() : L"jvm.dll";
+    int result = 0;
+    jvmLibrary.reset(LoadLibraryW(path));
+    if (!jvmLibrary) {
+        const DWORD error = GetLastError();
+        logger->logMessage(L"Cannot load the JVM DLL : ", path);
+        logger->logSystemError(error);
+        logger->logMessage(L"The JVM DLL should be located in your jre/bin/classic subdirectory.");
+        result = kJvmLibraryNotLoaded;
+    } else {
+        JNI_CreateJavaVM_proc = entryPoint<JniCreateJavaVmProc>(jvmLibrary.get(), "JNI_CreateJavaVM");
+        if (JNI_CreateJavaVM_proc == nullptr) {
+            const DWORD error = GetLastError();
+            logger->logMessage(L"Cannot load JNI_CreateJavaVM from the JVM DLL : ", path);
+            logger->logSystemError(error);
+            result = kJvmEntryPointMissing;
+        }
+    }
+    if (result == 0) {
+        JNI_GetDefaultJavaVMInitArgs_proc =
+            entryPoint<JniGetDefaultJavaVmInitArgsProc>(jvmLibrary.get(), "JNI_GetDefaultJavaVMInitArgs");
+        if (JNI_GetDefaultJavaVMInitArgs_proc == nullptr) {
+            const DWORD error = GetLastError();
+            logger->logMessage(L"Cannot load JNI_GetDefaultJavaVMInitArgs from the JVM DLL : ", path);
+            logger->logSystemError(error);
+            result = kJvmEntryPointMissing;
+        }
+    }
+    if (result == 0) {
+        logger->logMessage(L"JVM DLL ", path, L" loaded successfully.");
+    }
+    logger->logExit(L"CJvm::loadJVMDll", result);
+    return result;
+}
+
+int CJvm::getDefaultArgs() {
+    logger->logEntry(L"CJvm::getDefaultArgs");
+    JavaVMInitArgs probe = {};
+    probe.version = JNI_VERSION_1_2;
+    probe.nOptions = 0;
+    probe.options = nullptr;
+    probe.ignoreUnrecognized = JNI_FALSE;
+    int result = 0;
+    const jint status = JNI_GetDefaultJavaVMInitArgs_proc(&probe);
+    if (status != 0) {
+        logger->logMessage(L"JNI_GetDefaultJavaVMInitArgs failed!", static_cast<unsigned long>(status));
+        result = kJvmDefaultArgsFailed;
+    }
+    logger->logExit(L"CJvm::getDefaultArgs", result);
+    return result;
+}
+
+JavaVMInitArgs* CJvm::createInitArgs() {
+    logger->logEntry(L"CJvm::createInitArgs");
+    auto* args = static_cast<JavaVMInitArgs*>(std::calloc(1, sizeof(JavaVMInitArgs)));
+    bool complete = args != nullptr;
+    if (complete) {
+        args->version = JNI_VERSION_1_2;
+        args->ignoreUnrecognized = JNI_TRUE;
+    }
+    for (int index = 1; complete; ++index) {
+        CTextBuilder valueName;
+        valueName.append(kJvmOptionValuePrefix).appendDecimal(index);
+        if (valueName.failed()) {
+            complete = false;
+            break;
+        }
+        CHeapText value(getRegServiceParam(serviceName, valueName.text(), logger, 0, 1));
+        if (!value) {
+            break;
+        }
+        complete = appendOption(args, convertToMBCS(value.get()), nullptr);
+    }
+    if (complete && g_pVerboseOutputFile != nullptr) {
+        complete = appendOption(args, copyNarrow("vfprintf"), reinterpret_cast<void*>(&my_vfprintf));
+    }
+    if (!complete) {
+        logger->logMessage(L"Memory error in CJvm::createInitArgs");
+        releaseInitArgs(args);
+        args = nullptr;
+    }
+    logger->logExit(L"CJvm::createInitArgs", 0);
+    return args;
+}

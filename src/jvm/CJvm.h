@@ -1,0 +1,90 @@
+#pragma once
+// The JVM host: loads the JVM library named in the service's settings, creates
+// the JVM, runs the Java service class in it and carries service controls and
+// console events into it. One per service run; the JVM itself, once created,
+// lives until the process ends.
+#include <windows.h>
+
+#include <jni.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "common/HeapText.h"
+#include "common/Win32Handle.h"
+
+class CLogger;
+
+using JniCreateJavaVmProc = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
+using JniGetDefaultJavaVmInitArgsProc = jint(JNICALL*)(void* args);
+
+// The invocation entry points of the loaded JVM library (one JVM per process).
+extern JniCreateJavaVmProc JNI_CreateJavaVM_proc;
+extern JniGetDefaultJavaVmInitArgsProc JNI_GetDefaultJavaVMInitArgs_proc;
+// The JVM's verbose-output file (VerboseFile), and its stream once opened.
+extern wchar_t* g_pVerboseOutputFile;
+extern FILE* g_fpVerboseFileHandle;
+
+// The "vfprintf" hook: the JVM writes its console output through it.
+extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list arguments);
+
+// Result codes of the host; nonzero ones end the service start.
+inline constexpr int kJvmLibraryNotLoaded = 13;
+inline constexpr int kJvmEntryPointMissing = 14;
+inline constexpr int kJvmDefaultArgsFailed = 15;
+inline constexpr int kJvmCreationFailed = 16;
+inline constexpr int kJvmNoServiceClass = 17;
+inline constexpr int kJvmClassNotFound = 18;
+inline constexpr int kJvmNoServiceMain = 19;
+inline constexpr int kJvmNoServiceControl = 20;
+inline constexpr int kJvmNoManagerClass = 21;
+inline constexpr int kJvmRegisterNativesFailed = 22;
+
+class CJvm {
+public:
+    CJvm(const wchar_t* serviceName, CLogger* logger);
+    ~CJvm();
+    CJvm(const CJvm&) = delete;
+    CJvm& operator=(const CJvm&) = delete;
+
+    // Loads the library and creates the JVM: 0, or 13 to 16.
+    int initialize();
+    // Runs the service class's serviceMain on this (the creating) thread until
+    // it returns: 0, or 17 to 22 when the class or its contract is missing.
+    int runServiceMain();
+    // Hands a control to the service class's serviceControl on the calling
+    // thread; 250 and 251 become console events instead.
+    void sendControlCommand(DWORD control);
+    // Offers a console event to the service class's consoleSignal: 1 when it
+    // handled it, 0 otherwise.
+    int sendConsoleSignal(DWORD type);
+
+protected:
+    void destroyJVM();
+    int loadJVMDll();
+    int getDefaultArgs();
+    JavaVMInitArgs* createInitArgs();
+    // The CommandLine value split into arguments (a block of terminated
+    // strings, free() it) and their number; null and 0 when there is no value.
+    wchar_t* getCommandLineArgs(int* count);
+    wchar_t* dotsToSlashes(wchar_t* text);
+    int registerNativeMethods(JNIEnv* environment);
+    // The Java String[] of serviceMain from a block of count arguments.
+    jobjectArray makeArguments(const wchar_t* block, int count);
+    // A JNI call with an exception pending is undefined: after every call into
+    // Java and every failed JNI step the exception is traced and cleared.
+    bool clearPendingException(JNIEnv* environment, const wchar_t* step);
+    // A JNI environment for the calling thread, attached for one call.
+    JNIEnv* attachThread();
+    void detachThread();
+
+private:
+    CLogger* logger;
+    const wchar_t* serviceName;
+    CModule jvmLibrary;
+    JavaVM* jvm = nullptr;
+    JNIEnv* environment = nullptr;
+    // Slash-separated service class in modified UTF-8; written once by
+    // runServiceMain while other threads may already be forwarding.
+    std::atomic<char*> className{nullptr};
+};

@@ -1,0 +1,120 @@
+// Carrying service controls and console events into Java: the calling thread
+// attaches to the JVM for the one call and detaches again.
+#include "jvm/CJvm.h"
+#include "log/CLogger.h"
+#include "service/CExecutor.h"
+
+namespace {
+
+// Ctrl+Break in the platform's signal numbering.
+const jint kSignalBreak = 21;
+
+using RaiseSignalProc = jboolean(JNICALL*)(jint signal);
+
+RaiseSignalProc findRaiseSignal(HMODULE library) {
+    // 32-bit JVM libraries export the decorated stdcall name, 64-bit ones the plain name.
+    for (const char* name : {"_JVM_RaiseSignal@4", "JVM_RaiseSignal"}) {
+        FARPROC found = GetProcAddress(library, name);
+        if (found != nullptr) {
+            return reinterpret_cast<RaiseSignalProc>(reinterpret_cast<void (*)()>(found));
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+JNIEnv* CJvm::attachThread() {
+    JavaVMAttachArgs attachArgs = {};
+    attachArgs.version = JNI_VERSION_1_2;
+    attachArgs.name = nullptr;
+    attachArgs.group = nullptr;
+    JNIEnv* attached = nullptr;
+    if (jvm == nullptr || jvm->AttachCurrentThread(reinterpret_cast<void**>(&attached), &attachArgs) != 0) {
+        logger->logMessage(L"Could not attach the thread.");
+        return nullptr;
+    }
+    return attached;
+}
+
+void CJvm::detachThread() { jvm->DetachCurrentThread(); }
+
+void CJvm::sendControlCommand(DWORD control) {
+    logger->logEntry(L"CJvm::sendControlCommand", static_cast<int>(control));
+    int result = 0;
+    if (control == 251) {
+        logger->logMessage(L"Generating control break event.");
+        RaiseSignalProc raiseSignal = findRaiseSignal(jvmLibrary.get());
+        if (raiseSignal != nullptr) {
+            raiseSignal(kSignalBreak);
+        } else if (!GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0)) {
+            logFailure(logger, L"Failed to generate control break event. ", GetLastError());
+        }
+    } else if (control == 250) {
+        logger->logMessage(L"Generating control c event.");
+        if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
+            logFailure(logger, L"Failed to generate control c event. ", GetLastError());
+        }
+    } else {
+        // The service class is known once runServiceMain has stored its name.
+        const char* serviceClass = className.load();
+        JNIEnv* env = serviceClass != nullptr ? attachThread() : nullptr;
+        if (serviceClass == nullptr) {
+            logger->logMessage(L"Cannot find the PravikManager class");
+            result = kJvmClassNotFound;
+        } else if (env != nullptr) {
+            jclass javaClass = env->FindClass(serviceClass);
+            if (javaClass == nullptr) {
+                clearPendingException(env, L"FindClass");
+                logger->logMessage(L"Cannot find the PravikManager class");
+                result = kJvmClassNotFound;
+            } else {
+                jmethodID method = env->GetStaticMethodID(javaClass, "serviceControl", "(I)V");
+                if (method == nullptr) {
+                    clearPendingException(env, L"GetStaticMethodID");
+                    logger->logMessage(L"serviceControl", L" method does not exist.");
+                    result = kJvmNoServiceControl;
+                } else {
+                    if (g_pExecutor != nullptr) {
+                        logger->logMessage(L"Sending service control : ",
+                                           g_pExecutor->getCtrlCodeDescription(control));
+                    }
+                    env->CallStaticVoidMethod(javaClass, method, static_cast<jint>(control));
+                    clearPendingException(env, L"serviceControl");
+                }
+            }
+            detachThread();
+        }
+    }
+    logger->logExit(L"CJvm::sendControlCommand", result);
+}
+
+int CJvm::sendConsoleSignal(DWORD type) {
+    logger->logEntry(L"CJvm::sendConsoleSignal", static_cast<int>(type));
+    int result = 0;
+    const char* serviceClass = className.load();
+    JNIEnv* env = serviceClass != nullptr ? attachThread() : nullptr;
+    if (serviceClass == nullptr) {
+        logger->logMessage(L"Cannot find the PravikManager class");
+    } else if (env != nullptr) {
+        jclass javaClass = env->FindClass(serviceClass);
+        if (javaClass == nullptr) {
+            clearPendingException(env, L"FindClass");
+            logger->logMessage(L"Cannot find the PravikManager class");
+        } else {
+            jmethodID method = env->GetStaticMethodID(javaClass, "consoleSignal", "(I)Z");
+            if (method == nullptr) {
+                clearPendingException(env, L"GetStaticMethodID");
+                logger->logMessage(L"No console signal handler found.");
+            } else {
+                const jboolean handled = env->CallStaticBooleanMethod(javaClass, method, static_cast<jint>(type));
+                // A throwing handler has not handled the event.
+                const bool threw = clearPendingException(env, L"consoleSignal");
+                result = (!threw && handled == 1) ? 1 : 0;
+            }
+        }
+        detachThread();
+    }
+    logger->logExit(L"CJvm::sendConsoleSignal", result);
+    return result;
+}

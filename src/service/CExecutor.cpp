@@ -1,0 +1,205 @@
+#include "service/CExecutor.h"
+
+#include <direct.h>
+
+#include "common/HeapText.h"
+#include "jvm/CJvm.h"
+#include "log/CLogger.h"
+#include "registry/RegistryLayout.h"
+#include "registry/RegistryReaders.h"
+#include "registry/ServiceParameters.h"
+
+CExecutor* g_pExecutor = nullptr;
+
+namespace {
+
+const DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
+
+}  // namespace
+
+void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv) {
+    (void)argc;
+    (void)argv;
+    g_pExecutor->startServiceMainThread();
+}
+
+void WINAPI g_ControlHandler(DWORD control) { g_pExecutor->serviceControlHandler(control); }
+
+DWORD WINAPI serviceMainThread(LPVOID executor) {
+    static_cast<CExecutor*>(executor)->serviceMain();
+    return 0;
+}
+
+CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName) : serviceName(serviceName), logger(logger) {
+    finishedEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
+
+CExecutor::~CExecutor() { destroyJvmHost(); }
+
+void CExecutor::execute(int consoleMode) {
+    logger->logEntry(L"CExecutor::execute");
+    devMode = consoleMode;
+    g_pExecutor = this;
+    if (devMode == 0) {
+        startSCMDispatcher();
+    }
+    logger->logExit(L"CExecutor::execute", 0);
+}
+
+void CExecutor::startSCMDispatcher() {
+    SERVICE_TABLE_ENTRYW table[] = {{const_cast<wchar_t*>(serviceName), g_serviceMain}, {nullptr, nullptr}};
+    logger->logEntry(L"CExecutor::startSCMDispatcher");
+    if (!StartServiceCtrlDispatcherW(table)) {
+        logFailure(logger, L"StartServiceCtrlDispatcher failed", GetLastError());
+    } else {
+        // The dispatcher returns once SERVICE_STOPPED is reported; the service
+        // thread still writes its last lines.
+        WaitForSingleObject(finishedEvent.get(), INFINITE);
+    }
+    logger->logExit(L"CExecutor::startSCMDispatcher", 0);
+}
+
+void CExecutor::startServiceMainThread() {
+    logger->logEntry(L"CExecutor::startServiceMainThread");
+    CKernelHandle thread(CreateThread(nullptr, 0, serviceMainThread, this, 0, nullptr));
+    if (!thread) {
+        logFailure(logger, L"Error creating service thread, service failed.", GetLastError());
+    } else {
+        WaitForSingleObject(thread.get(), INFINITE);
+    }
+    logger->logExit(L"CExecutor::startServiceMainThread", 0);
+}
+
+void CExecutor::serviceMain() {
+    logger->logEntry(L"CExecutor::serviceMain");
+    int result = 0;
+    statusHandle = RegisterServiceCtrlHandlerW(serviceName, g_ControlHandler);
+    if (statusHandle == nullptr) {
+        logFailure(logger, L"Register of control handler failed!", GetLastError());
+        result = kControlHandlerNotRegistered;
+    } else {
+        const DWORD serviceType =
+            getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
+        AcquireSRWLockExclusive(&statusLock);
+        serviceStatus.dwServiceType = serviceType;
+        serviceStatus.dwWin32ExitCode = NO_ERROR;
+        ReleaseSRWLockExclusive(&statusLock);
+
+        CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
+        if (directory) {
+            _wchdir(directory.get());
+        }
+        result = startServiceTask();
+
+        // The host is gone by now: once SERVICE_STOPPED is reported the
+        // dispatcher returns and the process may end.
+        AcquireSRWLockExclusive(&statusLock);
+        if (result != 0) {
+            logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
+        }
+        if (result != 0 || serviceStatus.dwCurrentState != SERVICE_STOPPED) {
+            serviceStatus.dwCurrentState = SERVICE_STOPPED;
+            serviceStatus.dwControlsAccepted = 0;
+            serviceStatus.dwServiceSpecificExitCode = static_cast<DWORD>(result);
+            serviceStatus.dwCheckPoint = 0;
+            serviceStatus.dwWaitHint = 0;
+            SetServiceStatus(statusHandle, &serviceStatus);
+        }
+        ReleaseSRWLockExclusive(&statusLock);
+    }
+    logger->logExit(L"CExecutor::serviceMain", result);
+    SetEvent(finishedEvent.get());
+}
+
+void CExecutor::serviceControlHandler(DWORD control) {
+    logger->logEntry(L"CExecutor::serviceControlHandler");
+    forwardControl(control);
+    logger->logExit(L"CExecutor::serviceControlHandler", 0);
+}
+
+void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
+                                 DWORD checkPoint, DWORD waitHint) {
+    logger->logEntry(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
+    AcquireSRWLockExclusive(&statusLock);
+    serviceStatus.dwControlsAccepted = controlsAccepted;
+    serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
+    serviceStatus.dwCurrentState = currentState;
+    serviceStatus.dwCheckPoint = checkPoint;
+    serviceStatus.dwWaitHint = waitHint;
+    logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
+    if (devMode == 0) {
+        SetServiceStatus(statusHandle, &serviceStatus);
+    }
+    ReleaseSRWLockExclusive(&statusLock);
+    logger->logExit(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
+}
+
+void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
+                             DWORD checkPoint, DWORD waitHint) {
+    AcquireSRWLockExclusive(&statusLock);
+    serviceStatus.dwCurrentState = currentState;
+    serviceStatus.dwControlsAccepted = controlsAccepted;
+    serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
+    serviceStatus.dwCheckPoint = checkPoint;
+    serviceStatus.dwWaitHint = waitHint;
+    if (devMode == 0) {
+        SetServiceStatus(statusHandle, &serviceStatus);
+    }
+    ReleaseSRWLockExclusive(&statusLock);
+}
+
+int CExecutor::startServiceTask() {
+    logger->logEntry(L"CExecutor::startServiceTask");
+    executePreinitCommand();
+    CJvm* host = new CJvm(serviceName, logger);
+    AcquireSRWLockExclusive(&jvmLock);
+    jvm.reset(host);
+    ReleaseSRWLockExclusive(&jvmLock);
+    int code = host->initialize();
+    if (code == 0) {
+        AcquireSRWLockExclusive(&jvmLock);
+        jvmReady = true;
+        ReleaseSRWLockExclusive(&jvmLock);
+        SetConsoleCtrlHandler(signal_handler, TRUE);
+        code = host->runServiceMain();
+    }
+    destroyJvmHost();
+    logger->logExit(L"CExecutor::startServiceTask", code);
+    return code;
+}
+
+CJvm* CExecutor::acquireReadyJvm() {
+    AcquireSRWLockExclusive(&jvmLock);
+    CJvm* host = jvmReady ? jvm.get() : nullptr;
+    if (host != nullptr) {
+        ++forwardings;
+    }
+    ReleaseSRWLockExclusive(&jvmLock);
+    return host;
+}
+
+void CExecutor::releaseJvm() {
+    AcquireSRWLockExclusive(&jvmLock);
+    if (--forwardings == 0) {
+        WakeAllConditionVariable(&forwardingsDone);
+    }
+    ReleaseSRWLockExclusive(&jvmLock);
+}
+
+void CExecutor::forwardControl(DWORD control) {
+    CJvm* host = acquireReadyJvm();
+    if (host != nullptr) {
+        host->sendControlCommand(control);
+        releaseJvm();
+    }
+}
+
+void CExecutor::destroyJvmHost() {
+    AcquireSRWLockExclusive(&jvmLock);
+    jvmReady = false;
+    while (forwardings > 0) {
+        SleepConditionVariableSRW(&forwardingsDone, &jvmLock, INFINITE, 0);
+    }
+    std::unique_ptr<CJvm> host = std::move(jvm);
+    ReleaseSRWLockExclusive(&jvmLock);
+}

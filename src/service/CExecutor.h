@@ -1,0 +1,84 @@
+#pragma once
+// The executor runs one installed service: under the service control manager
+// it connects to the dispatcher, runs the service on a thread of its own,
+// hands every control to the JVM host and reports the states Java sends.
+#include <windows.h>
+
+#include <memory>
+
+#include "common/Win32Handle.h"
+
+class CJvm;
+class CLogger;
+
+// Result of a service run whose control handler could not be registered.
+inline constexpr int kControlHandlerNotRegistered = 23;
+// Result of a pre-initialisation command that could not be started.
+inline constexpr int kPreinitNotStarted = 24;
+
+class CExecutor {
+public:
+    CExecutor(CLogger* logger, const wchar_t* serviceName);
+    ~CExecutor();
+    CExecutor(const CExecutor&) = delete;
+    CExecutor& operator=(const CExecutor&) = delete;
+
+    // 0: run under the service control manager until the service has ended.
+    void execute(int devMode);
+    void startServiceMainThread();
+    void serviceMain();
+    void serviceControlHandler(DWORD control);
+    void setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
+                          DWORD checkPoint, DWORD waitHint);
+    // Offers a console event to the Java side; nonzero when it was handled.
+    int consoleSignalHandler(DWORD event);
+    // The relay for the Java side: starts a hidden sender instance of this
+    // program for the service (this one when null). 1 when it was started.
+    int sendControlSignal(const wchar_t* serviceName, DWORD code);
+
+    static const wchar_t* getStatusDescription(DWORD state);
+    static const wchar_t* getCtrlCodeDescription(DWORD code);
+
+protected:
+    void startSCMDispatcher();
+    int startServiceTask();
+    int executePreinitCommand();
+
+    // Forwarding reaches the JVM host only while it is ready (its JVM created,
+    // its destruction not begun); the host is not destroyed while a
+    // forwarding is in progress. acquireReadyJvm answers the host or null; a
+    // host answered must be given back with releaseJvm.
+    CJvm* acquireReadyJvm();
+    void releaseJvm();
+    void forwardControl(DWORD control);
+    // Ends readiness, waits for the forwardings in progress, then destroys the host.
+    void destroyJvmHost();
+
+    // Records the status fields and reports them (under the SCM only).
+    void recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
+                      DWORD waitHint);
+
+private:
+    int devMode = 0;
+    const wchar_t* serviceName;
+    std::unique_ptr<CJvm> jvm;
+    CKernelHandle finishedEvent;
+    SERVICE_STATUS_HANDLE statusHandle = nullptr;
+    SERVICE_STATUS serviceStatus = {};
+    CLogger* logger;
+
+    SRWLOCK jvmLock = SRWLOCK_INIT;
+    CONDITION_VARIABLE forwardingsDone = CONDITION_VARIABLE_INIT;
+    bool jvmReady = false;
+    int forwardings = 0;
+    // Java threads and the service thread update serviceStatus field by field.
+    SRWLOCK statusLock = SRWLOCK_INIT;
+};
+
+// The process's executor; set by execute, never cleared.
+extern CExecutor* g_pExecutor;
+
+void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv);
+void WINAPI g_ControlHandler(DWORD control);
+DWORD WINAPI serviceMainThread(LPVOID executor);
+BOOL WINAPI signal_handler(DWORD event);

@@ -1,0 +1,39 @@
+// Console control events: offered to the Java side while the JVM host is ready.
+#include "jvm/CJvm.h"
+#include "log/CLogger.h"
+#include "service/CExecutor.h"
+
+namespace {
+
+const wchar_t* eventMessage(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+            return L"Got a ctrl_c_event";
+        case CTRL_BREAK_EVENT:
+            return L"Got a ctrl_break_event";
+        case CTRL_CLOSE_EVENT:
+            return L"Got a ctrl_close_event";
+        case CTRL_LOGOFF_EVENT:
+            return L"Got a ctrl_logoff_event";
+        case CTRL_SHUTDOWN_EVENT:
+            return L"Got a ctrl_shutdown_event";
+        default:
+            return L"Got an unknown event";
+    }
+}
+
+}  // namespace
+
+BOOL WINAPI signal_handler(DWORD event) { return g_pExecutor->consoleSignalHandler(event); }
+
+int CExecutor::consoleSignalHandler(DWORD event) {
+    logger->logMessage(eventMessage(event));
+    int result = 0;
+    CJvm* host = acquireReadyJvm();
+    if (host != nullptr) {
+        result = host->sendConsoleSignal(event);
+        releaseJvm();
+    }
+    logger->logMessage(L"Console control event ", result != 0 ? L"handled." : L"not handled.");
+    return result;
+}

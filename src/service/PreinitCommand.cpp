@@ -1,0 +1,49 @@
+// The command a service may run to completion before its JVM is created.
+#include "common/DecimalText.h"
+#include "common/HeapText.h"
+#include "log/CLogger.h"
+#include "registry/RegistryLayout.h"
+#include "registry/ServiceParameters.h"
+#include "service/CExecutor.h"
+
+namespace {
+
+const DWORD kDefaultPreinitHint = 2000;
+
+}  // namespace
+
+int CExecutor::executePreinitCommand() {
+    logger->logEntry(L"CExecutor::executePreinitCommand");
+    int result = 0;
+    CHeapText command(getRegServiceParam(serviceName, kPreInitCmdValue, logger, 0, 1));
+    if (!command) {
+        logger->logMessage(L"No preinit command specified.");
+    } else {
+        if (devMode == 0) {
+            // The one report while the command runs tells the SCM how long to wait.
+            CHeapText hint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, 1));
+            const DWORD waitHint = hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitHint;
+            recordStatus(SERVICE_START_PENDING, 0, 0, 0, waitHint);
+        }
+        logger->logMessage(L"Executing command: ", command.get());
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(nullptr, command.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process)) {
+            CKernelHandle processHandle(process.hProcess);
+            CKernelHandle threadHandle(process.hThread);
+            WaitForSingleObject(processHandle.get(), INFINITE);
+            threadHandle.reset();
+            processHandle.reset();
+            logger->logMessage(L"Command completed.");
+        } else {
+            logFailure(logger, L"Unable to create process. rc=", GetLastError());
+            result = kPreinitNotStarted;
+        }
+    }
+    logger->logExit(L"CExecutor::executePreinitCommand", result);
+    return result;
+}
