@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 googletest
-          openjdk-17-jdk-headless procps)
+          openjdk-17-jdk-headless procps clang libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -26,4 +26,7 @@ for preset in linux windows-x64; do
   echo "=== test: $preset"
   ctest --preset "$preset" || status=1
 done
+
+echo "=== fuzz: every target, bounded"
+bash scripts/fuzz.sh 20 || status=1
 exit $status

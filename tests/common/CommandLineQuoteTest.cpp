@@ -6,6 +6,7 @@
 #include "common/CTextBuilder.h"
 #include "common/CommandLineQuote.h"
 #include "common/DecimalText.h"
+#include "support/ArgvSplit.h"
 
 namespace {
 
@@ -13,46 +14,6 @@ std::wstring quoted(const wchar_t* argument) {
     CTextBuilder line;
     appendQuotedArgument(line, argument);
     return line.text();
-}
-
-// The runtime's splitting rules for one argument (as CommandLineToArgvW and the
-// C runtime's start-up code apply them), to check that quoting round-trips.
-std::vector<std::wstring> split(const std::wstring& line) {
-    std::vector<std::wstring> arguments;
-    size_t at = 0;
-    while (at < line.size()) {
-        while (at < line.size() && (line[at] == L' ' || line[at] == L'\t')) {
-            ++at;
-        }
-        if (at == line.size()) {
-            break;
-        }
-        std::wstring argument;
-        bool inQuotes = false;
-        while (at < line.size() && (inQuotes || (line[at] != L' ' && line[at] != L'\t'))) {
-            size_t backslashes = 0;
-            while (at < line.size() && line[at] == L'\\') {
-                ++backslashes;
-                ++at;
-            }
-            if (at < line.size() && line[at] == L'"') {
-                argument.append(backslashes / 2, L'\\');
-                if (backslashes % 2 == 1) {
-                    argument.push_back(L'"');
-                } else {
-                    inQuotes = !inQuotes;
-                }
-                ++at;
-            } else {
-                argument.append(backslashes, L'\\');
-                if (at < line.size() && (inQuotes || (line[at] != L' ' && line[at] != L'\t'))) {
-                    argument.push_back(line[at++]);
-                }
-            }
-        }
-        arguments.push_back(argument);
-    }
-    return arguments;
 }
 
 }  // namespace
@@ -81,7 +42,7 @@ TEST(CommandLineQuote, EveryArgumentSurvivesTheRuntimesSplitting) {
     }
     std::vector<std::wstring> expected = {L"pravik.exe"};
     expected.insert(expected.end(), arguments.begin(), arguments.end());
-    EXPECT_EQ(split(line.text()), expected);
+    EXPECT_EQ(splitLikeTheRuntime(line.text()), expected);
 }
 
 TEST(DecimalText, ReadsTheLeadingIntegerLikeTheRuntime) {
