@@ -1,0 +1,179 @@
+// The text side of the configuration file: splitting into lines, trimming,
+// key=value recognition and the lookups. Reading files is in ConfigFileReader.cpp.
+#include "config/CConfigFile.h"
+
+#include <cstdlib>
+#include <cwchar>
+#include <new>
+
+#include "config/CConfigOption.h"
+#include "log/CLogger.h"
+
+namespace {
+
+bool isBlank(wchar_t character) { return character == L' ' || character == L'\t'; }
+
+wchar_t foldAsciiCase(wchar_t character) {
+    return (character >= L'a' && character <= L'z') ? static_cast<wchar_t>(character - L'a' + L'A') : character;
+}
+
+// Keys and the words TRUE and FALSE compare with only the letters A to Z folded.
+bool equalsIgnoringAsciiCase(const wchar_t* left, const wchar_t* right) {
+    for (;; ++left, ++right) {
+        if (foldAsciiCase(*left) != foldAsciiCase(*right)) {
+            return false;
+        }
+        if (*left == L'\0') {
+            return true;
+        }
+    }
+}
+
+}  // namespace
+
+CConfigFile::CConfigFile(CLogger* logger) : logger(logger) {}
+
+CConfigFile::~CConfigFile() {
+    CConfigNode* node = firstNode;
+    while (node != nullptr) {
+        CConfigNode* next = node->next;
+        delete node->option;
+        delete node;
+        node = next;
+    }
+}
+
+wchar_t* CConfigFile::parseLine(wchar_t** cursor) {
+    if (cursor == nullptr || *cursor == nullptr || **cursor == L'\0') {
+        return nullptr;
+    }
+    wchar_t* line = *cursor;
+    wchar_t* at = line;
+    while (*at != L'\n' && *at != L'\0') {
+        if (*at == L'\r') {
+            *at = L'\0';
+        }
+        ++at;
+    }
+    if (*at == L'\n') {
+        *at = L'\0';
+        ++at;
+    }
+    *cursor = at;
+    return line;
+}
+
+wchar_t* CConfigFile::trimLeft(wchar_t* text) {
+    while (isBlank(*text)) {
+        ++text;
+    }
+    return text;
+}
+
+wchar_t* CConfigFile::trimRight(wchar_t* text) {
+    std::size_t length = std::wcslen(text);
+    if (length == 0) {
+        return text;
+    }
+    std::size_t last = length - 1;
+    while (last > 0 && isBlank(text[last])) {
+        --last;
+    }
+    text[last + 1] = L'\0';
+    return text;
+}
+
+wchar_t* CConfigFile::parseValue(wchar_t* line) {
+    wchar_t* at = line;
+    while (*at != L'=' && *at != L'\0') {
+        ++at;
+    }
+    if (*at == L'\0') {
+        return nullptr;
+    }
+    *at = L'\0';
+    wchar_t* value = trimLeft(at + 1);
+    return *value == L'\0' ? nullptr : value;
+}
+
+int CConfigFile::parseBuffer(wchar_t* buffer) {
+    logger->logEntry(L"CConfigFile::parseBuffer");
+    int result = 0;
+    wchar_t* cursor = buffer;
+    for (wchar_t* line = parseLine(&cursor); line != nullptr; line = parseLine(&cursor)) {
+        if (line[0] == L'#') {
+            continue;
+        }
+        wchar_t* key = trimLeft(line);
+        if (*key == L'\0') {
+            continue;
+        }
+        wchar_t* value = parseValue(key);
+        if (value == nullptr) {
+            logger->logMessage(key, L" has no value in configuration file. Operation failed.");
+            result = 5;
+            continue;
+        }
+        trimRight(key);
+        trimRight(value);
+        logger->logMessage(key, L"=", value);
+        appendOption(key, value);
+    }
+    logger->logExit(L"CConfigFile::parseBuffer", result);
+    return result;
+}
+
+void CConfigFile::appendOption(const wchar_t* name, const wchar_t* value) {
+    auto* option = new (std::nothrow) CConfigOption(logger);
+    auto* node = new (std::nothrow) CConfigNode{option, nullptr};
+    if (option != nullptr) {
+        option->setName(name);
+        option->setValue(value);
+    }
+    // An option whose copies could not be made would answer lookups wrongly; leave it out.
+    if (option == nullptr || node == nullptr || option->getName() == nullptr || option->getValue() == nullptr) {
+        logger->logMessage(L"Memory error.");
+        delete option;
+        delete node;
+        return;
+    }
+    if (lastNode == nullptr) {
+        firstNode = node;
+    } else {
+        lastNode->next = node;
+    }
+    lastNode = node;
+    ++optionCount;
+}
+
+CConfigOption* CConfigFile::getOption(const wchar_t* key) const {
+    if (key == nullptr) {
+        return nullptr;
+    }
+    for (const CConfigNode* node = firstNode; node != nullptr; node = node->next) {
+        if (equalsIgnoringAsciiCase(node->option->getName(), key)) {
+            return node->option;
+        }
+    }
+    return nullptr;
+}
+
+const wchar_t* CConfigFile::getStrOptionValue(const wchar_t* key, const wchar_t* defaultValue) const {
+    const CConfigOption* option = getOption(key);
+    return option != nullptr ? option->getValue() : defaultValue;
+}
+
+int CConfigFile::getBoolOptionValue(const wchar_t* key, int defaultValue) const {
+    const CConfigOption* option = getOption(key);
+    if (option == nullptr) {
+        return defaultValue;
+    }
+    if (equalsIgnoringAsciiCase(option->getValue(), L"TRUE")) {
+        return 1;
+    }
+    if (equalsIgnoringAsciiCase(option->getValue(), L"FALSE")) {
+        return 0;
+    }
+    logger->logMessage(key, L" has an unrecognized value, using default: ", defaultValue != 0 ? L"TRUE" : L"FALSE");
+    return defaultValue;
+}

@@ -1,0 +1,38 @@
+#include "ConfigTestSupport.h"
+
+#include "config/CConfigOption.h"
+#include "support/TestRegistry.h"
+
+COptionList optionsOf(const CConfigFile& file) {
+    COptionList options;
+    for (const CConfigNode* node = file.getFirstNode(); node != nullptr; node = node->next) {
+        options.emplace_back(node->option->getName(), node->option->getValue());
+    }
+    return options;
+}
+
+std::string utf16Bytes(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t character : text) {
+        bytes += static_cast<char>(character & 0xFF);
+        bytes += static_cast<char>((character >> 8) & 0xFF);
+    }
+    return bytes;
+}
+
+std::string narrow(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t character : text) {
+        bytes += static_cast<char>(character);
+    }
+    return bytes;
+}
+
+CTracedLogger::CTracedLogger(const CTempDir& directory) : tracePath(directory.file(L"trace.log")) {
+    // The logger reads the trace setting once, when it is constructed; the
+    // setting is removed at once so that no other process picks it up.
+    CTraceSetting setting(tracePath);
+    logger = std::make_unique<CLogger>();
+}
+
+std::string CTracedLogger::tracedLines() { return stripThreadIds(readFileBytes(tracePath)); }
