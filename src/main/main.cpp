@@ -1,7 +1,9 @@
 // Entry point: creates the logger and the parser, performs the one action the
 // command line asks for, and returns its result as the exit code.
+#include "config/CConfigFile.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
+#include "registry/ServiceListing.h"
 
 CLogger* log = nullptr;
 CParameters* parameters = nullptr;
@@ -13,7 +15,15 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         parsed->showParameterHelp();
         return 0;
     }
-    (void)logger;
+    if (parsed->displayRequested()) {
+        CConfigFile::showServiceInfo(parsed->getServiceName(), parsed->getConfigFileName(), logger,
+                                     parsed->isConfigFileUnicode());
+        return 0;
+    }
+    if (parsed->displayAllRequested()) {
+        showPravikServices();
+        return 0;
+    }
     return 0;
 }
 

@@ -1,0 +1,161 @@
+// Showing an installed service's settings on the console ("-d") or writing them
+// as a new configuration file ("-e").
+#include <windows.h>
+
+#include <cstring>
+#include <cwchar>
+
+#include "common/HeapText.h"
+#include "common/Win32Handle.h"
+#include "config/CConfigFile.h"
+#include "config/ServiceSettingsText.h"
+#include "log/CLogger.h"
+#include "registry/MbcsConversion.h"
+#include "registry/RegistryLayout.h"
+#include "registry/RegistryReaders.h"
+#include "registry/ServiceParameters.h"
+
+namespace {
+
+const wchar_t* const kOperation = L"CConfigFile::showServiceInfo";
+// Service-key values and the trace path are read with a stated size of 4000
+// bytes; the buffer keeps one more character so that a value stored without its
+// terminator still ends in one. A longer value counts as missing.
+const unsigned long kValueReadBytes = 4000;
+const std::size_t kValueBufferCharacters = kValueReadBytes / sizeof(wchar_t) + 1;
+const std::size_t kOptionNameCharacters = 32;
+
+// Reads values of the service key into one scratch buffer and hands out copies.
+class CServiceKeyReader {
+public:
+    explicit CServiceKeyReader(const wchar_t* serviceName)
+        : serviceName(serviceName), buffer(allocateZeroed<wchar_t>(kValueBufferCharacters)) {}
+
+    bool isReady() const { return static_cast<bool>(buffer); }
+
+    // A copy of the text of keyPath\subkey:valueName, or null when it is missing.
+    wchar_t* readText(const wchar_t* keyPath, const wchar_t* subkey, const wchar_t* valueName) {
+        clear();
+        return copyOf(getRegStrValue(HKEY_LOCAL_MACHINE, keyPath, subkey, valueName, buffer.get(), kValueReadBytes));
+    }
+
+    wchar_t* readServiceText(const wchar_t* valueName) { return readText(kServicesKeyPath, serviceName, valueName); }
+
+    wchar_t* readServiceList(const wchar_t* valueName) {
+        clear();
+        return copyOf(getRegStrListValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, valueName, buffer.get(),
+                                         kValueReadBytes, L','));
+    }
+
+    unsigned long readServiceNumber(const wchar_t* valueName) {
+        return getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, valueName, kMissingNumber);
+    }
+
+private:
+    void clear() { std::wmemset(buffer.get(), L'\0', kValueBufferCharacters); }
+    static wchar_t* copyOf(const wchar_t* text) { return text != nullptr ? duplicateText(text) : nullptr; }
+
+    const wchar_t* serviceName;
+    CHeapText buffer;
+};
+
+// Writes the text to a file that must not exist yet, as UTF-16 without a
+// byte-order mark or in the ANSI code page.
+void writeSettingsFile(const wchar_t* text, const wchar_t* fileName, CLogger* logger, int unicode) {
+    CFileHandle file(CreateFileW(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr));
+    if (!file) {
+        const unsigned long code = GetLastError();
+        logger->logMessage(L"Cannot open file ", fileName);
+        logger->logSystemError(code);
+        return;
+    }
+    logger->logMessage(L"Generating file ", fileName, unicode ? L" using unicode." : L" ");
+    DWORD written = 0;
+    if (unicode) {
+        WriteFile(file.get(), text, static_cast<DWORD>(std::wcslen(text) * sizeof(wchar_t)), &written, nullptr);
+        return;
+    }
+    // Sized by the conversion itself, so that text in a double-byte code page is whole.
+    CHeapPtr<char> narrow(convertToMBCS(text));
+    if (!narrow) {
+        logger->logMessage(L"Memory error");
+        return;
+    }
+    WriteFile(file.get(), narrow.get(), static_cast<DWORD>(std::strlen(narrow.get())), &written, nullptr);
+}
+
+wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader, CLogger* logger, int expand) {
+    CHeapText displayName(reader.readServiceText(kDisplayNameValue));
+    CHeapText imagePath(reader.readServiceText(kImagePathValue));
+    CHeapText dependencies(reader.readServiceList(kDependOnServiceValue));
+    CHeapText description(reader.readServiceText(kDescriptionValue));
+    CHeapText jvmDll(getRegServiceParam(serviceName, kJvmDllValue, logger, 0, expand));
+    CHeapText pravikClass(getRegServiceParam(serviceName, kPravikClassValue, logger, 1, expand));
+    CHeapText commandLine(getRegServiceParam(serviceName, kCommandLineValue, logger, 0, expand));
+    CHeapText verboseFile(getRegServiceParam(serviceName, kVerboseFileValue, logger, 0, expand));
+    CHeapText preInitCommand(getRegServiceParam(serviceName, kPreInitCmdValue, logger, 0, expand));
+    CHeapText preInitHint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, expand));
+    CHeapText workingDirectory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, expand));
+
+    CServiceSettings settings;
+    settings.serviceName = serviceName;
+    settings.displayName = displayName.get();
+    settings.type = reader.readServiceNumber(kTypeValue);
+    settings.startType = reader.readServiceNumber(kStartValue);
+    settings.errorControl = reader.readServiceNumber(kErrorControlValue);
+    settings.imagePath = imagePath.get();
+    settings.dependencies = dependencies.get();
+    settings.description = description.get();
+    settings.jvmDll = jvmDll.get();
+    settings.pravikClass = pravikClass.get();
+    settings.commandLine = commandLine.get();
+    settings.verboseFile = verboseFile.get();
+    settings.preInitCommand = preInitCommand.get();
+    settings.preInitHint = preInitHint.get();
+    settings.workingDirectory = workingDirectory.get();
+
+    unsigned long capacity = 0;
+    wchar_t* text = buildServiceSettingsText(settings, &capacity);
+    // JVMOption1, JVMOption2, ... up to the first number without a value.
+    wchar_t optionName[kOptionNameCharacters];
+    for (int number = 1; text != nullptr; ++number) {
+        formatJvmOptionName(optionName, kOptionNameCharacters, number);
+        CHeapText option(getRegServiceParam(serviceName, optionName, logger, 0, expand));
+        if (!option) {
+            break;
+        }
+        text = appendSettingLine(text, &capacity, optionName, option.get());
+    }
+    return text;
+}
+
+}  // namespace
+
+void CConfigFile::showServiceInfo(const wchar_t* serviceName, const wchar_t* fileName, CLogger* logger, int unicode) {
+    logger->logEntry(kOperation);
+    // References are expanded only for the console; a file keeps them as stored.
+    const int expand = fileName == nullptr ? 1 : 0;
+    CServiceKeyReader reader(serviceName);
+    if (!reader.isReady()) {
+        logger->logMessage(L"Memory error");
+        logger->logExit(kOperation, 0);
+        return;
+    }
+    CHeapText tracePath(reader.readText(kProgramKeyPath, nullptr, kTraceValue));
+    if (tracePath) {
+        logger->logMessage(L"Tracing enabled to file ", tracePath.get());
+    } else {
+        logger->logMessage(L"Tracing not enabled");
+    }
+
+    CHeapText text(buildSettingsText(serviceName, reader, logger, expand));
+    if (!text) {
+        logger->logMessage(L"Memory error");
+    } else if (fileName == nullptr) {
+        logger->logMessage(text.get());
+    } else {
+        writeSettingsFile(text.get(), fileName, logger, unicode);
+    }
+    logger->logExit(kOperation, 0);
+}

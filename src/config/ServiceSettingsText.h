@@ -1,0 +1,38 @@
+#pragma once
+// The settings of an installed service turned back into configuration-file
+// lines ("key=value\r\n"), in the order and by the rules of the settings export.
+// Portable: the registry reads happen elsewhere and arrive here as values.
+
+// What was read for one service; null text or kMissingNumber means the value is absent.
+inline constexpr unsigned long kMissingNumber = 0xFFFFFFFFUL;
+
+struct CServiceSettings {
+    const wchar_t* serviceName = nullptr;
+    const wchar_t* displayName = nullptr;
+    unsigned long type = kMissingNumber;
+    unsigned long startType = kMissingNumber;
+    unsigned long errorControl = kMissingNumber;
+    const wchar_t* imagePath = nullptr;
+    // The DependOnService entries already joined with ",".
+    const wchar_t* dependencies = nullptr;
+    const wchar_t* description = nullptr;
+    const wchar_t* jvmDll = nullptr;
+    const wchar_t* pravikClass = nullptr;
+    const wchar_t* commandLine = nullptr;
+    const wchar_t* verboseFile = nullptr;
+    const wchar_t* preInitCommand = nullptr;
+    const wchar_t* preInitHint = nullptr;
+    const wchar_t* workingDirectory = nullptr;
+};
+
+// Appends "key=value\r\n" to the text (appendText rules); an absent value appends
+// nothing. Null when memory ran out (the old text is then released).
+wchar_t* appendSettingLine(wchar_t* text, unsigned long* capacity, const wchar_t* key, const wchar_t* value);
+
+// The lines from serviceDisplayName to workingDirectory (the JVM options follow,
+// one appendSettingLine each). A new text that the caller releases with free(),
+// or null when memory ran out.
+wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned long* capacity);
+
+// "JVMOption" and the decimal number into name (capacity in characters, at least 32).
+void formatJvmOptionName(wchar_t* name, unsigned long capacity, int number);

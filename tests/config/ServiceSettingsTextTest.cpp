@@ -1,0 +1,165 @@
+// The exported settings text, line by line, from values as the registry gave them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "config/ServiceSettingsText.h"
+
+namespace {
+
+std::wstring build(const CServiceSettings& settings) {
+    unsigned long capacity = 0;
+    wchar_t* text = buildServiceSettingsText(settings, &capacity);
+    EXPECT_NE(text, nullptr);
+    if (text == nullptr) {
+        return L"<null>";
+    }
+    std::wstring copy = text;
+    std::free(text);
+    return copy;
+}
+
+CServiceSettings named(const wchar_t* name) {
+    CServiceSettings settings;
+    settings.serviceName = name;
+    return settings;
+}
+
+}  // namespace
+
+TEST(ServiceSettingsText, EveryRowInItsOrder) {
+    CServiceSettings settings = named(L"OrderSvc");
+    settings.displayName = L"Order Service";
+    settings.type = 0x110;
+    settings.startType = 2;
+    settings.errorControl = 1;
+    settings.imagePath = L"\"C:\\apps\\pravik.exe\" -Z \"OrderSvc\"";
+    settings.dependencies = L"A,B";
+    settings.description = L"Runs orders";
+    settings.jvmDll = L"C:\\jre\\bin\\server\\jvm.dll";
+    settings.pravikClass = L"com/example/Orders";
+    settings.commandLine = L"-port 80";
+    settings.verboseFile = L"C:\\logs\\verbose.txt";
+    settings.preInitCommand = L"cmd /c prepare.bat";
+    settings.preInitHint = L"5000";
+    settings.workingDirectory = L"C:\\apps";
+    EXPECT_EQ(build(settings),
+              L"serviceDisplayName=Order Service\r\n"
+              L"serviceName=OrderSvc\r\n"
+              L"interactiveService=TRUE\r\n"
+              L"startType=SERVICE_AUTO_START\r\n"
+              L"errorControl=SERVICE_ERROR_NORMAL\r\n"
+              L"binaryPath=C:\\apps\\pravik.exe\r\n"
+              L"serviceDependencies=A,B\r\n"
+              L"description=Runs orders\r\n"
+              L"jvmDLL=C:\\jre\\bin\\server\\jvm.dll\r\n"
+              L"ipravikClass=com/example/Orders\r\n"
+              L"commandLineParms=-port 80\r\n"
+              L"verboseOutput=C:\\logs\\verbose.txt\r\n"
+              L"preinitCommand=cmd /c prepare.bat\r\n"
+              L"preinitWaitHint=5000\r\n"
+              L"workingDirectory=C:\\apps\r\n");
+}
+
+TEST(ServiceSettingsText, MissingValuesLeaveTheirLinesOutButTheServiceName) {
+    EXPECT_EQ(build(named(L"Bare")), L"serviceName=Bare\r\n");
+    CServiceSettings settings = named(L"Some");
+    settings.description = L"";
+    settings.workingDirectory = L"";
+    EXPECT_EQ(build(settings), L"serviceName=Some\r\ndescription=\r\nworkingDirectory=\r\n");
+}
+
+TEST(ServiceSettingsText, StartTypeAndErrorControlOnlyForKnownNumbers) {
+    const struct {
+        unsigned long number;
+        const wchar_t* start;
+        const wchar_t* error;
+    } cases[] = {
+        {0, nullptr, L"SERVICE_ERROR_IGNORE"},
+        {1, nullptr, L"SERVICE_ERROR_NORMAL"},
+        {2, L"SERVICE_AUTO_START", L"SERVICE_ERROR_SEVERE"},
+        {3, L"SERVICE_DEMAND_START", L"SERVICE_ERROR_CRITICAL"},
+        {4, L"SERVICE_DISABLED", nullptr},
+        {5, nullptr, nullptr},
+        {kMissingNumber, nullptr, nullptr},
+    };
+    for (const auto& entry : cases) {
+        CServiceSettings settings = named(L"S");
+        settings.startType = entry.number;
+        settings.errorControl = entry.number;
+        std::wstring expected = L"serviceName=S\r\n";
+        if (entry.start != nullptr) {
+            expected += std::wstring(L"startType=") + entry.start + L"\r\n";
+        }
+        if (entry.error != nullptr) {
+            expected += std::wstring(L"errorControl=") + entry.error + L"\r\n";
+        }
+        EXPECT_EQ(build(settings), expected) << "number " << entry.number;
+    }
+}
+
+TEST(ServiceSettingsText, InteractiveOnlyWithTheInteractiveBit) {
+    for (unsigned long type : {0x10UL, 0x20UL, 0UL, kMissingNumber}) {
+        CServiceSettings settings = named(L"S");
+        settings.type = type;
+        EXPECT_EQ(build(settings), L"serviceName=S\r\n") << "type " << type;
+    }
+    for (unsigned long type : {0x100UL, 0x110UL, 0x120UL}) {
+        CServiceSettings settings = named(L"S");
+        settings.type = type;
+        EXPECT_EQ(build(settings), L"serviceName=S\r\ninteractiveService=TRUE\r\n") << "type " << type;
+    }
+}
+
+TEST(ServiceSettingsText, BinaryPathIsTheTextUpToTheSecondQuote) {
+    const struct {
+        const wchar_t* imagePath;
+        const wchar_t* binaryPath;
+    } cases[] = {
+        {L"\"C:\\a b\\pravik.exe\" -Z \"Svc\"", L"C:\\a b\\pravik.exe"},
+        {L"C:\\apps\\pravik.exe -Z Svc", L"C:\\apps\\pravik.exe -Z Svc"},
+        {L"\"C:\\unterminated", L"\"C:\\unterminated"},
+        {L"\"\"", L""},
+        {L"\"", L"\""},
+        {L"", L""},
+        // The first character is dropped whatever it is when a quote follows.
+        {L"xC:\\odd\" rest", L"C:\\odd"},
+    };
+    for (const auto& entry : cases) {
+        CServiceSettings settings = named(L"S");
+        settings.imagePath = entry.imagePath;
+        EXPECT_EQ(build(settings), std::wstring(L"serviceName=S\r\nbinaryPath=") + entry.binaryPath + L"\r\n")
+            << testing::PrintToString(std::wstring(entry.imagePath));
+    }
+}
+
+TEST(ServiceSettingsText, OptionLinesFollowWithTheirNumberedNames) {
+    unsigned long capacity = 0;
+    wchar_t* text = buildServiceSettingsText(named(L"Opt"), &capacity);
+    wchar_t name[32];
+    for (int number = 1; number <= 12; ++number) {
+        formatJvmOptionName(name, 32, number);
+        text = appendSettingLine(text, &capacity, name, (L"-Dn=" + std::to_wstring(number)).c_str());
+    }
+    formatJvmOptionName(name, 32, -2147483647 - 1);
+    EXPECT_STREQ(name, L"JVMOption-2147483648");
+    text = appendSettingLine(text, &capacity, L"ignored", nullptr);
+    ASSERT_NE(text, nullptr);
+    std::wstring expected = L"serviceName=Opt\r\n";
+    for (int number = 1; number <= 12; ++number) {
+        expected += L"JVMOption" + std::to_wstring(number) + L"=-Dn=" + std::to_wstring(number) + L"\r\n";
+    }
+    EXPECT_EQ(std::wstring(text), expected);
+    std::free(text);
+}
+
+TEST(ServiceSettingsText, LongValuesAreWhole) {
+    const std::wstring longText(50000, L'q');
+    const std::wstring name(300, L'n');
+    CServiceSettings settings = named(name.c_str());
+    settings.commandLine = longText.c_str();
+    settings.description = longText.c_str();
+    EXPECT_EQ(build(settings), L"serviceName=" + name + L"\r\ndescription=" + longText + L"\r\ncommandLineParms=" +
+                                   longText + L"\r\n");
+}
