@@ -1,0 +1,341 @@
+#include "install/CInstaller.h"
+
+#include <cstdio>
+#include <cwchar>
+
+#include "common/CTextBuilder.h"
+#include "common/HeapText.h"
+#include "common/Win32Handle.h"
+#include "config/CConfigFile.h"
+#include "install/ServiceLogonRight.h"
+#include "install/ServiceSettings.h"
+#include "log/CLogger.h"
+#include "main/CParameters.h"
+#include "registry/RegistryLayout.h"
+#include "registry/ServiceListing.h"
+#include "registry/ServiceParameters.h"
+
+namespace {
+
+const int kMissingOption = 7;
+const int kServiceNotCreated = 8;
+const int kMemoryError = 9;
+const int kNoServiceName = 4;
+const int kNothingToRemove = 10;
+const int kNotOurService = 11;
+
+// GetModuleFileNameW cuts a path that does not fit without saying so clearly:
+// grow until the whole path fits, up to the longest path the system has.
+CHeapText ownProgramPath(DWORD* error) {
+    for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
+        CHeapText path = allocateZeroed<wchar_t>(capacity);
+        if (!path) {
+            *error = ERROR_NOT_ENOUGH_MEMORY;
+            return nullptr;
+        }
+        SetLastError(ERROR_SUCCESS);
+        const DWORD length = GetModuleFileNameW(nullptr, path.get(), capacity);
+        if (length == 0) {
+            *error = GetLastError();
+            return nullptr;
+        }
+        if (length < capacity && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            return path;
+        }
+    }
+    *error = ERROR_INSUFFICIENT_BUFFER;
+    return nullptr;
+}
+
+// The Parameters values written from configuration keys, in the order they are written.
+struct CParameterSource {
+    const wchar_t* valueName;
+    const wchar_t* configKey;
+};
+
+const CParameterSource kParametersAfterOptions[] = {
+    {kCommandLineValue, L"commandLineParms"},
+    {kPravikClassValue, L"ipravikClass"},
+    {kVerboseFileValue, L"verboseOutput"},
+    {kPreInitCmdValue, L"preinitCommand"},
+    {kPreInitHintValue, L"preinitWaitHint"},
+    {kWorkingDirectoryValue, L"workingDirectory"},
+};
+
+}  // namespace
+
+CInstaller::CInstaller(CLogger* logger, CParameters* parameters) : logger(logger), parameters(parameters) {}
+
+int CInstaller::install() {
+    logger->logEntry(L"CInstaller::install");
+    CConfigFile config(logger);
+    int result = config.parseConfigFile(parameters->getConfigFileName(), parameters->isConfigFileUnicode());
+    if (result == 0) {
+        if (!requiredOptionsPresent(&config)) {
+            result = kMissingOption;
+        } else {
+            result = createMSService(&config);
+            if (result == 0) {
+                result = installOtherProperties(&config);
+                if (result == 0) {
+                    logger->logMessage(L"Service successfully installed.");
+                }
+            }
+        }
+    }
+    logger->logExit(L"CInstaller::install", result);
+    return result;
+}
+
+int CInstaller::requiredOptionsPresent(CConfigFile* config) {
+    for (const wchar_t* key : {L"serviceDisplayName", L"serviceName", L"ipravikClass"}) {
+        if (config->getOption(key) == nullptr) {
+            logger->logMessage(L"Missing config option : ", key);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CInstaller::createMSService(CConfigFile* config) {
+    const wchar_t* const traceName = L"CInstaller::createMSService";
+    logger->logEntry(traceName);
+    const wchar_t* serviceName = config->getStrOptionValue(L"serviceName", nullptr);
+    const wchar_t* displayName = config->getStrOptionValue(L"serviceDisplayName", nullptr);
+    if (serviceName == nullptr || displayName == nullptr) {
+        logger->logMessage(L"Bad config file: displayName or serviceName is missing");
+        logger->logExit(traceName, kMissingOption);
+        return kMissingOption;
+    }
+    // The name becomes a registry key and a path part: refuse what the manager
+    // cannot hold before anything is granted or created.
+    if (std::wcslen(serviceName) > kMaxServiceNameLength) {
+        logger->logMessage(L"The service name is longer than the 256 characters a service name can have: ",
+                           serviceName);
+        logger->logExit(traceName, kServiceNotCreated);
+        return kServiceNotCreated;
+    }
+
+    const unsigned long serviceType =
+        config->getBoolOptionValue(L"interactiveService", 0) ? kInteractiveOwnProcessType : kOwnProcessType;
+
+    int recognised = 1;
+    const wchar_t* startWord = config->getStrOptionValue(L"startType", nullptr);
+    const unsigned long startType = startTypeFromWord(startWord, &recognised);
+    if (!recognised) {
+        logger->logMessage(startWord, L" unreconized for startType; assuming SERVICE_DEMAND_START");
+    }
+    const wchar_t* errorWord = config->getStrOptionValue(L"errorControl", nullptr);
+    const unsigned long errorControl = errorControlFromWord(errorWord, &recognised);
+    if (!recognised) {
+        logger->logMessage(errorWord, L" unreconized for errorControl; assuming SERVICE_ERROR_NORMAL");
+    }
+
+    CHeapText ownPath;
+    const wchar_t* programPath = config->getStrOptionValue(L"binaryPath", nullptr);
+    if (programPath == nullptr) {
+        DWORD error = 0;
+        ownPath = ownProgramPath(&error);
+        if (!ownPath) {
+            logFailure(logger, L"Cannot get the file name of the executable.", error);
+        }
+        programPath = ownPath ? ownPath.get() : L"";
+    }
+    const CHeapText imagePath = buildImagePath(programPath, serviceName);
+    if (!imagePath) {
+        logger->logMessage(L"Memory error!");
+        logger->logExit(traceName, kMemoryError);
+        return kMemoryError;
+    }
+    const std::size_t imagePathLength = std::wcslen(imagePath.get());
+    if (imagePathLength > kMaxImagePathLength) {
+        logger->logMessage(L"The image path is longer than the 32766 characters a service can have:",
+                           static_cast<unsigned long>(imagePathLength));
+        logger->logExit(traceName, kServiceNotCreated);
+        return kServiceNotCreated;
+    }
+
+    const wchar_t* accountName = parameters->getAccountName();
+    const wchar_t* password = parameters->getAccountPassword();
+    if (accountName != nullptr && password != nullptr) {
+        const wchar_t* account = accountForLogonRight(accountName);
+        logger->logMessage(L"Setting logon as a service right on account ", account);
+        const long granted = SetServiceRightW(account, nullptr);
+        if (granted == 0) {
+            logger->logMessage(L"Logon as a service right set successfullly.");
+        } else {
+            logger->logMessage(L"Failed to set logon as a service right.", static_cast<unsigned long>(granted));
+        }
+    }
+
+    CHeapText dependencies;
+    const wchar_t* dependencyValue = config->getStrOptionValue(L"serviceDependencies", nullptr);
+    if (dependencyValue != nullptr) {
+        dependencies = buildDependencyList(dependencyValue);
+        if (!dependencies) {
+            logger->logMessage(L"Could not allocate memory for dependency list.");
+            logger->logExit(traceName, kMemoryError);
+            return kMemoryError;
+        }
+    }
+
+    int result = 0;
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+    if (!manager) {
+        logFailure(logger, L"Could not open the service control manager", GetLastError());
+        result = kServiceNotCreated;
+    } else {
+        const CServiceHandle service(CreateServiceW(manager.get(), serviceName, displayName, SERVICE_ALL_ACCESS,
+                                                    serviceType, startType, errorControl, imagePath.get(), nullptr,
+                                                    nullptr, dependencies.get(), accountName, password));
+        if (!service) {
+            logFailure(logger, L"Could create service", GetLastError());
+            result = kServiceNotCreated;
+        }
+    }
+    logger->logExit(traceName, result);
+    return result;
+}
+
+int CInstaller::installOtherProperties(CConfigFile* config) {
+    logger->logEntry(L"CInstaller::installOtherProperties");
+    const wchar_t* serviceName = config->getStrOptionValue(L"serviceName", nullptr);
+    int result = addServiceDescription(config);
+    if (result == 0) {
+        result = setRegServiceParameter(serviceName, kJvmDllValue, config->getStrOptionValue(L"jvmDLL", nullptr),
+                                        logger);
+    }
+    if (result == 0) {
+        result = saveJVMOptions(config);
+    }
+    for (const CParameterSource& source : kParametersAfterOptions) {
+        if (result != 0) {
+            break;
+        }
+        result = setRegServiceParameter(serviceName, source.valueName,
+                                        config->getStrOptionValue(source.configKey, nullptr), logger);
+    }
+    logger->logExit(L"CInstaller::installOtherProperties", result);
+    return result;
+}
+
+int CInstaller::addServiceDescription(CConfigFile* config) {
+    const CHeapText keyPath = buildServiceKeyPath(config->getStrOptionValue(L"serviceName", nullptr));
+    if (!keyPath) {
+        logFailure(logger, L"Cannot add description field to service", ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    CRegKey key;
+    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.get(), 0, KEY_WRITE, key.put());
+    if (opened != ERROR_SUCCESS) {
+        logFailure(logger, L"Cannot add description field to service", static_cast<unsigned long>(opened));
+        return 0;
+    }
+    const wchar_t* description = config->getStrOptionValue(L"description", nullptr);
+    if (description == nullptr) {
+        RegDeleteValueW(key.get(), kDescriptionValue);
+        return 0;
+    }
+    const std::size_t bytes = (std::wcslen(description) + 1) * sizeof(wchar_t);
+    const LONG written = RegSetValueExW(key.get(), kDescriptionValue, 0, REG_SZ,
+                                        reinterpret_cast<const BYTE*>(description), static_cast<DWORD>(bytes));
+    if (written != ERROR_SUCCESS) {
+        logFailure(logger, L"Error writing description to service entry.", static_cast<unsigned long>(written));
+    }
+    return 0;
+}
+
+int CInstaller::saveJVMOptions(CConfigFile* config) {
+    const wchar_t* serviceName = config->getStrOptionValue(L"serviceName", nullptr);
+    if (serviceName == nullptr) {
+        logger->logMessage(L"CInstaller::saveJVMOptions has no service name!");
+        return kNoServiceName;
+    }
+    // "jvmOption" or "JVMOption", a decimal int: always fits.
+    wchar_t name[32];
+    int index = 1;
+    for (;; ++index) {
+        std::swprintf(name, sizeof(name) / sizeof(name[0]), L"%ls%d", L"jvmOption", index);
+        if (config->getOption(name) == nullptr) {
+            break;
+        }
+        // A single option that cannot be written is reported and skipped.
+        setRegServiceParameter(serviceName, name, config->getStrOptionValue(name, nullptr), logger);
+    }
+    // Options beyond the last one of this file are left from an earlier installation.
+    for (;; ++index) {
+        std::swprintf(name, sizeof(name) / sizeof(name[0]), L"%ls%d", kJvmOptionValuePrefix, index);
+        const CHeapText stale(getRegServiceParam(serviceName, name, logger, 0, 0));
+        if (!stale) {
+            break;
+        }
+        setRegServiceParameter(serviceName, name, nullptr, logger);
+    }
+    return 0;
+}
+
+int CInstaller::uninstall() {
+    logger->logEntry(L"CInstaller::uninstall");
+    int result = 0;
+    CConfigFile config(logger);
+    const wchar_t* serviceName = parameters->getServiceName();
+    if (serviceName == nullptr) {
+        const wchar_t* fileName = parameters->getConfigFileName();
+        if (fileName == nullptr) {
+            logger->logMessage(L"Uninstall requires a config file name or service name.");
+            result = kNothingToRemove;
+        } else {
+            result = config.parseConfigFile(fileName, parameters->isConfigFileUnicode());
+            serviceName = config.getStrOptionValue(L"serviceName", nullptr);
+        }
+    }
+    if (result == 0 && serviceName != nullptr) {
+        if (!isPravikService(serviceName)) {
+            logger->logMessage(L"The service ", serviceName,
+                               L" is not a service created by Pravik.  Therefore it will not be removed.");
+            result = kNotOurService;
+        } else {
+            const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_WRITE | GENERIC_EXECUTE));
+            if (!manager) {
+                logFailure(logger, L"Cannot open the service control manager.", GetLastError());
+            } else if (stopService(manager.get(), serviceName)) {
+                const CServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE));
+                if (!service) {
+                    logFailure(logger, L"Cannot open service for deletion.", GetLastError());
+                } else if (DeleteService(service.get())) {
+                    logger->logMessage(L"Service ", serviceName, L" deleted successfully.");
+                } else {
+                    logFailure(logger, L"Cannot delete service.", GetLastError());
+                }
+            }
+        }
+    }
+    logger->logExit(L"CInstaller::uninstall", result);
+    return result;
+}
+
+int CInstaller::stopService(SC_HANDLE manager, const wchar_t* serviceName) {
+    logger->logEntry(L"CInstaller::stopService");
+    int result = 1;
+    const CServiceHandle service(OpenServiceW(manager, serviceName, GENERIC_READ | GENERIC_EXECUTE));
+    if (!service) {
+        logFailure(logger, L"Cannot open service for stopping, rc= ", GetLastError());
+    } else {
+        SERVICE_STATUS status = {};
+        BOOL succeeded = ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        // No overall limit: the service says how long each step of stopping takes.
+        while (succeeded && status.dwCurrentState != SERVICE_STOPPED) {
+            Sleep(status.dwWaitHint != 0 ? status.dwWaitHint : 1000);
+            succeeded = QueryServiceStatus(service.get(), &status);
+        }
+        if (!succeeded) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_SERVICE_NOT_ACTIVE) {
+                logFailure(logger, L"Error stopping service rc = ", error);
+                result = 0;
+            }
+        }
+    }
+    logger->logExit(L"CInstaller::stopService", result);
+    return result;
+}

@@ -1,0 +1,151 @@
+// The logon-as-a-service right through the LSA of the Wine prefix. Wine's LSA
+// finds accounts but stores no rights, so what is shown here is the lookup, the
+// growing of its buffers, the results and the messages; whether the right
+// really takes effect can only be seen on Windows.
+#include <gtest/gtest.h>
+
+#include <lmcons.h>
+
+#include "common/Win32Handle.h"
+#include "install/InstallTestSupport.h"
+#include "install/ServiceLogonRight.h"
+#include "support/PravikRunner.h"
+
+namespace {
+
+std::wstring currentUser() {
+    wchar_t name[UNLEN + 1] = {};
+    DWORD length = UNLEN + 1;
+    EXPECT_TRUE(GetUserNameW(name, &length));
+    return name;
+}
+
+std::vector<BYTE> wellKnownSid(WELL_KNOWN_SID_TYPE type) {
+    std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = SECURITY_MAX_SID_SIZE;
+    EXPECT_TRUE(CreateWellKnownSid(type, nullptr, sid.data(), &size));
+    sid.resize(size);
+    return sid;
+}
+
+std::vector<BYTE> copyOf(PSID sid) {
+    const BYTE* bytes = static_cast<const BYTE*>(sid);
+    return std::vector<BYTE>(bytes, bytes + GetLengthSid(sid));
+}
+
+std::vector<std::string> accountLines(const std::wstring& name) {
+    return {"serviceName=" + narrow(name), "serviceDisplayName=" + narrow(name) + " display",
+            "ipravikClass=com.example.Service"};
+}
+
+}  // namespace
+
+TEST(LogonRight, LsaStringsReferTheirText) {
+    LSA_UNICODE_STRING string;
+    InitLsaString(&string, nullptr);
+    EXPECT_EQ(string.Length, 0);
+    EXPECT_EQ(string.MaximumLength, 0);
+    EXPECT_EQ(string.Buffer, nullptr);
+
+    const wchar_t empty[] = L"";
+    InitLsaString(&string, empty);
+    EXPECT_EQ(string.Length, 0);
+    EXPECT_EQ(string.MaximumLength, 2);
+    EXPECT_EQ(string.Buffer, empty);
+
+    const wchar_t right[] = L"SeServiceLogonRight";
+    InitLsaString(&string, right);
+    EXPECT_EQ(string.Length, 38);
+    EXPECT_EQ(string.MaximumLength, 40);
+    EXPECT_EQ(string.Buffer, right);
+}
+
+TEST(LogonRight, AccountSidsAreFoundAndBuffersGrowAsTheLookupAsks) {
+    PSID sid = nullptr;
+    ASSERT_TRUE(GetAccountSid(nullptr, L"Administrators", &sid));
+    ASSERT_NE(sid, nullptr);
+    EXPECT_EQ(copyOf(sid), wellKnownSid(WinBuiltinAdministratorsSid));
+    HeapFree(GetProcessHeap(), 0, sid);
+
+    // Buffers of one byte and one character: both must grow before the lookup succeeds.
+    for (const wchar_t* account : {L"Administrators", L"NT AUTHORITY\\SYSTEM"}) {
+        PSID small = nullptr;
+        ASSERT_TRUE(lookupAccountSid(nullptr, account, &small, 1, 1)) << narrow(account);
+        PSID normal = nullptr;
+        ASSERT_TRUE(GetAccountSid(nullptr, account, &normal));
+        EXPECT_EQ(copyOf(small), copyOf(normal)) << narrow(account);
+        HeapFree(GetProcessHeap(), 0, small);
+        HeapFree(GetProcessHeap(), 0, normal);
+    }
+    PSID system = nullptr;
+    ASSERT_TRUE(lookupAccountSid(nullptr, L"NT AUTHORITY\\SYSTEM", &system, 1, 1));
+    EXPECT_EQ(copyOf(system), wellKnownSid(WinLocalSystemSid));
+    HeapFree(GetProcessHeap(), 0, system);
+}
+
+TEST(LogonRight, UnknownAccountLeavesNoSidAndTheLookupsError) {
+    for (DWORD sidBytes : {1u, 128u}) {
+        PSID sid = reinterpret_cast<PSID>(static_cast<uintptr_t>(1));
+        EXPECT_FALSE(lookupAccountSid(nullptr, L"NoSuchAccountHere", &sid, sidBytes, 16));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NONE_MAPPED));
+        EXPECT_EQ(sid, nullptr);
+    }
+}
+
+TEST(LogonRight, SetServiceRightResults) {
+    EXPECT_EQ(SetServiceRightW(nullptr, nullptr), 87);
+    EXPECT_EQ(SetServiceRightW(L"", nullptr), 87);
+    EXPECT_EQ(SetServiceRightW(L"NoSuchAccountHere", nullptr), 1332);
+    EXPECT_EQ(SetServiceRightW(L"Administrators", nullptr), 0);
+    EXPECT_EQ(SetServiceRightW(currentUser().c_str(), nullptr), 0);
+}
+
+TEST(LogonRight, PolicyOpensAndRightsAreAddedAndRemoved) {
+    CLsaHandle policy;
+    ASSERT_EQ(OpenPolicy(nullptr, POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, policy.put()), 0);
+    ASSERT_TRUE(policy);
+    PSID sid = nullptr;
+    ASSERT_TRUE(GetAccountSid(nullptr, L"Administrators", &sid));
+    EXPECT_EQ(SetPrivilegeOnAccount(policy.get(), sid, L"SeServiceLogonRight", 1), 0);
+    EXPECT_EQ(SetPrivilegeOnAccount(policy.get(), sid, L"SeServiceLogonRight", 0), 0);
+    HeapFree(GetProcessHeap(), 0, sid);
+}
+
+TEST(LogonRight, InstallWithAccountAndPasswordGrantsTheRightToTheAccountPart) {
+    CTempDir directory;
+    const std::wstring user = currentUser();
+    const std::vector<std::pair<std::wstring, std::string>> cases = {
+        {L"SOMEDOMAIN\\" + user, "Logon as a service right set successfullly.\n"},
+        {L"OTHERDOMAIN\\NoSuchAccountHere", "Failed to set logon as a service right. 1332\n"},
+    };
+    int index = 0;
+    for (const auto& [account, result] : cases) {
+        const std::wstring name = uniqueServiceName(L"Account" + std::to_wstring(++index));
+        CServiceCleanup cleanup(name);
+        const std::wstring file = writeConfig(directory, name + L".cfg", accountLines(name));
+        const CRunResult run = runPravik({L"-i", file, L"-a", account, L"-p", L"secret"});
+        EXPECT_EQ(run.exitCode, 0u) << index;
+        const std::wstring accountPart = account.substr(account.rfind(L'\\') + 1);
+        EXPECT_EQ(run.output, echoOf(accountLines(name)) +
+                                  crlf("Setting logon as a service right on account " + narrow(accountPart) + "\n" +
+                                       result + "Service successfully installed.\n"))
+            << index;
+        const auto config = queryServiceConfig(name);
+        ASSERT_TRUE(config.has_value()) << index;
+        // The service logs on as the account exactly as given, domain included.
+        EXPECT_EQ(config->startName, account) << index;
+    }
+}
+
+TEST(LogonRight, AccountWithoutPasswordGrantsNothingButIsStillTheLogon) {
+    CTempDir directory;
+    const std::wstring name = uniqueServiceName(L"NoPassword");
+    CServiceCleanup cleanup(name);
+    const std::wstring file = writeConfig(directory, L"nopassword.cfg", accountLines(name));
+    const CRunResult run = runPravik({L"-i", file, L"-a", L"Administrators"});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.output, echoOf(accountLines(name)) + crlf("Service successfully installed.\n"));
+    const auto config = queryServiceConfig(name);
+    ASSERT_TRUE(config.has_value());
+    EXPECT_EQ(config->startName, L"Administrators");
+}
