@@ -3,7 +3,6 @@
 #include "config/CConfigFile.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
-#include "registry/ServiceListing.h"
 
 CLogger* log = nullptr;
 CParameters* parameters = nullptr;
@@ -15,13 +14,9 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         parsed->showParameterHelp();
         return 0;
     }
-    if (parsed->displayRequested()) {
-        CConfigFile::showServiceInfo(parsed->getServiceName(), parsed->getConfigFileName(), logger,
-                                     parsed->isConfigFileUnicode());
-        return 0;
-    }
-    if (parsed->displayAllRequested()) {
-        showPravikServices();
+    if (parsed->skeletonFileNeeded()) {
+        CConfigFile skeleton(logger);
+        skeleton.generateSkeletonFile(parsed->getConfigFileName(), parsed->isConfigFileUnicode());
         return 0;
     }
     return 0;
