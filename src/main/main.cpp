@@ -3,6 +3,7 @@
 #include "config/CConfigFile.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
+#include "registry/ServiceListing.h"
 
 CLogger* log = nullptr;
 CParameters* parameters = nullptr;
@@ -14,9 +15,13 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         parsed->showParameterHelp();
         return 0;
     }
-    if (parsed->skeletonFileNeeded()) {
-        CConfigFile skeleton(logger);
-        skeleton.generateSkeletonFile(parsed->getConfigFileName(), parsed->isConfigFileUnicode());
+    if (parsed->displayRequested()) {
+        CConfigFile::showServiceInfo(parsed->getServiceName(), parsed->getConfigFileName(), logger,
+                                     parsed->isConfigFileUnicode());
+        return 0;
+    }
+    if (parsed->displayAllRequested()) {
+        showPravikServices();
         return 0;
     }
     return 0;
