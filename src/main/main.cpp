@@ -24,6 +24,11 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         showPravikServices();
         return 0;
     }
+    if (parsed->skeletonFileNeeded()) {
+        CConfigFile skeleton(logger);
+        skeleton.generateSkeletonFile(parsed->getConfigFileName(), parsed->isConfigFileUnicode());
+        return 0;
+    }
     return 0;
 }
 
