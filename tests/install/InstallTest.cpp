@@ -2,6 +2,7 @@
 // and registry: what "-i" creates, what it writes, and what it refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 
 #include "install/InstallTestSupport.h"
@@ -372,4 +373,65 @@ TEST(Install, InstallTogetherWithUninstallDoesNeither) {
     EXPECT_EQ(again.exitCode, 1u);
     EXPECT_EQ(again.output, crlf("Cannot specify install and uninstall\n"));
     EXPECT_TRUE(queryServiceConfig(name).has_value());
+}
+
+namespace {
+
+// The CInstaller lines that one pravik run wrote to a fresh trace file: the
+// lines of the thread whose messages include marker, thread ids removed.
+std::vector<std::string> installerTrace(const std::vector<std::wstring>& args, const std::string& marker) {
+    CTempDir directory;
+    const std::wstring traceFile = directory.file(L"trace.log");
+    {
+        CTraceSetting trace(traceFile);
+        runPravik(args);
+    }
+    std::map<std::string, std::vector<std::string>> byThread;
+    for (const auto& line : outputLines(readFileBytes(traceFile))) {
+        if (line.size() > 9) {
+            byThread[line.substr(0, 8)].push_back(line.substr(9));
+        }
+    }
+    for (const auto& [thread, lines] : byThread) {
+        if (std::find(lines.begin(), lines.end(), marker) != lines.end()) {
+            std::vector<std::string> installer;
+            for (const auto& line : lines) {
+                if (line.rfind("CInstaller::", 0) == 0) {
+                    installer.push_back(line);
+                }
+            }
+            return installer;
+        }
+    }
+    ADD_FAILURE() << "no trace line " << marker;
+    return {};
+}
+
+}  // namespace
+
+TEST(Install, TraceShowsEveryStepWithItsResult) {
+    const std::wstring name = uniqueServiceName(L"Trace");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    const std::wstring file = writeConfig(directory, L"trace.cfg", requiredLines(name));
+    const std::string echo = "serviceName=" + narrow(name);
+
+    EXPECT_EQ(installerTrace({L"-i", file}, echo),
+              (std::vector<std::string>{"CInstaller::install Entry", "CInstaller::createMSService Entry",
+                                        "CInstaller::createMSService Exit 0",
+                                        "CInstaller::installOtherProperties Entry",
+                                        "CInstaller::installOtherProperties Exit 0", "CInstaller::install Exit 0"}));
+    EXPECT_EQ(installerTrace({L"-i", file}, echo),
+              (std::vector<std::string>{"CInstaller::install Entry", "CInstaller::createMSService Entry",
+                                        "CInstaller::createMSService Exit 8", "CInstaller::install Exit 8"}));
+    // The stop step shows what it answered: 1, the service was not running.
+    EXPECT_EQ(installerTrace({L"-r", name}, "Service " + narrow(name) + " deleted successfully."),
+              (std::vector<std::string>{"CInstaller::uninstall Entry", "CInstaller::stopService Entry",
+                                        "CInstaller::stopService Exit 1", "CInstaller::uninstall Exit 0"}));
+
+    const std::wstring tooLong = name + std::wstring(257 - name.size(), L'x');
+    const std::wstring longFile = writeConfig(directory, L"long.cfg", requiredLines(tooLong));
+    EXPECT_EQ(installerTrace({L"-i", longFile}, "serviceName=" + narrow(tooLong)),
+              (std::vector<std::string>{"CInstaller::install Entry", "CInstaller::createMSService Entry",
+                                        "CInstaller::createMSService Exit 8", "CInstaller::install Exit 8"}));
 }
