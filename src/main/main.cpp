@@ -1,6 +1,7 @@
 // Entry point: creates the logger and the parser, performs the one action the
 // command line asks for, and returns its result as the exit code.
 #include "config/CConfigFile.h"
+#include "install/CInstaller.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
 #include "registry/ServiceListing.h"
@@ -28,6 +29,26 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         CConfigFile skeleton(logger);
         skeleton.generateSkeletonFile(parsed->getConfigFileName(), parsed->isConfigFileUnicode());
         return 0;
+    }
+    if (parsed->installRequested()) {
+        if (parsed->uninstallRequested()) {
+            logger->logMessage(L"Cannot specify install and uninstall");
+            return 1;
+        }
+        CInstaller installer(logger, parsed);
+        const int result = installer.install();
+        if (result != 0) {
+            logger->logMessage(L"Installation failed");
+        }
+        return result;
+    }
+    if (parsed->uninstallRequested()) {
+        CInstaller installer(logger, parsed);
+        const int result = installer.uninstall();
+        if (result != 0) {
+            logger->logMessage(L"Uninstall failed");
+        }
+        return result;
     }
     return 0;
 }
