@@ -36,7 +36,7 @@ std::wstring testJvmFile(const wchar_t* name) { return std::wstring(TEST_JVM_DIR
 
 std::string testClassPath() { return std::string(PRAVIK_JAR) + ";" + SAMPLE_JAR + ";" + TEST_CLASSES_JAR; }
 
-CTestJvm::CTestJvm(const std::vector<std::string>& extraOptions) {
+CTestJvm::CTestJvm(const std::vector<std::string>& extraOptions, const std::string& classPath) {
     module.reset(LoadLibraryW(testJvmFile(L"jvm.dll").c_str()));
     if (!module) {
         ADD_FAILURE() << "LoadLibraryW of jvm.dll failed: " << GetLastError();
@@ -49,7 +49,7 @@ CTestJvm::CTestJvm(const std::vector<std::string>& extraOptions) {
         ADD_FAILURE() << "jvm.dll lacks JNI_CreateJavaVM";
         return;
     }
-    std::vector<std::string> texts{"-Djava.class.path=" + testClassPath()};
+    std::vector<std::string> texts{"-Djava.class.path=" + (classPath.empty() ? testClassPath() : classPath)};
     texts.insert(texts.end(), extraOptions.begin(), extraOptions.end());
     std::vector<JavaVMOption> options;
     for (std::string& text : texts) {

@@ -14,8 +14,9 @@ std::string testClassPath();
 
 class CTestJvm {
 public:
-    // Loads jvm.dll and creates the JVM with the class path, the hook and extraOptions.
-    explicit CTestJvm(const std::vector<std::string>& extraOptions = {});
+    // Loads jvm.dll and creates the JVM with the class path (testClassPath() when empty),
+    // the hook and extraOptions.
+    explicit CTestJvm(const std::vector<std::string>& extraOptions = {}, const std::string& classPath = {});
 
     jint status() const { return createStatus; }
     JavaVM* vm() const { return javaVm; }
@@ -27,7 +28,7 @@ public:
     // Waits (up to a minute) until the output holds text; false if it never does.
     static bool waitForOutput(const std::string& text);
 
-    // A static method's class and id, or failures of the test when missing.
+    // com/velsor/test/BridgeProbe, a failure of the test when missing.
     jclass probeClass();
 
 private:

@@ -853,17 +853,17 @@ std::string unixPath(const std::string& windowsPath) {
     return result;
 }
 
-std::string mapClassPath(const std::string& value) {
-    std::string mapped;
+// The entries of a ;-separated Windows class path as Linux paths. The host
+// resolves them further: Wine's drive links ("dosdevices/c:") hold the
+// character that separates a Linux class path.
+std::vector<std::string> mapClassPath(const std::string& value) {
+    std::vector<std::string> mapped;
     size_t start = 0;
     for (;;) {
         const size_t end = value.find(';', start);
         const std::string entry = value.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!entry.empty()) {
-            if (!mapped.empty()) {
-                mapped += ':';
-            }
-            mapped += unixPath(entry);
+            mapped.push_back(unixPath(entry));
         }
         if (end == std::string::npos) {
             return mapped;
@@ -955,6 +955,8 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
     static const std::string classPath = "-Djava.class.path=";
     static const std::string hostOption = "-Dpravik.test.jvmhost=";
     std::vector<std::string> options;
+    std::vector<std::string> classPathEntries;
+    bool hasClassPath = false;
     std::wstring hostPath = defaultHostPath();
     OutputHook hook = nullptr;
     for (jint i = 0; i < args->nOptions; ++i) {
@@ -966,7 +968,8 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
         } else if (option.compare(0, hostOption.size(), hostOption) == 0) {
             hostPath = widen(option.c_str() + hostOption.size(), CP_ACP);
         } else if (option.compare(0, classPath.size(), classPath) == 0) {
-            options.push_back(classPath + mapClassPath(option.substr(classPath.size())));
+            classPathEntries = mapClassPath(option.substr(classPath.size()));
+            hasClassPath = true;
         } else {
             options.push_back(option);
         }
@@ -1019,6 +1022,10 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
     w.u32(static_cast<uint32_t>(options.size()));
     for (const std::string& option : options) {
         w.str(option);
+    }
+    w.u8(hasClassPath ? 1 : 0).u32(static_cast<uint32_t>(classPathEntries.size()));
+    for (const std::string& entry : classPathEntries) {
+        w.str(entry);
     }
     CMessage reply;
     jint status = JNI_ERR;

@@ -555,6 +555,22 @@ bool serve(CConversation& conversation, bool inCallback, CValue* callbackResult)
     return false;
 }
 
+// The class path entries that the DLL mapped, with links resolved and ':' between them.
+std::string classPath(CWireReader& in) {
+    const uint32_t count = in.u32();
+    std::string path;
+    for (uint32_t i = 0; i < count && !in.failed; ++i) {
+        const std::string entry = in.str();
+        char* resolved = ::realpath(entry.c_str(), nullptr);
+        if (!path.empty()) {
+            path += ':';
+        }
+        path += resolved != nullptr ? resolved : entry;
+        std::free(resolved);
+    }
+    return path;
+}
+
 void runConversation(int fd) {
     CConversation conversation;
     conversation.fd = fd;
@@ -575,6 +591,9 @@ void runConversation(int fd) {
         std::vector<std::string> texts;
         for (uint32_t i = 0; i < count && !in.failed; ++i) {
             texts.push_back(in.str());
+        }
+        if (in.u8() != 0) {
+            texts.push_back("-Djava.class.path=" + classPath(in));
         }
         std::vector<JavaVMOption> options;
         for (std::string& text : texts) {

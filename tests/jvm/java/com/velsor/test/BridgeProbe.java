@@ -43,6 +43,12 @@ public final class BridgeProbe {
         throw new IllegalStateException(message);
     }
 
+    /** The id of the process that runs the JVM. */
+    public static long processId() {
+        String name = java.lang.management.ManagementFactory.getRuntimeMXBean().getName();
+        return Long.parseLong(name.substring(0, name.indexOf('@')));
+    }
+
     public static String currentThreadName() {
         return Thread.currentThread().getName();
     }

@@ -1,0 +1,111 @@
+// How long the real JVM behind the test jvm.dll lives.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "TestJvm.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+// True while the Linux process runs (a zombie counts as ended).
+bool linuxProcessRuns(long long pid) {
+    const std::wstring stat = L"Z:\\proc\\" + std::to_wstring(pid) + L"\\stat";
+    CFileHandle file(CreateFileW(stat.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        return false;
+    }
+    char buffer[512] = {};
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer - 1, &read, nullptr)) {
+        return false;
+    }
+    const std::string text(buffer, read);
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+// Waits up to a minute for the process to end.
+bool waitUntilEnded(long long pid) {
+    for (int i = 0; i < 600; ++i) {
+        if (!linuxProcessRuns(pid)) {
+            return true;
+        }
+        Sleep(100);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(JvmLifetime, TheHostEndsWhenTheProgramIsKilled) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    CFileHandle readEnd;
+    CFileHandle writeEnd;
+    ASSERT_TRUE(CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0));
+    SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring commandLine = L"\"" + std::wstring(JVM_CHILD_EXE) + L"\"";
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                               &info))
+        << GetLastError();
+    CKernelHandle process(info.hProcess);
+    CKernelHandle thread(info.hThread);
+    writeEnd.reset();
+
+    std::string line;
+    char ch = 0;
+    DWORD read = 0;
+    while (ReadFile(readEnd.get(), &ch, 1, &read, nullptr) && read == 1 && ch != '\n') {
+        line += ch;
+    }
+    ASSERT_EQ(line.rfind("host ", 0), 0u) << line;
+    const long long pid = std::stoll(line.substr(5));
+    EXPECT_TRUE(linuxProcessRuns(pid));
+
+    ASSERT_TRUE(TerminateProcess(process.get(), 9));
+    ASSERT_EQ(WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0);
+    EXPECT_TRUE(waitUntilEnded(pid)) << "jvmhost " << pid << " outlived its program";
+}
+
+TEST(JvmLifetime, DestroyJavaVmEndsTheJvm) {
+    CTestJvm jvm;
+    ASSERT_EQ(jvm.status(), JNI_OK);
+    JNIEnv* env = jvm.env();
+    jclass probe = jvm.probeClass();
+    const long long pid = env->CallStaticLongMethod(probe, env->GetStaticMethodID(probe, "processId", "()J"));
+    EXPECT_TRUE(linuxProcessRuns(pid));
+    EXPECT_EQ(jvm.vm()->DestroyJavaVM(), JNI_OK);
+    EXPECT_TRUE(waitUntilEnded(pid));
+    using GetCreatedProc = jint(JNICALL*)(JavaVM**, jsize, jsize*);
+    auto getCreated = reinterpret_cast<GetCreatedProc>(
+        reinterpret_cast<void*>(GetProcAddress(jvm.library(), "JNI_GetCreatedJavaVMs")));
+    jsize count = 1;
+    EXPECT_EQ(getCreated(nullptr, 0, &count), JNI_OK);
+    EXPECT_EQ(count, 0);
+}
+
+TEST(JvmLifetime, ClassPathEntriesOnAnyDriveAreMapped) {
+    // A copy of the test classes under the prefix's C: drive, named by a relative path too.
+    CTempDir directory;
+    const std::wstring jar = directory.file(L"copy.jar");
+    std::wstring testClasses(TEST_CLASSES_JAR, TEST_CLASSES_JAR + std::strlen(TEST_CLASSES_JAR));
+    ASSERT_TRUE(CopyFileW(testClasses.c_str(), jar.c_str(), FALSE)) << GetLastError();
+    ASSERT_TRUE(SetCurrentDirectoryW(directory.path().c_str()));
+    CTestJvm jvm({}, std::string(PRAVIK_JAR) + ";copy.jar");
+    ASSERT_EQ(jvm.status(), JNI_OK);
+    EXPECT_NE(jvm.env()->FindClass("com/velsor/test/BridgeProbe"), nullptr);
+    jvm.env()->ExceptionClear();
+    EXPECT_EQ(jvm.env()->FindClass("com/velsor/sample/SampleService"), nullptr);  // not on this class path
+    jvm.env()->ExceptionClear();
+}
