@@ -5,6 +5,7 @@
 #include "log/CLogger.h"
 #include "main/CParameters.h"
 #include "registry/ServiceListing.h"
+#include "service/CExecutor.h"
 
 CLogger* log = nullptr;
 CParameters* parameters = nullptr;
@@ -49,6 +50,11 @@ int dispatch(CParameters* parsed, CLogger* logger) {
             logger->logMessage(L"Uninstall failed");
         }
         return result;
+    }
+    if (parsed->startedBySCM()) {
+        CExecutor executor(logger, parsed->getServiceName());
+        executor.execute(0);
+        return 0;
     }
     return 0;
 }

@@ -14,6 +14,8 @@ CExecutor* g_pExecutor = nullptr;
 namespace {
 
 const DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
+// Wait hint of the report that opens the start.
+const DWORD kStartPendingHint = 2000;
 
 }  // namespace
 
@@ -84,6 +86,10 @@ void CExecutor::serviceMain() {
         serviceStatus.dwServiceType = serviceType;
         serviceStatus.dwWin32ExitCode = NO_ERROR;
         ReleaseSRWLockExclusive(&statusLock);
+        // Some service control managers (Wine's) take a first report of
+        // SERVICE_STOPPED for a start that never happened and discard its
+        // exit code; opening with START_PENDING keeps a start failure's code.
+        recordStatus(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint);
 
         CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
         if (directory) {

@@ -1,0 +1,194 @@
+// A Java service under the real service control manager and the real JVM:
+// installed with "-i", started with StartServiceW, controlled and stopped.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "ServiceTestSupport.h"
+#include "support/PravikRunner.h"
+#include "support/TestRegistry.h"
+
+namespace {
+
+const wchar_t* const kRecordingService = L"com.velsor.test.RecordingService";
+
+std::string recordOf(const CTestService& service) { return readFileBytes(service.dir().file(L"record.txt")); }
+
+std::wstring recordArgument(const CTestService& service) { return unixPathOf(service.dir().file(L"record.txt")); }
+
+}  // namespace
+
+TEST(ServiceRun, ControlsReachJavaUnchangedAndJavasStopReportIsTheOnlyOne) {
+    CTestService service(L"PravikRunControls");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ConfigKeys keys = service.baseConfig(kRecordingService);
+    keys.push_back({L"commandLineParms", recordArgument(service) + L" -a \"b c\" d\\ e %SystemRoot% -exitcode 7"});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+
+    SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
+    EXPECT_EQ(running.dwControlsAccepted, DWORD{SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN |
+                                                SERVICE_ACCEPT_PAUSE_CONTINUE});
+    EXPECT_EQ(running.dwServiceType, DWORD{SERVICE_WIN32_OWN_PROCESS});
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_PAUSE)) << service.lastError();
+    service.waitFor(SERVICE_PAUSED);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_CONTINUE)) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_INTERROGATE)) << service.lastError();
+    EXPECT_TRUE(service.control(200)) << service.lastError();
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+
+    // Java reported STOPPED with 7; a second report by the executor would have left 0.
+    const SERVICE_STATUS_PROCESS stopped = service.status();
+    EXPECT_EQ(stopped.dwCurrentState, DWORD{SERVICE_STOPPED});
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 7u);
+
+    EXPECT_EQ(recordOf(service), utf8(L"args 7\narg[0]=" + recordArgument(service) +
+                                      L"\narg[1]=-a\narg[2]=b c\narg[3]=d e\narg[4]=%SystemRoot%\n"
+                                      L"arg[5]=-exitcode\narg[6]=7\n"
+                                      L"control 2\ncontrol 3\ncontrol 4\ncontrol 200\ncontrol 1\nstopping\n"));
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_TRUE(contains(lines, "Sending service control : SERVICE_CONTROL_PAUSE\n")) << lines;
+    EXPECT_TRUE(contains(lines, "Sending service control : SERVICE_CONTROL_INTERROGATE\n"));
+    EXPECT_TRUE(contains(lines, "Sending service control : Unknown\n"));
+    EXPECT_TRUE(contains(lines, "Set service to state SERVICE_PAUSED\n"));
+    EXPECT_TRUE(contains(lines, "Set service to state SERVICE_STOPPED\n"));
+    EXPECT_TRUE(inOrder(lines, "CJvm::getCommandLineArgs Exit 7\n", "CJvm::runServiceMain Entry\n"));
+    EXPECT_TRUE(contains(lines, "CJvm::runServiceMain Exit 0\n"));
+    EXPECT_TRUE(contains(lines, "CExecutor::serviceMain Exit 0\n"));
+    EXPECT_FALSE(contains(lines, "Java exception cleared"));
+}
+
+TEST(ServiceRun, TheExecutorReportsStoppedWhenJavaDoesNot) {
+    CTestService service(L"PravikRunNoStop");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ConfigKeys keys = service.baseConfig(kRecordingService);
+    keys.push_back({L"commandLineParms", recordArgument(service) + L" -noStopReport"});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_TRUE(contains(lines, "Set service to state SERVICE_STOP_PENDING\n")) << lines;
+    EXPECT_FALSE(contains(lines, "Set service to state SERVICE_STOPPED"));
+    EXPECT_TRUE(contains(recordOf(service), "control 1\nstopping\n"));
+}
+
+TEST(ServiceRun, AnExceptionOutOfServiceMainIsClearedAndEndsTheRunWithZero) {
+    CTestService service(L"PravikRunThrow");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ConfigKeys keys = service.baseConfig(kRecordingService);
+    keys.push_back({L"commandLineParms", recordArgument(service) + L" -noStopReport -throw"});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_TRUE(inOrder(lines, "Java exception cleared after serviceMain\n", "CJvm::runServiceMain Exit 0\n"))
+        << lines;
+    EXPECT_FALSE(contains(lines, "Service failed to start."));
+}
+
+TEST(ServiceRun, NonAsciiClassNameAndArgumentsReachJavaIntact) {
+    CTestService service(L"PravikRunUnicode");
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.Gr\u00fc\u00dfeService");
+    // Outside the ANSI code page: Chinese and a character beyond the basic plane.
+    keys.push_back({L"commandLineParms", recordArgument(service) + L" gr\u00fc\u00dfe \u4e2d\u6587 \U0001F600\u20ac"});
+    ASSERT_EQ(service.install(keys, true), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    EXPECT_EQ(recordOf(service), utf8(L"args 4\narg[0]=" + recordArgument(service) +
+                                      L"\narg[1]=gr\u00fc\u00dfe\narg[2]=\u4e2d\u6587\narg[3]=\U0001F600\u20ac\n"
+                                      L"control 1\nstopping\n"));
+}
+
+TEST(ServiceRun, ConsoleEventCodesNeverReachServiceControl) {
+    CTestService service(L"PravikRunSignals");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ConfigKeys keys = service.baseConfig(kRecordingService);
+    keys.push_back({L"commandLineParms", recordArgument(service)});
+    keys.push_back({L"verboseOutput", service.dir().file(L"verbose.log")});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    EXPECT_TRUE(service.control(251)) << service.lastError();
+    EXPECT_TRUE(service.control(250)) << service.lastError();
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    EXPECT_EQ(recordOf(service), utf8(L"args 1\narg[0]=" + recordArgument(service) + L"\ncontrol 1\nstopping\n"));
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_TRUE(contains(lines, "Generating control break event.\n")) << lines;
+    EXPECT_TRUE(contains(lines, "Generating control c event.\n"));
+    // The JVM's own signal entry answers Ctrl+Break with a thread dump on its output.
+    EXPECT_TRUE(contains(readFileBytes(service.dir().file(L"verbose.log")), "Full thread dump"));
+}
+
+TEST(ServiceRun, AStormOfControlsWhileStoppingNeitherCrashesNorHangs) {
+    CTestService service(L"PravikRunStorm");
+    ConfigKeys keys = service.baseConfig(kRecordingService);
+    keys.push_back({L"commandLineParms", recordArgument(service) + L" -noStopReport -slowControl"});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE target = OpenServiceW(manager, service.name().c_str(), SERVICE_USER_DEFINED_CONTROL |
+                                                                         SERVICE_INTERROGATE | SERVICE_STOP);
+    ASSERT_NE(target, nullptr);
+    std::atomic<bool> stormOver{false};
+    std::atomic<int> delivered{0};
+    std::thread storm([&] {
+        for (DWORD code = 129; !stormOver.load(); code = code == 249 ? 129 : code + 1) {
+            SERVICE_STATUS answer = {};
+            if (ControlService(target, code, &answer)) {
+                ++delivered;
+            }
+            ControlService(target, SERVICE_CONTROL_INTERROGATE, &answer);
+        }
+    });
+    for (int round = 0; round < 2000 && delivered.load() < 20; ++round) {
+        Sleep(10);
+    }
+    EXPECT_GE(delivered.load(), 20);
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    const DWORD exitCode = service.waitForProcessEnd();
+    stormOver = true;
+    storm.join();
+    CloseServiceHandle(target);
+    CloseServiceHandle(manager);
+    EXPECT_EQ(exitCode, 0u);
+    const SERVICE_STATUS_PROCESS stopped = service.status();
+    EXPECT_EQ(stopped.dwCurrentState, DWORD{SERVICE_STOPPED});
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
+    EXPECT_TRUE(contains(recordOf(service), "control 1\n"));
+}
+
+TEST(ScmRun, DashZTypedByHandReportsTheDispatcherFailure) {
+    CTempDir dir;
+    CTraceSetting trace(dir.file(L"trace.log"));
+    const CRunResult run = runPravik({L"-Z", L"PravikNotAService"});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.output, "");
+    const std::string lines = stripThreadIds(readFileBytes(dir.file(L"trace.log")));
+    EXPECT_TRUE(contains(lines, "CExecutor::startSCMDispatcher Entry\nStartServiceCtrlDispatcher failed 1063\n"))
+        << lines;
+    // The system's wording for 1063 stands between (Wine's differs from Windows').
+    EXPECT_TRUE(inOrder(lines, "StartServiceCtrlDispatcher failed 1063\n",
+                        "CExecutor::startSCMDispatcher Exit 0\nCExecutor::execute Exit 0\nmain Exit 0\n"));
+    EXPECT_FALSE(contains(lines, "CExecutor::serviceMain"));
+}

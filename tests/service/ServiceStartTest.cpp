@@ -1,0 +1,236 @@
+// Starting a service: the pre-initialisation command, the working directory,
+// the JVM's creation arguments and verbose output, and every start failure
+// with its service-specific exit code.
+#include <gtest/gtest.h>
+
+#include "ServiceTestSupport.h"
+#include "support/TestRegistry.h"
+
+namespace {
+
+struct CStartFailure {
+    DWORD exitCode;
+    std::string message;
+};
+
+// Starts the installed service, waits for its stop and checks the codes the SCM shows.
+CStartFailure startAndFail(CTestService& service) {
+    CStartFailure failure = {0, ""};
+    if (!service.start()) {
+        ADD_FAILURE() << "StartServiceW " << service.lastError();
+        return failure;
+    }
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwControlsAccepted, 0u);
+    failure.exitCode = stopped.dwServiceSpecificExitCode;
+    failure.message = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    return failure;
+}
+
+CStartFailure failWith(const std::wstring& name, const ConfigKeys& extra, const wchar_t* jvmDll,
+                       const wchar_t* javaClass = L"com.velsor.test.RecordingService") {
+    CTestService service(name);
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ConfigKeys keys = service.baseConfig(javaClass);
+    for (auto& [key, value] : keys) {
+        if (key == L"jvmDLL" && jvmDll != nullptr) {
+            value = jvmDll;
+        }
+    }
+    keys.insert(keys.end(), extra.begin(), extra.end());
+    if (service.install(keys) != 0) {
+        return {0, "not installed"};
+    }
+    return startAndFail(service);
+}
+
+}  // namespace
+
+TEST(ServiceStart, JvmLibraryFailuresAreTheServiceSpecificExitCode) {
+    const std::wstring missing = L"Z:\\no\\such\\dir\\jvm.dll";
+    CStartFailure failure = failWith(L"PravikStart13", {}, missing.c_str());
+    EXPECT_EQ(failure.exitCode, 13u);
+    EXPECT_TRUE(contains(failure.message, "Cannot load the JVM DLL : Z:\\no\\such\\dir\\jvm.dll\n")) << failure.message;
+    EXPECT_TRUE(contains(failure.message, "The JVM DLL should be located in your jre/bin/classic subdirectory.\n"));
+    EXPECT_TRUE(contains(failure.message, "Service failed to start.  13\n"));
+
+    failure = failWith(L"PravikStart14a", {}, L"kernel32.dll");
+    EXPECT_EQ(failure.exitCode, 14u);
+    EXPECT_TRUE(contains(failure.message, "Cannot load JNI_CreateJavaVM from the JVM DLL : kernel32.dll\n"))
+        << failure.message;
+
+    const std::wstring noDefaultArgs = fakeJvmDll(L"nodefault");
+    failure = failWith(L"PravikStart14b", {}, noDefaultArgs.c_str());
+    EXPECT_EQ(failure.exitCode, 14u);
+    EXPECT_TRUE(contains(failure.message, "Cannot load JNI_GetDefaultJavaVMInitArgs from the JVM DLL : "))
+        << failure.message;
+
+    const std::wstring probeFails = fakeJvmDll(L"probefails");
+    failure = failWith(L"PravikStart15", {}, probeFails.c_str());
+    EXPECT_EQ(failure.exitCode, 15u);
+    EXPECT_TRUE(contains(failure.message, "JNI_GetDefaultJavaVMInitArgs failed! -3\n")) << failure.message;
+    EXPECT_FALSE(contains(failure.message, "CJvm::createInitArgs"));
+
+    const std::wstring createFails = fakeJvmDll(L"createfails");
+    failure = failWith(L"PravikStart16", {}, createFails.c_str());
+    EXPECT_EQ(failure.exitCode, 16u);
+    EXPECT_TRUE(contains(failure.message, "Failed to create Java VM rc= -1\n")) << failure.message;
+    EXPECT_TRUE(contains(failure.message, "Service failed to start.  16\n"));
+}
+
+TEST(ServiceStart, JavaContractFailuresAreTheServiceSpecificExitCode) {
+    {
+        CTestService service(L"PravikStart17");
+        CTraceSetting trace(service.dir().file(L"trace.log"));
+        ASSERT_EQ(service.install(service.baseConfig(L"com.velsor.test.RecordingService")), 0u);
+        deleteHklmValue(std::wstring(kServicesKey) + L"\\" + service.name() + L"\\Parameters", L"IPravikClass");
+        const CStartFailure failure = startAndFail(service);
+        EXPECT_EQ(failure.exitCode, 17u);
+        EXPECT_TRUE(inOrder(failure.message, "Error getting size of value IPravikClass\n",
+                            "No Java class implementing service routines was specified.\n"))
+            << failure.message;
+    }
+    CStartFailure failure = failWith(L"PravikStart18", {}, nullptr, L"com.velsor.test.Missing");
+    EXPECT_EQ(failure.exitCode, 18u);
+    EXPECT_TRUE(contains(failure.message, "Cannot find the class com/velsor/test/Missing\n")) << failure.message;
+
+    failure = failWith(L"PravikStart19", {}, nullptr, L"com/velsor/test/NoMainService");
+    EXPECT_EQ(failure.exitCode, 19u);
+    EXPECT_TRUE(contains(failure.message, "serviceMain method does not exist in class com/velsor/test/NoMainService\n"))
+        << failure.message;
+
+    {
+        CTestService service(L"PravikStart20");
+        CTraceSetting trace(service.dir().file(L"trace.log"));
+        ConfigKeys keys = service.baseConfig(L"com.velsor.test.NoControlService");
+        keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"main-ran.txt"))});
+        ASSERT_EQ(service.install(keys), 0u);
+        const CStartFailure noControl = startAndFail(service);
+        EXPECT_EQ(noControl.exitCode, 20u);
+        EXPECT_TRUE(contains(noControl.message,
+                             "serviceControl method does not exist in class com/velsor/test/NoControlService\n"))
+            << noControl.message;
+        EXPECT_FALSE(fileExists(service.dir().file(L"main-ran.txt")));
+    }
+    {
+        CTestService service(L"PravikStart21");
+        CTraceSetting trace(service.dir().file(L"trace.log"));
+        ConfigKeys keys = service.baseConfig(L"com.velsor.test.PlainService");
+        for (auto& [key, value] : keys) {
+            if (key == L"jvmOption1") {
+                value = L"-Djava.class.path=" + serviceTestJar();
+            }
+        }
+        ASSERT_EQ(service.install(keys), 0u);
+        const CStartFailure noManager = startAndFail(service);
+        EXPECT_EQ(noManager.exitCode, 21u);
+        EXPECT_TRUE(contains(noManager.message, "Cannot find PravikManager class.\n")) << noManager.message;
+        EXPECT_FALSE(contains(noManager.message, "Cannot find the class"));
+    }
+}
+
+TEST(ServiceStart, CreationArgumentsStopAtTheFirstMissingOptionAndCarryTheVerboseHook) {
+    CTestService service(L"PravikStartArgs");
+    const std::wstring record = service.dir().file(L"jvm-args.txt");
+    // The verbose file is named through an environment reference.
+    std::wstring verbose = service.dir().file(L"verbose.log");
+    ASSERT_EQ(verbose.substr(0, 2), L"C:");
+    verbose = L"%SystemDrive%" + verbose.substr(2);
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    for (auto& [key, value] : keys) {
+        if (key == L"jvmDLL") {
+            value = fakeJvmDll(L"createfails");
+        } else if (key == L"jvmOption1") {
+            value = L"-Dfake.record=" + record;
+        }
+    }
+    keys.push_back({L"jvmOption2", L"-Xexpanded=%SystemDrive%"});
+    keys.push_back({L"jvmOption4", L"-Xafter-the-gap"});
+    keys.push_back({L"verboseOutput", verbose});
+    ASSERT_EQ(service.install(keys), 0u);
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(service.start()) << service.lastError();
+        EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 16u);
+    }
+    EXPECT_EQ(readFileBytes(record), "version=10002 ignoreUnrecognized=1 options=3\r\n"
+                                     "[-Dfake.record=" + utf8(record) + "] -\r\n"
+                                     "[-Xexpanded=C:] -\r\n"
+                                     "[vfprintf] hook\r\n");
+    // Created on the first output, appended to on the next run.
+    const std::string once = "fake JVM says hello 42\r\nand once more\r\n";
+    EXPECT_EQ(readFileBytes(service.dir().file(L"verbose.log")), once + once);
+}
+
+TEST(ServiceStart, ThePreinitCommandRunsInTheWorkingDirectoryBeforeTheJvm) {
+    CTestService service(L"PravikStartPreinit");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    const std::wstring release = service.dir().file(L"release");
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt"))});
+    keys.push_back({L"preinitCommand", preinitProbe() + L" probe.txt " + release + L" %SystemRoot%"});
+    keys.push_back({L"preinitWaitHint", L"7000"});
+    keys.push_back({L"workingDirectory", service.dir().path()});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+
+    // The probe writes its file in the service's current directory, then waits.
+    const std::wstring probe = service.dir().file(L"probe.txt");
+    for (int round = 0; round < 2400 && !fileExists(probe); ++round) {
+        Sleep(50);
+    }
+    ASSERT_TRUE(fileExists(probe));
+    const SERVICE_STATUS_PROCESS pending = service.status();
+    EXPECT_EQ(pending.dwCurrentState, DWORD{SERVICE_START_PENDING});
+    EXPECT_EQ(pending.dwWaitHint, 7000u);
+    EXPECT_EQ(pending.dwCheckPoint, 0u);
+    EXPECT_EQ(pending.dwControlsAccepted, 0u);
+    const std::string whilePending = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_FALSE(contains(whilePending, "CJvm::initialize")) << whilePending;
+
+    writeFileBytes(release, "go");
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+
+    EXPECT_EQ(readFileBytes(probe), utf8(L"cwd=" + service.dir().path() + L"\narg=C:\\windows\n"));
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_TRUE(contains(lines, utf8(L"Executing command: " + preinitProbe() + L" probe.txt " + release +
+                                     L" C:\\windows\n")))
+        << lines;
+    EXPECT_TRUE(inOrder(lines, "Command completed.\n", "CJvm::initialize Entry\n"));
+    EXPECT_TRUE(contains(lines, "CExecutor::executePreinitCommand Exit 0\n"));
+}
+
+TEST(ServiceStart, AMissingPreinitProgramIsReportedAndTheServiceStillStarts) {
+    CTestService service(L"PravikStartNoPreinit");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt"))});
+    keys.push_back({L"preinitCommand", L"Z:\\no\\such\\program.exe --flag"});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_TRUE(contains(lines, "Unable to create process. rc= ")) << lines;
+    EXPECT_TRUE(inOrder(lines, "CExecutor::executePreinitCommand Exit 24\n", "CJvm::initialize Entry\n"));
+    EXPECT_TRUE(contains(readFileBytes(service.dir().file(L"record.txt")), "control 1\n"));
+}
+
+TEST(ServiceStart, WithoutAPreinitCommandNoneRunsAndJavaReportsItsStates) {
+    CTestService service(L"PravikStartPlain");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt"))});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_TRUE(inOrder(lines, "No preinit command specified.\n", "CJvm::initialize Entry\n")) << lines;
+    EXPECT_TRUE(inOrder(lines, "CJvm::initialize Exit 0\n", "Set service to state SERVICE_START_PENDING\n"));
+}

@@ -1,0 +1,141 @@
+package com.velsor.test;
+
+import com.velsor.core.orb.PravikManager;
+
+import java.io.FileOutputStream;
+import java.io.IOException;
+import java.io.OutputStreamWriter;
+import java.io.Writer;
+import java.nio.charset.StandardCharsets;
+
+/**
+ * A service for the tests: it writes what reaches it (its arguments, every
+ * control and console event) as UTF-8 lines to the file named by its first
+ * argument, and reports states as a service should.
+ *
+ * <p>Further arguments: "-noStopReport" returns from serviceMain without
+ * reporting SERVICE_STOPPED; "-throw" throws out of serviceMain instead of
+ * returning; "-exitcode N" reports N when it stops; "-slowControl" takes a
+ * while over each control.
+ */
+public final class RecordingService {
+    private static final int ACCEPTED = PravikManager.SERVICE_ACCEPT_STOP
+            | PravikManager.SERVICE_ACCEPT_SHUTDOWN | PravikManager.SERVICE_ACCEPT_PAUSE_CONTINUE;
+
+    private static final Object lock = new Object();
+    private static String recordFile;
+    private static int state = PravikManager.SERVICE_STOPPED;
+    private static boolean stopRequested;
+    private static boolean slowControl;
+
+    private RecordingService() {
+    }
+
+    private static void record(String line) {
+        synchronized (RecordingService.class) {
+            if (recordFile == null) {
+                return;
+            }
+            try (Writer out = new OutputStreamWriter(new FileOutputStream(recordFile, true), StandardCharsets.UTF_8)) {
+                out.write(line + "\n");
+            } catch (IOException e) {
+                throw new IllegalStateException("cannot record to " + recordFile, e);
+            }
+        }
+    }
+
+    public static void serviceMain(String[] args) {
+        synchronized (RecordingService.class) {
+            recordFile = args.length > 0 ? args[0] : null;
+        }
+        boolean reportStop = true;
+        boolean throwAtEnd = false;
+        int exitCode = 0;
+        record("args " + args.length);
+        for (int i = 0; i < args.length; i++) {
+            record("arg[" + i + "]=" + args[i]);
+            if ("-noStopReport".equals(args[i])) {
+                reportStop = false;
+            } else if ("-throw".equals(args[i])) {
+                throwAtEnd = true;
+            } else if ("-slowControl".equals(args[i])) {
+                slowControl = true;
+            } else if ("-exitcode".equals(args[i]) && i + 1 < args.length) {
+                exitCode = Integer.parseInt(args[i + 1]);
+            }
+        }
+        PravikManager.reportStartPending(1, PravikManager.DEFAULT_WAIT_HINT);
+        synchronized (lock) {
+            state = PravikManager.SERVICE_RUNNING;
+            PravikManager.reportRunning(ACCEPTED);
+            while (!stopRequested) {
+                try {
+                    lock.wait();
+                } catch (InterruptedException e) {
+                    Thread.currentThread().interrupt();
+                    break;
+                }
+            }
+        }
+        record("stopping");
+        if (reportStop) {
+            synchronized (lock) {
+                state = PravikManager.SERVICE_STOPPED;
+                PravikManager.reportStopped(exitCode);
+            }
+        }
+        if (throwAtEnd) {
+            throw new IllegalStateException("thrown out of serviceMain on purpose");
+        }
+    }
+
+    public static void serviceControl(int control) {
+        record("control " + control);
+        if (slowControl) {
+            try {
+                Thread.sleep(50);
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
+            }
+        }
+        synchronized (lock) {
+            switch (control) {
+                case PravikManager.SERVICE_CONTROL_STOP:
+                case PravikManager.SERVICE_CONTROL_SHUTDOWN:
+                    if (!stopRequested) {
+                        stopRequested = true;
+                        state = PravikManager.SERVICE_STOP_PENDING;
+                        PravikManager.reportStopPending(1, PravikManager.DEFAULT_WAIT_HINT);
+                        lock.notifyAll();
+                    }
+                    break;
+                case PravikManager.SERVICE_CONTROL_PAUSE:
+                    if (state == PravikManager.SERVICE_RUNNING) {
+                        state = PravikManager.SERVICE_PAUSED;
+                        PravikManager.reportPaused(ACCEPTED);
+                    }
+                    break;
+                case PravikManager.SERVICE_CONTROL_CONTINUE:
+                    if (state == PravikManager.SERVICE_PAUSED) {
+                        state = PravikManager.SERVICE_RUNNING;
+                        PravikManager.reportRunning(ACCEPTED);
+                    }
+                    break;
+                case PravikManager.SERVICE_CONTROL_INTERROGATE:
+                    if (state == PravikManager.SERVICE_PAUSED) {
+                        PravikManager.reportPaused(ACCEPTED);
+                    } else if (state == PravikManager.SERVICE_RUNNING) {
+                        PravikManager.reportRunning(ACCEPTED);
+                    }
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+
+    public static boolean consoleSignal(int type) {
+        record("console " + type);
+        return false;
+    }
+}
