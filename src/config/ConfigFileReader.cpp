@@ -53,8 +53,12 @@ int CConfigFile::parseFile(void* file, int unicode) {
         DWORD got = 0;
         if (!bytes) {
             logger->logMessage(L"Memory error.");
-        } else if (!ReadFile(static_cast<HANDLE>(file), bytes.get(), size, &got, nullptr) || got == 0) {
+        } else if (!ReadFile(static_cast<HANDLE>(file), bytes.get(), size, &got, nullptr)) {
             logFailure(logger, L"Cannot read config file ", GetLastError());
+            result = 4;
+        } else if (got == 0) {
+            // A read that succeeds with nothing sets no error code of its own: name what happened.
+            logFailure(logger, L"Cannot read config file ", ERROR_HANDLE_EOF);
             result = 4;
         } else if (unicode != 0) {
             result = parseBuffer(reinterpret_cast<wchar_t*>(bytes.get()));

@@ -181,6 +181,17 @@ TEST(ConfigFileReading, HandleFailuresOfSizeAndRead) {
     EXPECT_EQ(file.parseFile(writeOnly.get(), 0), 4);
     const std::string badRead = logger.tracedLines().substr(badSize.size());
     expectSystemTextAfter(badRead, "Cannot read config file  " + std::to_string(ERROR_ACCESS_DENIED));
+    EXPECT_NE(badRead.find("\nCConfigFile::parseFile Exit 4\n"), std::string::npos);
+
+    // Positioned at its end, the file reads nothing although it is not empty.
+    CFileHandle atEnd(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(atEnd);
+    SetFilePointer(atEnd.get(), 0, nullptr, FILE_END);
+    const std::size_t before = logger.tracedLines().size();
+    EXPECT_EQ(file.parseFile(atEnd.get(), 0), 4);
+    const std::string nothingRead = logger.tracedLines().substr(before);
+    expectSystemTextAfter(nothingRead, "Cannot read config file  " + std::to_string(ERROR_HANDLE_EOF));
     EXPECT_EQ(file.getOptionCount(), 0);
 }
 

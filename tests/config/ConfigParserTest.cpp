@@ -267,3 +267,87 @@ TEST(ConfigOption, KeepsCopiesAndIgnoresNull) {
     EXPECT_STREQ(option.getName(), L"serviceName");
     EXPECT_STREQ(option.getValue(), L"second");
 }
+
+namespace {
+
+bool isBlankCharacter(wchar_t character) { return character == L' ' || character == L'\t'; }
+
+std::wstring trimmed(const std::wstring& text) {
+    std::size_t first = 0;
+    while (first < text.size() && isBlankCharacter(text[first])) {
+        ++first;
+    }
+    std::size_t end = text.size();
+    while (end > first && isBlankCharacter(text[end - 1])) {
+        --end;
+    }
+    return text.substr(first, end - first);
+}
+
+// The format rules written out plainly, as the oracle for random texts.
+int modelParse(std::wstring text, COptionList* options, std::vector<std::wstring>* messages) {
+    int result = 0;
+    text = text.substr(0, text.find(L'\0'));
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(L'\n', at);
+        if (end == std::wstring::npos) {
+            end = text.size();
+        }
+        std::wstring line = text.substr(at, end - at);
+        at = end + 1;
+        line = line.substr(0, line.find(L'\r'));
+        if (!line.empty() && line[0] == L'#') {
+            continue;
+        }
+        std::size_t start = 0;
+        while (start < line.size() && isBlankCharacter(line[start])) {
+            ++start;
+        }
+        const std::wstring rest = line.substr(start);
+        if (rest.empty()) {
+            continue;
+        }
+        const std::size_t equals = rest.find(L'=');
+        const std::wstring value = equals == std::wstring::npos ? L"" : trimmed(rest.substr(equals + 1));
+        if (value.empty()) {
+            messages->push_back(rest.substr(0, equals) + kNoValue);
+            result = 5;
+            continue;
+        }
+        const std::wstring key = trimmed(rest.substr(0, equals));
+        messages->push_back(key + L"=" + value);
+        options->emplace_back(key, value);
+    }
+    return result;
+}
+
+}  // namespace
+
+TEST_F(ConfigParser, RandomTextsFollowTheFormatRules) {
+    const wchar_t alphabet[] = {L'a', L'B', L'=', L'=', L'#', L' ', L' ', L'\t', L'\r', L'\n', L'\n', L'\0', L'\uFEFF', L'"'};
+    unsigned long state = 12345;
+    auto next = [&state]() {
+        state = state * 1103515245UL + 12345UL;
+        return (state >> 16) & 0x7FFF;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::wstring text;
+        const unsigned long length = next() % 120;
+        for (unsigned long index = 0; index < length; ++index) {
+            text += alphabet[next() % (sizeof(alphabet) / sizeof(alphabet[0]))];
+        }
+        COptionList expectedOptions;
+        std::vector<std::wstring> expectedMessages;
+        const int expected = modelParse(text, &expectedOptions, &expectedMessages);
+
+        clearLoggerRecord();
+        CConfigFile fresh(&logger);
+        std::vector<wchar_t> buffer(text.begin(), text.end());
+        buffer.push_back(L'\0');
+        ASSERT_EQ(fresh.parseBuffer(buffer.data()), expected) << round;
+        ASSERT_EQ(optionsOf(fresh), expectedOptions) << round;
+        ASSERT_EQ(fresh.getOptionCount(), static_cast<int>(expectedOptions.size())) << round;
+        ASSERT_EQ(messages(), expectedMessages) << round;
+    }
+}
