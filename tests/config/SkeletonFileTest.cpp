@@ -183,3 +183,22 @@ TEST(SkeletonFile, WriteFailureIsReported) {
     EXPECT_NE(trace.find("\nwriteSkeletonFile Exit 0\n"), std::string::npos) << trace;
     EXPECT_EQ(readFileBytes(path), "");
 }
+
+TEST(SkeletonFile, SkeletonComesAfterDisplayAndListingAndBeforeInstall) {
+    CTempDir directory;
+    const std::wstring path = directory.file(L"order.cfg");
+    const std::wstring other = directory.file(L"other.cfg");
+
+    // Install and uninstall requests on the same command line are not acted on.
+    const CRunResult first = runPravik({L"-i", other, L"-c", path, L"-r", L"NoSuchPravikService"});
+    EXPECT_EQ(first.exitCode, 0u);
+    EXPECT_EQ(first.output, crlf("Generating file " + narrow(path) + " \n"));
+    EXPECT_EQ(readFileBytes(path), skeletonBytes());
+    EXPECT_FALSE(fileExists(other));
+
+    const std::wstring later = directory.file(L"later.cfg");
+    const CRunResult listing = runPravik({L"-c", later, L"-b"});
+    EXPECT_EQ(listing.exitCode, 0u);
+    EXPECT_EQ(listing.output.find("Generating file"), std::string::npos);
+    EXPECT_FALSE(fileExists(later));
+}
