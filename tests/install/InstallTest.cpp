@@ -96,6 +96,13 @@ TEST(Install, SameServiceTwiceFailsWith8AndKeepsTheFirst) {
     const auto configBefore = queryServiceConfig(name);
     ASSERT_TRUE(configBefore.has_value());
 
+    const CRunResult sameFile = runPravik({L"-i", first});
+    EXPECT_EQ(sameFile.exitCode, 8u);
+    EXPECT_EQ(nonEmptyLines(sameFile.output).back(), "Installation failed");
+    EXPECT_EQ(snapshotKey(serviceKeyPath(name)), serviceBefore);
+    EXPECT_EQ(snapshotKey(parametersKeyPath(name)), parametersBefore);
+
+    // A different file of the same name changes nothing either.
     const std::vector<std::string> secondLines = {
         "serviceName=" + narrow(name), "serviceDisplayName=" + narrow(name) + " other display",
         "ipravikClass=com.example.Other", "binaryPath=C:\\other\\program.exe", "jvmDLL=other.dll",
@@ -319,17 +326,6 @@ TEST(Install, OptionsEndAtTheFirstGapAndLeftoversOfAnEarlierInstallationGo) {
     const std::map<std::wstring, std::wstring> expected = {
         {L"JVMOPTION1", L"-Done"}, {L"JVMOPTION2", L"-Dtwo"}, {L"IPRAVIKCLASS", L"com.example.Service"}};
     EXPECT_EQ(stored, expected);
-    EXPECT_EQ(getHklmString(serviceKeyPath(name), L"Description"), std::nullopt);
-}
-
-TEST(Install, AbsentDescriptionDeletesAnExistingOne) {
-    const std::wstring name = uniqueServiceName(L"NoDescription");
-    CServiceCleanup cleanup(name);
-    setHklmString(serviceKeyPath(name), L"Description", L"left behind");
-    CTempDir directory;
-    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"nodesc.cfg", requiredLines(name))});
-    EXPECT_EQ(run.exitCode, 0u);
-    ASSERT_TRUE(queryServiceConfig(name).has_value());
     EXPECT_EQ(getHklmString(serviceKeyPath(name), L"Description"), std::nullopt);
 }
 

@@ -13,7 +13,9 @@ std::wstring serviceKeyPath(const std::wstring& serviceName) {
     return std::wstring(kServicesKey) + L"\\" + serviceName;
 }
 
-std::wstring parametersKeyPath(const std::wstring& serviceName) { return serviceKeyPath(serviceName) + L"\\Parameters"; }
+std::wstring parametersKeyPath(const std::wstring& serviceName) {
+    return serviceKeyPath(serviceName) + L"\\Parameters";
+}
 
 std::string narrow(const std::wstring& text) {
     std::string result;
@@ -199,7 +201,14 @@ CServiceCleanup::~CServiceCleanup() {
         if (controlService(name, SERVICE_CONTROL_STOP) != 0) {
             controlService(name, kStoppableQuitControl);
         }
-        waitForServiceState(name, SERVICE_STOPPED);
+        // Until it has stopped, or is gone (deleted while it ran).
+        for (int attempt = 0; attempt < 600; ++attempt) {
+            const DWORD now = serviceState(name);
+            if (now == 0 || now == SERVICE_STOPPED) {
+                break;
+            }
+            Sleep(100);
+        }
     }
     CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     CServiceHandle service(manager.get() ? OpenServiceW(manager.get(), name.c_str(), DELETE) : nullptr);

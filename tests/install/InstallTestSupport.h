@@ -17,7 +17,8 @@ std::wstring serviceKeyPath(const std::wstring& serviceName);
 std::wstring parametersKeyPath(const std::wstring& serviceName);
 
 // Writes the lines (each followed by CR LF) as an ANSI config file in the directory.
-std::wstring writeConfig(const CTempDir& directory, const std::wstring& fileName, const std::vector<std::string>& lines);
+std::wstring writeConfig(const CTempDir& directory, const std::wstring& fileName,
+                         const std::vector<std::string>& lines);
 
 // What the parser echoes for those lines: "key=value" per line, as the user wrote it.
 std::string echoOf(const std::vector<std::string>& lines);

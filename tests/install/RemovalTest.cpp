@@ -135,7 +135,8 @@ TEST(Removal, RunningServiceOfAnotherProgramIsNeitherStoppedNorDeleted) {
         CServiceCleanup cleanup(name);
         ASSERT_TRUE(createForeignService(name, L"\"" + copy + L"\""));
         CTempDir directory;
-        setHklmString(parametersKeyPath(name), L"CommandLine", L"pending 0 0 " + directory.file(L"marker.txt"));
+        setHklmString(parametersKeyPath(name), L"CommandLine",
+                      L"pending 0 0 0 " + directory.file(L"marker.txt"));
         ASSERT_TRUE(startService(name));
         ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
 
@@ -153,8 +154,9 @@ TEST(Removal, RunningServiceIsStoppedWhileItReportsStopPendingThenDeleted) {
     const std::wstring name = uniqueServiceName(L"Running");
     CServiceCleanup cleanup(name);
     const std::wstring marker = directory.file(L"marker.txt");
-    // Three more reports of SERVICE_STOP_PENDING, 300 ms apart, before SERVICE_STOPPED.
-    installStoppable(directory, name, "pending 300 3 " + narrow(marker));
+    // Three more reports of SERVICE_STOP_PENDING with a wait hint of 300 ms,
+    // 300 ms apart, before SERVICE_STOPPED.
+    installStoppable(directory, name, "pending 300 3 300 " + narrow(marker));
     ASSERT_TRUE(startService(name));
     ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
 
@@ -171,16 +173,17 @@ TEST(Removal, ServiceWithoutWaitHintIsPolledUntilStoppedThroughTheConfigFile) {
     const std::wstring name = uniqueServiceName(L"NoHint");
     CServiceCleanup cleanup(name);
     const std::wstring marker = directory.file(L"marker.txt");
-    const std::string behaviour = "pending 0 1 " + narrow(marker);
+    // Stopping takes two steps of 700 ms while the service gives no wait hint.
+    const std::string behaviour = "pending 0 2 700 " + narrow(marker);
     const std::wstring file = installStoppable(directory, name, behaviour);
     ASSERT_TRUE(startService(name));
     ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
 
     const CRunResult run = runPravik({L"-u", file});
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.output,
-              echoOf(serviceLines(name, {"binaryPath=" + narrow(stoppableServiceExe()), "commandLineParms=" + behaviour})) +
-                  deletedMessage(name));
+    const std::vector<std::string> lines =
+        serviceLines(name, {"binaryPath=" + narrow(stoppableServiceExe()), "commandLineParms=" + behaviour});
+    EXPECT_EQ(run.output, echoOf(lines) + deletedMessage(name));
     EXPECT_EQ(readFileBytes(marker), "running\r\nstopped\r\n");
     EXPECT_TRUE(isGone(name));
 }
@@ -189,7 +192,7 @@ TEST(Removal, ServiceThatRefusesToStopStaysInstalled) {
     CTempDir directory;
     const std::wstring name = uniqueServiceName(L"Refuses");
     CServiceCleanup cleanup(name);
-    installStoppable(directory, name, "refuse 0 0 " + narrow(directory.file(L"marker.txt")));
+    installStoppable(directory, name, "refuse 0 0 0 " + narrow(directory.file(L"marker.txt")));
     ASSERT_TRUE(startService(name));
     ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
 
@@ -208,7 +211,7 @@ TEST(Removal, StopServiceAnswersForEachStateOfTheService) {
     CTempDir directory;
     const std::wstring name = uniqueServiceName(L"StopCalls");
     CServiceCleanup cleanup(name);
-    installStoppable(directory, name, "refuse 0 0 " + narrow(directory.file(L"marker.txt")));
+    installStoppable(directory, name, "refuse 0 0 0 " + narrow(directory.file(L"marker.txt")));
     CLogger logger;
     CParameters parameters(&logger);
     CInstaller installer(&logger, &parameters);

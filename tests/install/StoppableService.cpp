@@ -1,8 +1,8 @@
 // A service for the removal tests. How it stops is read from the "CommandLine"
-// value of its Parameters key, "<mode> <wait hint ms> <steps> <marker file>":
-//   pending  accepts the stop control, reports SERVICE_STOP_PENDING <steps> times
-//            with the wait hint (sleeping that long between reports), appends
-//            "stopped" to the marker file and then reports SERVICE_STOPPED;
+// value of its Parameters key, "<mode> <wait hint ms> <steps> <step ms> <marker file>":
+//   pending  accepts the stop control, reports SERVICE_STOP_PENDING <steps> more
+//            times with the wait hint, <step ms> apart, appends "stopped" to
+//            the marker file and then reports SERVICE_STOPPED;
 //   refuse   accepts no stop control at all; the user control 130 stops it
 //            (so that a test can clean up).
 // It appends "running" to the marker file once it reports SERVICE_RUNNING.
@@ -22,6 +22,7 @@ HANDLE stopEvent = nullptr;
 bool refuseStop = false;
 DWORD stopWaitHint = 0;
 DWORD stopSteps = 0;
+DWORD stepMilliseconds = 0;
 std::wstring markerFile;
 
 void report(DWORD state, DWORD checkPoint, DWORD waitHint) {
@@ -45,7 +46,7 @@ void appendMarker(const char* line) {
     }
 }
 
-// "<mode> <hint> <steps> <marker>" from HKLM\...\Services\<name>\Parameters\CommandLine.
+// "<mode> <hint> <steps> <step ms> <marker>" from HKLM\...\Services\<name>\Parameters\CommandLine.
 void readSettings(const wchar_t* serviceName) {
     const std::wstring keyPath = std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + serviceName + L"\\Parameters";
     wchar_t text[1024] = {};
@@ -62,6 +63,7 @@ void readSettings(const wchar_t* serviceName) {
     }
     stopWaitHint = std::wcstoul(cursor, &cursor, 10);
     stopSteps = std::wcstoul(cursor, &cursor, 10);
+    stepMilliseconds = std::wcstoul(cursor, &cursor, 10);
     while (*cursor == L' ') {
         ++cursor;
     }
@@ -97,7 +99,7 @@ void WINAPI serviceMain(DWORD argc, wchar_t** argv) {
     WaitForSingleObject(stopEvent, INFINITE);
     for (DWORD step = 1; step <= stopSteps; ++step) {
         report(SERVICE_STOP_PENDING, step + 1, stopWaitHint);
-        Sleep(stopWaitHint);
+        Sleep(stepMilliseconds);
     }
     appendMarker("stopped");
     report(SERVICE_STOPPED, 0, 0);
