@@ -109,3 +109,24 @@ TEST(JvmLifetime, ClassPathEntriesOnAnyDriveAreMapped) {
     EXPECT_EQ(jvm.env()->FindClass("com/velsor/sample/SampleService"), nullptr);  // not on this class path
     jvm.env()->ExceptionClear();
 }
+
+TEST(JvmLifetime, ARejectedOptionFailsCreationWithANegativeStatus) {
+    // The hook first: HotSpot takes options in order, so the complaint goes through it.
+    CTestJvm jvm({"-XX:MaxHeapSize=notanumber"}, {}, true);
+    EXPECT_EQ(jvm.status(), JNI_EINVAL);
+    EXPECT_EQ(jvm.vm(), nullptr);
+    EXPECT_NE(CTestJvm::output().find("Invalid maximum heap size"), std::string::npos) << CTestJvm::output();
+    using GetCreatedProc = jint(JNICALL*)(JavaVM**, jsize, jsize*);
+    auto getCreated = reinterpret_cast<GetCreatedProc>(
+        reinterpret_cast<void*>(GetProcAddress(jvm.library(), "JNI_GetCreatedJavaVMs")));
+    jsize count = 1;
+    EXPECT_EQ(getCreated(nullptr, 0, &count), JNI_OK);
+    EXPECT_EQ(count, 0);
+}
+
+TEST(JvmLifetime, OptionsBeforeTheHookAreReadBeforeItTakesEffect) {
+    // As with any HotSpot: a complaint about an option before "vfprintf" does not reach the hook.
+    CTestJvm jvm({"-XX:MaxHeapSize=notanumber"}, {}, false);
+    EXPECT_EQ(jvm.status(), JNI_EINVAL);
+    EXPECT_EQ(CTestJvm::output().find("Invalid maximum heap size"), std::string::npos) << CTestJvm::output();
+}

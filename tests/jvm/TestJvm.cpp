@@ -36,7 +36,7 @@ std::wstring testJvmFile(const wchar_t* name) { return std::wstring(TEST_JVM_DIR
 
 std::string testClassPath() { return std::string(PRAVIK_JAR) + ";" + SAMPLE_JAR + ";" + TEST_CLASSES_JAR; }
 
-CTestJvm::CTestJvm(const std::vector<std::string>& extraOptions, const std::string& classPath) {
+CTestJvm::CTestJvm(const std::vector<std::string>& extraOptions, const std::string& classPath, bool hookFirst) {
     module.reset(LoadLibraryW(testJvmFile(L"jvm.dll").c_str()));
     if (!module) {
         ADD_FAILURE() << "LoadLibraryW of jvm.dll failed: " << GetLastError();
@@ -52,10 +52,16 @@ CTestJvm::CTestJvm(const std::vector<std::string>& extraOptions, const std::stri
     std::vector<std::string> texts{"-Djava.class.path=" + (classPath.empty() ? testClassPath() : classPath)};
     texts.insert(texts.end(), extraOptions.begin(), extraOptions.end());
     std::vector<JavaVMOption> options;
+    const JavaVMOption hook{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&collectOutput)};
+    if (hookFirst) {
+        options.push_back(hook);
+    }
     for (std::string& text : texts) {
         options.push_back(JavaVMOption{text.data(), nullptr});
     }
-    options.push_back(JavaVMOption{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&collectOutput)});
+    if (!hookFirst) {
+        options.push_back(hook);
+    }
     JavaVMInitArgs args{JNI_VERSION_1_2, static_cast<jint>(options.size()), options.data(), JNI_TRUE};
     createStatus = create(&javaVm, reinterpret_cast<void**>(&mainEnv), &args);
 }

@@ -15,8 +15,9 @@ std::string testClassPath();
 class CTestJvm {
 public:
     // Loads jvm.dll and creates the JVM with the class path (testClassPath() when empty),
-    // the hook and extraOptions.
-    explicit CTestJvm(const std::vector<std::string>& extraOptions = {}, const std::string& classPath = {});
+    // extraOptions and the hook, which comes first or last as a program may place it.
+    explicit CTestJvm(const std::vector<std::string>& extraOptions = {}, const std::string& classPath = {},
+                      bool hookFirst = false);
 
     jint status() const { return createStatus; }
     JavaVM* vm() const { return javaVm; }

@@ -956,20 +956,23 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
     static const std::string hostOption = "-Dpravik.test.jvmhost=";
     std::vector<std::string> options;
     std::vector<std::string> classPathEntries;
-    bool hasClassPath = false;
+    // Where the options that the host rebuilds stand in the final list: HotSpot reads them in order.
+    int32_t classPathPosition = -1;
+    int32_t hookPosition = -1;
     std::wstring hostPath = defaultHostPath();
     OutputHook hook = nullptr;
     for (jint i = 0; i < args->nOptions; ++i) {
         const std::string option = args->options[i].optionString != nullptr ? args->options[i].optionString : "";
         if (option == "vfprintf") {
             hook = reinterpret_cast<OutputHook>(args->options[i].extraInfo);
+            hookPosition = static_cast<int32_t>(options.size()) + (classPathPosition >= 0 ? 1 : 0);
         } else if (option == "exit" || option == "abort") {
             // Hooks that would have to run in this process; the host's JVM keeps its own.
         } else if (option.compare(0, hostOption.size(), hostOption) == 0) {
             hostPath = widen(option.c_str() + hostOption.size(), CP_ACP);
         } else if (option.compare(0, classPath.size(), classPath) == 0) {
             classPathEntries = mapClassPath(option.substr(classPath.size()));
-            hasClassPath = true;
+            classPathPosition = static_cast<int32_t>(options.size()) + (hookPosition >= 0 ? 1 : 0);
         } else {
             options.push_back(option);
         }
@@ -1008,6 +1011,8 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
     CWireReader helloIn(hello.payload);
     g_hostPort = static_cast<uint16_t>(helloIn.u32());
     std::thread(serveOutput).detach();
+    // Java threads may call natives while the JVM is still starting.
+    std::thread(acceptJavaThreads).detach();
 
     SOCKET s = connectToHost();
     if (s == INVALID_SOCKET) {
@@ -1018,12 +1023,12 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
     }
     CConversation* c = newConversation(s);
     CWireWriter w;
-    w.i32(args->version).u8(args->ignoreUnrecognized ? 1 : 0).u8(hook != nullptr ? 1 : 0);
+    w.i32(args->version).u8(args->ignoreUnrecognized ? 1 : 0).i32(hook != nullptr ? hookPosition : -1);
     w.u32(static_cast<uint32_t>(options.size()));
     for (const std::string& option : options) {
         w.str(option);
     }
-    w.u8(hasClassPath ? 1 : 0).u32(static_cast<uint32_t>(classPathEntries.size()));
+    w.i32(classPathPosition).u32(static_cast<uint32_t>(classPathEntries.size()));
     for (const std::string& entry : classPathEntries) {
         w.str(entry);
     }
@@ -1042,7 +1047,6 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
         *penv = nullptr;
         return status < 0 ? status : JNI_ERR;
     }
-    std::thread(acceptJavaThreads).detach();
     g_created = true;
     t_conversation = c;
     *pvm = &g_vm;

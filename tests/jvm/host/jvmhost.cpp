@@ -586,21 +586,30 @@ void runConversation(int fd) {
         JavaVMInitArgs args{};
         args.version = in.i32();
         args.ignoreUnrecognized = in.u8() != 0 ? JNI_TRUE : JNI_FALSE;
-        const bool hook = in.u8() != 0;
+        const int32_t hookPosition = in.i32();
         const uint32_t count = in.u32();
         std::vector<std::string> texts;
         for (uint32_t i = 0; i < count && !in.failed; ++i) {
             texts.push_back(in.str());
         }
-        if (in.u8() != 0) {
-            texts.push_back("-Djava.class.path=" + classPath(in));
+        const int32_t classPathPosition = in.i32();
+        const std::string path = classPath(in);
+        const size_t plain = texts.size();
+        if (classPathPosition >= 0) {
+            texts.push_back("-Djava.class.path=" + path);
         }
+        // The options in the order the program gave them, the two rebuilt ones back in their places.
         std::vector<JavaVMOption> options;
-        for (std::string& text : texts) {
-            options.push_back(JavaVMOption{text.data(), nullptr});
-        }
-        if (hook) {
-            options.push_back(JavaVMOption{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&outputHook)});
+        size_t next = 0;
+        const size_t total = plain + (classPathPosition >= 0 ? 1 : 0) + (hookPosition >= 0 ? 1 : 0);
+        for (size_t i = 0; i < total; ++i) {
+            if (static_cast<int32_t>(i) == hookPosition) {
+                options.push_back(JavaVMOption{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&outputHook)});
+            } else if (static_cast<int32_t>(i) == classPathPosition) {
+                options.push_back(JavaVMOption{texts.back().data(), nullptr});
+            } else if (next < plain) {
+                options.push_back(JavaVMOption{texts[next++].data(), nullptr});
+            }
         }
         args.nOptions = static_cast<jint>(options.size());
         args.options = options.data();
