@@ -266,6 +266,13 @@ TEST(JvmBridge, AJavaThreadOfItsOwnCallsNativesOnAThreadOfThisProcess) {
         EXPECT_EQ(g_state.values[0], state);
         EXPECT_NE(g_state.threadId, GetCurrentThreadId());
     }
+    // That thread's native reads its string argument through JNI, on that thread.
+    jmethodID askFromNewThread = env->GetStaticMethodID(probe, "askControlFromNewThread", "(Ljava/lang/String;I)Z");
+    ASSERT_NE(askFromNewThread, nullptr);
+    EXPECT_EQ(env->CallStaticBooleanMethod(probe, askFromNewThread, env->NewStringUTF("WorkerSvc"), 200), JNI_TRUE);
+    EXPECT_EQ(g_controlName, "WorkerSvc");
+    EXPECT_EQ(g_controlCode, 200);
+    EXPECT_FALSE(env->ExceptionCheck());
 }
 
 namespace {

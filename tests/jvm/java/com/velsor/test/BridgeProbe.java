@@ -74,6 +74,21 @@ public final class BridgeProbe {
         return worker.getName();
     }
 
+    /** Asks for a control from a Java thread of its own; the native's answer. */
+    public static boolean askControlFromNewThread(final String serviceName, final int control)
+            throws InterruptedException {
+        final boolean[] answer = new boolean[1];
+        Thread worker = new Thread(new Runnable() {
+            @Override
+            public void run() {
+                answer[0] = PravikManager.sendServiceControl(serviceName, control);
+            }
+        }, "probe-asker");
+        worker.start();
+        worker.join();
+        return answer[0];
+    }
+
     /** n levels of Java -> native -> Java calls; answers n. */
     public static int countDown(int n) {
         return n <= 0 ? 0 : 1 + nativeCountDown(n - 1);
