@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/Win32Handle.h"
+#include "config/CConfigFile.h"
+#include "config/CConfigOption.h"
+#include "log/CLogger.h"
 #include "support/PravikRunner.h"
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"
@@ -316,4 +320,50 @@ TEST_F(ServiceInfo, TraceStatusComesFirst) {
     EXPECT_LT(entry, statusAt);
     EXPECT_LT(statusAt, textAt);
     EXPECT_LT(textAt, exit);
+}
+
+TEST_F(ServiceInfo, ExportedFilesParseBackInTheirEncoding) {
+    seedFullService();
+    CTempDir directory;
+    for (int unicode : {0, 1}) {
+        const std::wstring file = directory.file(unicode ? L"back-unicode.cfg" : L"back-ansi.cfg");
+        std::vector<std::wstring> args = {L"-e", serviceName, file};
+        if (unicode) {
+            args.push_back(L"-w");
+        }
+        runPravik(args);
+        CLogger logger;
+        CConfigFile config(&logger);
+        ASSERT_EQ(config.parseConfigFile(file.c_str(), unicode), 0) << "unicode " << unicode;
+        // Every exported line is one option, in order, key and value as written.
+        const std::wstring expected[][2] = {
+            {L"serviceDisplayName", L"Info Display"},
+            {L"serviceName", serviceName},
+            {L"interactiveService", L"TRUE"},
+            {L"startType", L"SERVICE_DEMAND_START"},
+            {L"errorControl", L"SERVICE_ERROR_SEVERE"},
+            {L"binaryPath", L"C:\\Program Files\\app\\pravik.exe"},
+            {L"serviceDependencies", L"Alpha,Beta"},
+            {L"description", L"Seeded for the export"},
+            {L"jvmDLL", L"%PRAVIK_INFO_JRE%\\bin\\server\\jvm.dll"},
+            {L"ipravikClass", L"com/example/InfoService"},
+            {L"commandLineParms", L"-home %PRAVIK_INFO_HOME% -x"},
+            {L"verboseOutput", L"C:\\logs\\verbose.txt"},
+            {L"preinitCommand", L"cmd /c %PRAVIK_INFO_HOME%\\prepare.bat"},
+            {L"preinitWaitHint", L"5000"},
+            {L"workingDirectory", L"%PRAVIK_INFO_HOME%\\work"},
+            {L"JVMOption1", L"-Xmx256m"},
+            {L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%"},
+        };
+        ASSERT_EQ(config.getOptionCount(), 17) << "unicode " << unicode;
+        const CConfigNode* node = config.getFirstNode();
+        for (const auto& pair : expected) {
+            ASSERT_NE(node, nullptr);
+            EXPECT_EQ(std::wstring(node->option->getName()), pair[0]);
+            EXPECT_EQ(std::wstring(node->option->getValue()), pair[1]);
+            node = node->next;
+        }
+        // The installer's own spelling finds the option lines.
+        EXPECT_STREQ(config.getStrOptionValue(L"jvmOption2", nullptr), L"-Dhome=%PRAVIK_INFO_HOME%");
+    }
 }
