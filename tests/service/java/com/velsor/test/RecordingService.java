@@ -16,7 +16,8 @@ import java.nio.charset.StandardCharsets;
  * <p>Further arguments: "-noStopReport" returns from serviceMain without
  * reporting SERVICE_STOPPED; "-throw" throws out of serviceMain instead of
  * returning; "-exitcode N" reports N when it stops; "-slowControl" takes a
- * while over each control.
+ * while over each control; "-stopAfter N" ends serviceMain at the N-th user
+ * control, whose serviceControl then lingers while the service stops.
  */
 public final class RecordingService {
     private static final int ACCEPTED = PravikManager.SERVICE_ACCEPT_STOP
@@ -27,6 +28,8 @@ public final class RecordingService {
     private static int state = PravikManager.SERVICE_STOPPED;
     private static boolean stopRequested;
     private static boolean slowControl;
+    private static int stopAfter;
+    private static int userControls;
 
     private RecordingService() {
     }
@@ -62,6 +65,8 @@ public final class RecordingService {
                 slowControl = true;
             } else if ("-exitcode".equals(args[i]) && i + 1 < args.length) {
                 exitCode = Integer.parseInt(args[i + 1]);
+            } else if ("-stopAfter".equals(args[i]) && i + 1 < args.length) {
+                stopAfter = Integer.parseInt(args[i + 1]);
             }
         }
         PravikManager.reportStartPending(1, PravikManager.DEFAULT_WAIT_HINT);
@@ -98,6 +103,7 @@ public final class RecordingService {
                 Thread.currentThread().interrupt();
             }
         }
+        boolean linger = false;
         synchronized (lock) {
             switch (control) {
                 case PravikManager.SERVICE_CONTROL_STOP:
@@ -129,8 +135,21 @@ public final class RecordingService {
                     }
                     break;
                 default:
+                    if (control >= 128 && stopAfter > 0 && ++userControls == stopAfter) {
+                        stopRequested = true;
+                        linger = true;
+                        lock.notifyAll();
+                    }
                     break;
             }
+        }
+        if (linger) {
+            try {
+                Thread.sleep(300);
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
+            }
+            record("lingered");
         }
     }
 
