@@ -367,3 +367,36 @@ TEST_F(ServiceInfo, ExportedFilesParseBackInTheirEncoding) {
         EXPECT_STREQ(config.getStrOptionValue(L"jvmOption2", nullptr), L"-Dhome=%PRAVIK_INFO_HOME%");
     }
 }
+
+TEST_F(ServiceInfo, DisplayWinsOverTheActionsAfterIt) {
+    setHklmString(parametersKey, L"IPravikClass", L"com/example/First");
+    const std::string text = onConsole("serviceName=" + narrow(serviceName) + "\r\nipravikClass=com/example/First\r\n");
+    const CRunResult shown = runPravik({L"-b", L"-d", serviceName});
+    EXPECT_EQ(shown.exitCode, 0u);
+    EXPECT_EQ(afterTraceStatus(shown.output), text);
+
+    // The configuration file name is one for every switch: with "-i" the display
+    // becomes an export to the install file, which it refuses to overwrite.
+    CTempDir directory;
+    const std::wstring install = directory.file(L"install.cfg");
+    const std::wstring other = L"PravikInfoNotInstalled";
+    const std::string content = "serviceDisplayName=Not Installed\r\nserviceName=" + narrow(other) +
+                                "\r\nipravikClass=com/example/Never\r\n";
+    writeFileBytes(install, content);
+    const CRunResult run = runPravik({L"-i", install, L"-d", serviceName});
+    EXPECT_EQ(run.exitCode, 0u);
+    const std::string refusal = "Cannot open file " + narrow(install) + "\r\n";
+    EXPECT_EQ(afterTraceStatus(run.output).substr(0, refusal.size()), refusal);
+    EXPECT_EQ(readFileBytes(install), content);
+    EXPECT_FALSE(hklmKeyExists(std::wstring(kServicesKey) + L"\\" + other));
+    deleteHklmTree(std::wstring(kServicesKey) + L"\\" + other);
+}
+
+TEST_F(ServiceInfo, ListingWinsOverTheSkeleton) {
+    CTempDir directory;
+    const std::wstring skeleton = directory.file(L"skeleton.cfg");
+    const CRunResult run = runPravik({L"-c", skeleton, L"-b"});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.output.rfind("SERVICE NAME : DISPLAY NAME\r\n---------------------------\r\n", 0), 0u) << run.output;
+    EXPECT_FALSE(fileExists(skeleton));
+}
