@@ -141,7 +141,9 @@ public:
     CWireWriter& data(const void* data, size_t size) {
         u32(static_cast<uint32_t>(size));
         const uint8_t* begin = static_cast<const uint8_t*>(data);
-        bytes.insert(bytes.end(), begin, begin + size);
+        for (size_t i = 0; i < size; ++i) {
+            bytes.push_back(begin[i]);
+        }
         return *this;
     }
     CWireWriter& str(const std::string& text) { return data(text.data(), text.size()); }

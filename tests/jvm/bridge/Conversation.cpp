@@ -1,0 +1,251 @@
+#include "Conversation.h"
+
+#include <ws2tcpip.h>
+
+#include <thread>
+#include <vector>
+
+namespace bridge {
+
+thread_local CConversation* t_conversation = nullptr;
+JNINativeInterface_ g_functions;
+JavaVM_ g_vm;
+SOCKET g_listener = INVALID_SOCKET;
+SOCKET g_control = INVALID_SOCKET;
+std::mutex g_controlSendMutex;
+uint16_t g_hostPort = 0;
+OutputHook g_hook = nullptr;
+
+namespace {
+
+jint callHook(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const jint result = g_hook(stdout, format, args);
+    va_end(args);
+    return result;
+}
+
+}  // namespace
+
+void complain(const std::string& text) {
+    std::fprintf(stderr, "test JVM: %s\n", text.c_str());
+    std::fflush(stderr);
+    if (g_hook != nullptr) {
+        callHook("%s", ("test JVM: " + text + "\n").c_str());
+    }
+}
+
+// ---- sockets
+
+bool sendAll(SOCKET s, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const int n = ::send(s, p, static_cast<int>(size), 0);
+        if (n <= 0) {
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool recvAll(SOCKET s, void* data, size_t size) {
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+        const int n = ::recv(s, p, static_cast<int>(size), 0);
+        if (n <= 0) {
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool sendMessage(SOCKET s, uint32_t op, const std::vector<uint8_t>& payload) {
+    uint8_t header[8];
+    encodeHeader(header, op, static_cast<uint32_t>(payload.size()));
+    return sendAll(s, header, sizeof header) && sendAll(s, payload.data(), payload.size());
+}
+
+bool recvMessage(SOCKET s, CMessage& message) {
+    uint8_t header[8];
+    uint32_t size = 0;
+    if (!recvAll(s, header, sizeof header)) {
+        return false;
+    }
+    decodeHeader(header, message.op, size);
+    if (size > maxMessageSize) {
+        return false;
+    }
+    message.payload.resize(size);
+    return recvAll(s, message.payload.data(), size);
+}
+
+SOCKET connectToHost() {
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) {
+        return s;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(g_hostPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::closesocket(s);
+        return INVALID_SOCKET;
+    }
+    const BOOL one = TRUE;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    return s;
+}
+
+CConversation* newConversation(SOCKET s) {
+    auto* conversation = new CConversation;
+    conversation->env.functions = &g_functions;
+    conversation->socket = s;
+    return conversation;
+}
+
+void deleteConversation(CConversation* conversation) {
+    ::closesocket(conversation->socket);
+    delete conversation;
+}
+
+// ---- native callbacks from Java
+
+CValue intResult(jint value) { return CValue{'I', static_cast<uint64_t>(static_cast<uint32_t>(value))}; }
+
+void runCallback(CConversation* c, const CMessage& message) {
+    CWireReader in(message.payload);
+    const uint64_t function = in.u64();
+    const uint32_t family = in.u32();
+    jclass self = static_cast<jclass>(toObject(in.u64()));
+    const uint32_t count = in.u32();
+    std::vector<CValue> args;
+    for (uint32_t i = 0; i < count && !in.failed; ++i) {
+        args.push_back(in.value());
+    }
+    auto intArg = [&args](size_t i) { return i < args.size() ? static_cast<jint>(args[i].bits) : 0; };
+    auto stringArg = [&args](size_t i) { return static_cast<jstring>(toObject(i < args.size() ? args[i].bits : 0)); };
+    JNIEnv* env = &c->env;
+    CValue result;
+    ++c->callbackDepth;
+    switch (family) {
+        case 0:
+            reinterpret_cast<void(JNICALL*)(JNIEnv*, jclass, jint, jint, jint, jint, jint)>(function)(
+                env, self, intArg(0), intArg(1), intArg(2), intArg(3), intArg(4));
+            break;
+        case 1:
+            result = intResult(
+                reinterpret_cast<jboolean(JNICALL*)(JNIEnv*, jclass, jstring, jint)>(function)(env, self, stringArg(0),
+                                                                                             intArg(1)));
+            break;
+        case 2: reinterpret_cast<void(JNICALL*)(JNIEnv*, jclass)>(function)(env, self); break;
+        case 3: reinterpret_cast<void(JNICALL*)(JNIEnv*, jclass, jint)>(function)(env, self, intArg(0)); break;
+        case 4:
+            result = intResult(reinterpret_cast<jint(JNICALL*)(JNIEnv*, jclass, jint)>(function)(env, self, intArg(0)));
+            break;
+        case 5:
+            result =
+                intResult(reinterpret_cast<jboolean(JNICALL*)(JNIEnv*, jclass, jint)>(function)(env, self, intArg(0)));
+            break;
+        case 6: reinterpret_cast<void(JNICALL*)(JNIEnv*, jclass, jstring)>(function)(env, self, stringArg(0)); break;
+        case 7:
+            result = CValue{'L', toId(reinterpret_cast<jstring(JNICALL*)(JNIEnv*, jclass, jstring)>(function)(
+                                     env, self, stringArg(0)))};
+            break;
+        default: complain("native callback of unknown family " + std::to_string(family)); break;
+    }
+    --c->callbackDepth;
+    CWireWriter out;
+    out.value(result);
+    sendMessage(c->socket, opCallbackReturn, out.bytes);
+}
+
+// Sends a request on the thread's conversation and waits for its reply,
+// running the native callbacks that arrive meanwhile.
+bool exchange(JNIEnv* env, uint32_t op, const CWireWriter& request, CMessage& reply) {
+    CConversation* c = conversationOf(env);
+    if (!sendMessage(c->socket, op, request.bytes)) {
+        complain("the connection to jvmhost is lost");
+        return false;
+    }
+    for (;;) {
+        if (!recvMessage(c->socket, reply)) {
+            complain("the connection to jvmhost is lost");
+            return false;
+        }
+        if (reply.op == opReply) {
+            return true;
+        }
+        if (reply.op != opCallback) {
+            complain("unexpected message " + std::to_string(reply.op) + " from jvmhost");
+            return false;
+        }
+        runCallback(c, reply);
+    }
+}
+
+// A request whose reply is one u64 (0 when the exchange fails).
+uint64_t askU64(JNIEnv* env, uint32_t op, const CWireWriter& request) {
+    CMessage reply;
+    if (!exchange(env, op, request, reply)) {
+        return 0;
+    }
+    CWireReader in(reply.payload);
+    return in.u64();
+}
+
+jint askI32(JNIEnv* env, uint32_t op, const CWireWriter& request, jint failure) {
+    CMessage reply;
+    if (!exchange(env, op, request, reply)) {
+        return failure;
+    }
+    CWireReader in(reply.payload);
+    return in.i32();
+}
+
+// Serves the callbacks of one Java thread that called a native without a conversation.
+void serveJavaThread(SOCKET s) {
+    CConversation* c = newConversation(s);
+    t_conversation = c;
+    CMessage message;
+    while (recvMessage(s, message) && message.op == opCallback) {
+        runCallback(c, message);
+    }
+    t_conversation = nullptr;
+    deleteConversation(c);
+}
+
+void acceptJavaThreads() {
+    for (;;) {
+        SOCKET s = ::accept(g_listener, nullptr, nullptr);
+        if (s == INVALID_SOCKET) {
+            return;
+        }
+        const BOOL one = TRUE;
+        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+        std::thread(serveJavaThread, s).detach();
+    }
+}
+
+// JVM output, for the program's vfprintf hook, in the order the JVM wrote it.
+void serveOutput() {
+    CMessage message;
+    while (recvMessage(g_control, message)) {
+        if (message.op == opOutput) {
+            CWireReader in(message.payload);
+            const std::string text = in.str();
+            if (g_hook != nullptr) {
+                callHook("%s", text.c_str());
+            }
+            std::lock_guard<std::mutex> lock(g_controlSendMutex);
+            sendMessage(g_control, opOutputDone, {});
+        }
+    }
+}
+
+}  // namespace bridge
