@@ -33,9 +33,9 @@ TEST(DoubleByteCodePage, ConversionIsSizedForTwoBytesPerCharacter) {
         mixed += std::wstring(L"-Dname=") + kJapanese + L";";
         expected += std::string("-Dname=") + kJapaneseAnsi + ";";
     }
-    CHeapPtr<char> long_(convertToMBCS(mixed.c_str()));
-    ASSERT_NE(long_, nullptr);
-    EXPECT_EQ(std::string(long_.get()), expected);
+    CHeapPtr<char> mixedAnsi(convertToMBCS(mixed.c_str()));
+    ASSERT_NE(mixedAnsi, nullptr);
+    EXPECT_EQ(std::string(mixedAnsi.get()), expected);
 }
 
 TEST(DoubleByteCodePage, AnsiExportIsWholeInTheCodePage) {
