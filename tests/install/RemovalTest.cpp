@@ -239,3 +239,24 @@ TEST(Removal, NeitherServiceNameNorConfigFileIs10) {
     CInstaller installer(&logger, &parameters);
     EXPECT_EQ(installer.uninstall(), 10);
 }
+
+TEST(Removal, Utf16ConfigFileWithW) {
+    CTempDir directory;
+    const std::wstring name = uniqueServiceName(L"Wide") + L"\u0416";
+    CServiceCleanup cleanup(name);
+    const std::wstring text =
+        L"serviceName=" + name + L"\r\nserviceDisplayName=" + name + L" display\r\nipravikClass=com.example.S\r\n";
+    const std::wstring file = directory.file(L"wide.cfg");
+    writeFileBytes(file, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+    ASSERT_EQ(runPravik({L"-i", file, L"-w"}).exitCode, 0u);
+    ASSERT_TRUE(queryServiceConfig(name).has_value());
+
+    // Read as ANSI the file ends at its first zero byte: a one-character line without value.
+    const CRunResult asAnsi = runPravik({L"-u", file});
+    EXPECT_EQ(asAnsi.exitCode, 5u);
+    EXPECT_TRUE(queryServiceConfig(name).has_value());
+
+    const CRunResult run = runPravik({L"-w", L"-u", file});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(isGone(name));
+}
