@@ -148,6 +148,42 @@ TEST(ServiceRun, ConsoleEventCodesNeverReachServiceControlAndTheJvmWritesToTheVe
     EXPECT_TRUE(contains(verbose, "[gc]")) << verbose;
 }
 
+TEST(ServiceRun, JavaAsksForControlsThroughHiddenSenderInstances) {
+    CTestService service(L"PravikRunRelay");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ConfigKeys keys = service.baseConfig(kRecordingService);
+    keys.push_back({L"commandLineParms", recordArgument(service) + L" -relay"});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    for (int round = 0; round < 1200 && !contains(recordOf(service), "relay true\nrelay true\n"); ++round) {
+        Sleep(50);
+    }
+    EXPECT_TRUE(contains(recordOf(service), "relay true\nrelay true\n")) << recordOf(service);
+    // Each sender parses four arguments: its path, -s, the name (blanks and all) and the code.
+    const std::wstring traceFile = service.dir().file(L"trace.log");
+    auto senders = [&] {
+        const std::string lines = stripThreadIds(readFileBytes(traceFile));
+        int count = 0;
+        for (std::size_t at = lines.find("CParameters::parseCommandLine Entry 4\n"); at != std::string::npos;
+             at = lines.find("CParameters::parseCommandLine Entry 4\n", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    for (int round = 0; round < 1200 && senders() < 2; ++round) {
+        Sleep(50);
+    }
+    EXPECT_EQ(senders(), 2);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    const std::string lines = stripThreadIds(readFileBytes(traceFile));
+    EXPECT_TRUE(contains(lines, "CExecutor::sendControlSignal((pServiceName, dwSignal)) Exit 0\n")) << lines;
+    EXPECT_FALSE(contains(lines, "Unable to create process."));
+    EXPECT_FALSE(contains(lines, "CParameters::parseCommandLine Entry 6\n"));
+}
+
 // Wine's SCM kills a service that gets any control after STOP while it still
 // runs, so here the service ends on its own (at the 30th user control, which
 // lingers in Java) while the storm goes on.

@@ -17,7 +17,9 @@ import java.nio.charset.StandardCharsets;
  * reporting SERVICE_STOPPED; "-throw" throws out of serviceMain instead of
  * returning; "-exitcode N" reports N when it stops; "-slowControl" takes a
  * while over each control; "-stopAfter N" ends serviceMain at the N-th user
- * control, whose serviceControl then lingers while the service stops.
+ * control, whose serviceControl then lingers while the service stops;
+ * "-relay" asks for control 201 to "Pravik relay target" and 202 to itself
+ * once it runs.
  */
 public final class RecordingService {
     private static final int ACCEPTED = PravikManager.SERVICE_ACCEPT_STOP
@@ -53,12 +55,15 @@ public final class RecordingService {
         }
         boolean reportStop = true;
         boolean throwAtEnd = false;
+        boolean relay = false;
         int exitCode = 0;
         record("args " + args.length);
         for (int i = 0; i < args.length; i++) {
             record("arg[" + i + "]=" + args[i]);
             if ("-noStopReport".equals(args[i])) {
                 reportStop = false;
+            } else if ("-relay".equals(args[i])) {
+                relay = true;
             } else if ("-throw".equals(args[i])) {
                 throwAtEnd = true;
             } else if ("-slowControl".equals(args[i])) {
@@ -73,6 +78,12 @@ public final class RecordingService {
         synchronized (lock) {
             state = PravikManager.SERVICE_RUNNING;
             PravikManager.reportRunning(ACCEPTED);
+        }
+        if (relay) {
+            record("relay " + PravikManager.sendServiceControl("Pravik relay target", 201));
+            record("relay " + PravikManager.sendServiceControl(null, 202));
+        }
+        synchronized (lock) {
             while (!stopRequested) {
                 try {
                     lock.wait();
