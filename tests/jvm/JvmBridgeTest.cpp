@@ -397,3 +397,63 @@ TEST(JvmBridge, ASecondJvmInTheSameProcessIsRefused) {
     CTestJvm second;
     EXPECT_EQ(second.status(), JNI_EEXIST);
 }
+
+namespace {
+
+struct CBusyThread {
+    JavaVM* vm = nullptr;
+    jint base = 0;
+    int wrong = -1;
+};
+
+// Many calls, and natives that call back into Java, on a thread of its own.
+DWORD WINAPI callMany(void* parameter) {
+    auto* work = static_cast<CBusyThread*>(parameter);
+    JNIEnv* env = nullptr;
+    if (work->vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) {
+        return 1;
+    }
+    jclass probe = env->FindClass("com/velsor/test/BridgeProbe");
+    jmethodID add = probe != nullptr ? env->GetStaticMethodID(probe, "add", "(II)I") : nullptr;
+    jmethodID countDown = probe != nullptr ? env->GetStaticMethodID(probe, "countDown", "(I)I") : nullptr;
+    if (add != nullptr && countDown != nullptr) {
+        work->wrong = 0;
+        for (jint i = 0; i < 100; ++i) {
+            if (env->CallStaticIntMethod(probe, add, work->base, i) != work->base + i) {
+                ++work->wrong;
+            }
+            if (i % 10 == 0 && env->CallStaticIntMethod(probe, countDown, 3) != 3) {
+                ++work->wrong;
+            }
+        }
+    }
+    work->vm->DetachCurrentThread();
+    return 0;
+}
+
+}  // namespace
+
+TEST(JvmBridge, ThreadsCallingAtOnceKeepTheirOwnConversations) {
+    CTestJvm jvm;
+    ASSERT_EQ(jvm.status(), JNI_OK);
+    jclass probe = jvm.probeClass();
+    registerProbeNatives(jvm.env(), probe);
+    CBusyThread work[4];
+    CKernelHandle threads[4];
+    for (int i = 0; i < 4; ++i) {
+        work[i].vm = jvm.vm();
+        work[i].base = (i + 1) * 1000;
+        threads[i].reset(CreateThread(nullptr, 0, callMany, &work[i], 0, nullptr));
+        ASSERT_TRUE(threads[i]);
+    }
+    // The creating thread goes on calling meanwhile.
+    JNIEnv* env = jvm.env();
+    jmethodID countDown = env->GetStaticMethodID(probe, "countDown", "(I)I");
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(env->CallStaticIntMethod(probe, countDown, 2), 2);
+    }
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(WaitForSingleObject(threads[i].get(), 120000), WAIT_OBJECT_0);
+        EXPECT_EQ(work[i].wrong, 0) << "thread " << i;
+    }
+}
