@@ -133,8 +133,10 @@ TEST(ServiceStart, JavaContractFailuresAreTheServiceSpecificExitCode) {
 TEST(ServiceStart, CreationArgumentsStopAtTheFirstMissingOptionAndCarryTheVerboseHook) {
     CTestService service(L"PravikStartArgs");
     const std::wstring record = service.dir().file(L"jvm-args.txt");
-    // The verbose file is named through an environment reference.
-    std::wstring verbose = service.dir().file(L"verbose.log");
+    // The verbose file is named through an environment reference, with characters
+    // that the ANSI code page cannot hold.
+    const std::wstring verboseName = L"verbose \u4e2d\u6587.log";
+    std::wstring verbose = service.dir().file(verboseName);
     ASSERT_EQ(verbose.substr(0, 2), L"C:");
     verbose = L"%SystemDrive%" + verbose.substr(2);
     ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
@@ -146,20 +148,23 @@ TEST(ServiceStart, CreationArgumentsStopAtTheFirstMissingOptionAndCarryTheVerbos
         }
     }
     keys.push_back({L"jvmOption2", L"-Xexpanded=%SystemDrive%"});
-    keys.push_back({L"jvmOption4", L"-Xafter-the-gap"});
+    keys.push_back({L"jvmOption5", L"-Xafter-the-gap"});
     keys.push_back({L"verboseOutput", verbose});
-    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_EQ(service.install(keys, true), 0u);
+    // A value that exists but is empty still counts (a configuration file cannot say so).
+    setHklmString(std::wstring(kServicesKey) + L"\\" + service.name() + L"\\Parameters", L"JVMOption3", L"");
     for (int run = 0; run < 2; ++run) {
         ASSERT_TRUE(service.start()) << service.lastError();
         EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 16u);
     }
-    EXPECT_EQ(readFileBytes(record), "version=10002 ignoreUnrecognized=1 options=3\r\n"
+    EXPECT_EQ(readFileBytes(record), "version=10002 ignoreUnrecognized=1 options=4\r\n"
                                      "[-Dfake.record=" + utf8(record) + "] -\r\n"
                                      "[-Xexpanded=C:] -\r\n"
+                                     "[] -\r\n"
                                      "[vfprintf] hook\r\n");
     // Created on the first output, appended to on the next run.
     const std::string once = "fake JVM says hello 42\r\nand once more\r\n";
-    EXPECT_EQ(readFileBytes(service.dir().file(L"verbose.log")), once + once);
+    EXPECT_EQ(readFileBytes(service.dir().file(verboseName)), once + once);
 }
 
 TEST(ServiceStart, ThePreinitCommandRunsInTheWorkingDirectoryBeforeTheJvm) {
