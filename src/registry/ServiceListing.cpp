@@ -8,6 +8,7 @@
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
 #include "common/Win32Handle.h"
+#include "registry/MbcsConversion.h"
 #include "registry/RegistryLayout.h"
 #include "registry/RegistryReaders.h"
 
@@ -20,6 +21,26 @@ const unsigned long kRecognitionReadBytes = 2046;
 const std::size_t kListingBufferCharacters = 2004;
 const DWORD kKeyNameLimit = 2000;
 const unsigned long kDisplayNameReadBytes = 2000;
+
+// One listing line on standard output. Converted here, with "?" for what the
+// code page cannot show, because the runtime's wide printing stops at the
+// first such character and would lose the rest of the line.
+void printLine(const wchar_t* name, const wchar_t* displayName) {
+    CTextBuilder line;
+    line.append(name);
+    if (displayName != nullptr) {
+        line.append(L" : ").append(displayName);
+    }
+    line.appendChar(L'\n');
+    CHeapPtr<char> narrow(line.failed() ? nullptr : convertToMBCS(line.text()));
+    if (narrow) {
+        std::fputs(narrow.get(), stdout);
+    } else if (displayName != nullptr) {
+        std::wprintf(L"%ls : %ls\n", name, displayName);
+    } else {
+        std::wprintf(L"%ls\n", name);
+    }
+}
 
 }  // namespace
 
@@ -78,12 +99,9 @@ void showPravikServices() {
         }
         found = true;
         std::wmemset(displayName.get(), L'\0', kListingBufferCharacters);
-        if (getRegStrValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, keyName.get(), kDisplayNameValue, displayName.get(),
-                           kDisplayNameReadBytes) != nullptr) {
-            std::wprintf(L"%ls : %ls\n", keyName.get(), displayName.get());
-        } else {
-            std::wprintf(L"%ls\n", keyName.get());
-        }
+        const bool named = getRegStrValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, keyName.get(), kDisplayNameValue,
+                                          displayName.get(), kDisplayNameReadBytes) != nullptr;
+        printLine(keyName.get(), named ? displayName.get() : nullptr);
     }
     if (status != ERROR_NO_MORE_ITEMS) {
         std::wprintf(L"Recieved an error during service lookups %d\n", static_cast<int>(status));

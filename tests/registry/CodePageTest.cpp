@@ -55,3 +55,15 @@ TEST(DoubleByteCodePage, AnsiExportIsWholeInTheCodePage) {
                                        "ipravikClass=com/example/Japanese\r\n"
                                        "commandLineParms=" + kJapaneseAnsi + "\r\n");
 }
+
+TEST(DoubleByteCodePage, ListingShowsDisplayNamesInTheCodePage) {
+    ASSERT_EQ(GetACP(), 932u) << "the test runs in a Japanese locale";
+    const std::wstring serviceKey = std::wstring(kServicesKey) + L"\\PravikCodePageListed";
+    deleteHklmTree(serviceKey);
+    setHklmString(serviceKey, L"DisplayName", kJapanese);
+    setHklmString(serviceKey + L"\\Parameters", L"IPravikClass", L"com/example/Japanese");
+    const CRunResult run = runPravik({L"-b"});
+    deleteHklmTree(serviceKey);
+    EXPECT_NE(run.output.find(std::string("\nPravikCodePageListed : ") + kJapaneseAnsi + "\r\n"), std::string::npos)
+        << run.output;
+}

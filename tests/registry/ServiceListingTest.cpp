@@ -110,6 +110,10 @@ TEST(ServiceListing, ListsOwnServicesWithTheirDisplayNames) {
     const std::wstring fitting = services.add(L"PravikListedFittingDisplay");
     setHklmString(fitting + L"\\Parameters", L"IPravikClass", L"com/example/Fitting");
     setHklmString(fitting, L"DisplayName", std::wstring(999, L'f'));
+    // Characters of other code pages become "?"; the line goes on after them.
+    const std::wstring accents = services.add(L"PravikListedAccents");
+    setHklmString(accents + L"\\Parameters", L"IPravikClass", L"com/example/Accents");
+    setHklmString(accents, L"DisplayName", L"caf\u00e9 \u65e5\u672c end");
     const std::wstring foreign = services.add(L"PravikListedForeign");
     setHklmString(foreign, L"ImagePath", L"C:\\PRAVIK\\foreign.exe");
     setHklmString(foreign, L"DisplayName", L"Not One Of Ours");
@@ -122,6 +126,7 @@ TEST(ServiceListing, ListsOwnServicesWithTheirDisplayNames) {
     EXPECT_TRUE(hasLine(output, "PravikListedUnnamed\r\n")) << output;
     EXPECT_TRUE(hasLine(output, "PravikListedLongDisplay\r\n")) << output;
     EXPECT_TRUE(hasLine(output, "PravikListedFittingDisplay : " + std::string(999, 'f') + "\r\n"));
+    EXPECT_TRUE(hasLine(output, "PravikListedAccents : caf\xe9 ?? end\r\n")) << output;
     EXPECT_FALSE(listsService(output, L"PravikListedForeign")) << output;
     EXPECT_EQ(output.find("No services found"), std::string::npos);
     EXPECT_EQ(output.find("Recieved an error"), std::string::npos);
