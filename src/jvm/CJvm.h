@@ -8,6 +8,7 @@
 #include <jni.h>
 
 #include <atomic>
+#include <cstdarg>
 #include <cstdio>
 
 #include "common/HeapText.h"
