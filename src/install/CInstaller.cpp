@@ -23,6 +23,12 @@ const int kMemoryError = 9;
 const int kNoServiceName = 4;
 const int kNothingToRemove = 10;
 const int kNotOurService = 11;
+// The service is still installed: the manager could not be opened, or the service
+// could not be stopped or deleted. Reported as a failure so that scripts see it.
+const int kNotRemoved = 25;
+// Each poll of a stopping service sleeps for its wait hint, but never longer than
+// this, so that a huge hint cannot stall the removal between two looks.
+const DWORD kLongestPoll = 10000;
 
 // GetModuleFileNameW cuts a path that does not fit without saying so clearly:
 // grow until the whole path fits, up to the longest path the system has.
@@ -295,6 +301,7 @@ int CInstaller::uninstall() {
                                L" is not a service created by Pravik.  Therefore it will not be removed.");
             result = kNotOurService;
         } else {
+            result = kNotRemoved;
             const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_WRITE | GENERIC_EXECUTE));
             if (!manager) {
                 logFailure(logger, L"Cannot open the service control manager.", GetLastError());
@@ -304,6 +311,7 @@ int CInstaller::uninstall() {
                     logFailure(logger, L"Cannot open service for deletion.", GetLastError());
                 } else if (DeleteService(service.get())) {
                     logger->logMessage(L"Service ", serviceName, L" deleted successfully.");
+                    result = 0;
                 } else {
                     logFailure(logger, L"Cannot delete service.", GetLastError());
                 }
@@ -325,7 +333,8 @@ int CInstaller::stopService(SC_HANDLE manager, const wchar_t* serviceName) {
         BOOL succeeded = ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
         // No overall limit: the service says how long each step of stopping takes.
         while (succeeded && status.dwCurrentState != SERVICE_STOPPED) {
-            Sleep(status.dwWaitHint != 0 ? status.dwWaitHint : 1000);
+            const DWORD hint = status.dwWaitHint != 0 ? status.dwWaitHint : 1000;
+            Sleep(hint < kLongestPoll ? hint : kLongestPoll);
             succeeded = QueryServiceStatus(service.get(), &status);
         }
         if (!succeeded) {

@@ -188,6 +188,23 @@ TEST(Removal, ServiceWithoutWaitHintIsPolledUntilStoppedThroughTheConfigFile) {
     EXPECT_TRUE(isGone(name));
 }
 
+// A wait hint of 0xFFFFFFFF (INFINITE to Sleep) must not stall the removal: each
+// poll sleeps at most ten seconds, so this finishes long before the test's limit.
+TEST(Removal, HugeWaitHintDoesNotStallTheRemoval) {
+    CTempDir directory;
+    const std::wstring name = uniqueServiceName(L"HugeHint");
+    CServiceCleanup cleanup(name);
+    const std::wstring marker = directory.file(L"marker.txt");
+    installStoppable(directory, name, "pending 4294967295 1 300 " + narrow(marker));
+    ASSERT_TRUE(startService(name));
+    ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
+
+    const CRunResult run = runPravik({L"-r", name}, 60000);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.output, deletedMessage(name));
+    EXPECT_TRUE(isGone(name));
+}
+
 TEST(Removal, ServiceThatRefusesToStopStaysInstalled) {
     CTempDir directory;
     const std::wstring name = uniqueServiceName(L"Refuses");
@@ -197,11 +214,13 @@ TEST(Removal, ServiceThatRefusesToStopStaysInstalled) {
     ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
 
     const CRunResult run = runPravik({L"-r", name});
-    EXPECT_EQ(run.exitCode, 0u);
-    // The failed stop and the system's wording for it, nothing more: no deletion was tried.
+    // The service is still there, so the removal failed and says so in its exit code.
+    EXPECT_EQ(run.exitCode, 25u);
+    // The failed stop and the system's wording for it, then the failure: no deletion was tried.
     const std::vector<std::string> output = nonEmptyLines(run.output);
-    ASSERT_EQ(output.size(), 2u) << run.output;
+    ASSERT_EQ(output.size(), 3u) << run.output;
     EXPECT_EQ(output[0], "Error stopping service rc =  1052");
+    EXPECT_EQ(output[2], "Uninstall failed");
     EXPECT_EQ(serviceState(name), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_TRUE(queryServiceConfig(name).has_value());
     EXPECT_TRUE(hklmKeyExists(parametersKeyPath(name)));
