@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "common/CTextBuilder.h"
+#include "registry/MbcsConversion.h"
 #include "registry/RegistryReaders.h"
 
 namespace {
@@ -18,6 +19,20 @@ const DWORD kLockOffsetHigh = 0x7FFFFFFF;
 const wchar_t* orEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
 
 std::size_t lengthOf(const wchar_t* text) { return text != nullptr ? std::wcslen(text) : 0; }
+
+// The runtime's wide printing stops at the first character outside its own
+// narrow set and drops the rest of the line; converting to the ANSI code page
+// first keeps the whole line, with "?" for what the code page lacks.
+void printToConsole(const wchar_t* text, const wchar_t* text2, const wchar_t* text3) {
+    CTextBuilder line;
+    line.append(text).append(text2).append(text3).appendChar(L'\n');
+    CHeapPtr<char> narrow(line.failed() ? nullptr : convertToMBCS(line.text()));
+    if (narrow) {
+        std::fputs(narrow.get(), stdout);
+    } else {
+        std::wprintf(L"%ls%ls%ls\n", orEmpty(text), orEmpty(text2), orEmpty(text3));
+    }
+}
 
 }  // namespace
 
@@ -134,7 +149,7 @@ void CLogger::logMessage(const wchar_t* text, const wchar_t* text2, const wchar_
         return;
     }
     if (stdoutEnabled) {
-        std::wprintf(L"%ls%ls%ls\n", orEmpty(text), orEmpty(text2), orEmpty(text3));
+        printToConsole(text, text2, text3);
     }
     writeEntry(text, text2, text3);
 }

@@ -65,3 +65,13 @@ TEST(TraceSwitch, ActsWhileParsingEvenWhenALaterSwitchFails) {
     EXPECT_EQ(getHklmString(kProgramKey, L"Trace"), std::wstring(L"C:\\t.log"));
     deleteHklmTree(kProgramKey);
 }
+
+// Characters the console's code page lacks become "?"; the rest of the message stays.
+TEST(TraceSwitch, MessageKeepsItsWholeTextBeyondCharactersTheCodePageLacks) {
+    deleteHklmTree(kProgramKey);
+    const CRunResult run = runPravik({L"-t", L"C:\\caf\u00e9\\\u65e5\u672c.log"});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.output, crlf("Trace enabled.  Logging to file : C:\\caf\xe9\\??.log will begin next time a Pravik "
+                               "process starts.\n"));
+    deleteHklmTree(kProgramKey);
+}
