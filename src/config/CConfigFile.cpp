@@ -6,28 +6,13 @@
 #include <cwchar>
 #include <new>
 
+#include "common/AsciiCase.h"
 #include "config/CConfigOption.h"
 #include "log/CLogger.h"
 
 namespace {
 
 bool isBlank(wchar_t character) { return character == L' ' || character == L'\t'; }
-
-wchar_t foldAsciiCase(wchar_t character) {
-    return (character >= L'a' && character <= L'z') ? static_cast<wchar_t>(character - L'a' + L'A') : character;
-}
-
-// Keys and the words TRUE and FALSE compare with only the letters A to Z folded.
-bool equalsIgnoringAsciiCase(const wchar_t* left, const wchar_t* right) {
-    for (;; ++left, ++right) {
-        if (foldAsciiCase(*left) != foldAsciiCase(*right)) {
-            return false;
-        }
-        if (*left == L'\0') {
-            return true;
-        }
-    }
-}
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "common/AsciiCase.h"
 #include "common/CTextBuilder.h"
 #include "registry/RegistryLayout.h"
 
@@ -25,19 +26,6 @@ const CWordValue kErrorControls[] = {
     {L"SERVICE_ERROR_CRITICAL", 3},
 };
 
-wchar_t lowerAscii(wchar_t character) {
-    return (character >= L'A' && character <= L'Z') ? static_cast<wchar_t>(character - L'A' + L'a') : character;
-}
-
-bool equalsIgnoringCase(const wchar_t* left, const wchar_t* right) {
-    for (; *left != L'\0' && *right != L'\0'; ++left, ++right) {
-        if (lowerAscii(*left) != lowerAscii(*right)) {
-            return false;
-        }
-    }
-    return *left == *right;
-}
-
 template <std::size_t N>
 unsigned long lookUpWord(const CWordValue (&table)[N], const wchar_t* word, unsigned long absent, int* recognised) {
     *recognised = 1;
@@ -45,7 +33,7 @@ unsigned long lookUpWord(const CWordValue (&table)[N], const wchar_t* word, unsi
         return absent;
     }
     for (const CWordValue& entry : table) {
-        if (equalsIgnoringCase(word, entry.word)) {
+        if (equalsIgnoringAsciiCase(word, entry.word)) {
             return entry.value;
         }
     }

@@ -1,5 +1,6 @@
 #include "service/SignalText.h"
 
+#include "common/AsciiCase.h"
 #include "common/DecimalText.h"
 
 namespace {
@@ -31,23 +32,10 @@ const CSignalName kConsoleEvents[] = {
     {L"CTRL_BREAK_EVENT", 251},
 };
 
-wchar_t upper(wchar_t character) {
-    return character >= L'a' && character <= L'z' ? static_cast<wchar_t>(character - L'a' + L'A') : character;
-}
-
-bool equalIgnoringCase(const wchar_t* text, const wchar_t* name) {
-    for (; *text != L'\0' && *name != L'\0'; ++text, ++name) {
-        if (upper(*text) != *name) {
-            return false;
-        }
-    }
-    return *text == *name;
-}
-
 template <unsigned long Count>
 bool findName(const CSignalName (&names)[Count], const wchar_t* text, unsigned long* code) {
     for (const CSignalName& candidate : names) {
-        if (equalIgnoringCase(text, candidate.name)) {
+        if (equalsIgnoringAsciiCase(text, candidate.name)) {
             *code = candidate.code;
             return true;
         }
@@ -58,7 +46,7 @@ bool findName(const CSignalName (&names)[Count], const wchar_t* text, unsigned l
 }  // namespace
 
 ESignalText parseSignalText(const wchar_t* text, unsigned long* code) {
-    const wchar_t first = upper(text[0]);
+    const wchar_t first = toUpperAscii(text[0]);
     if (first == L'S') {
         return findName(kServiceControls, text, code) ? ESignalText::code : ESignalText::unknownServiceControl;
     }

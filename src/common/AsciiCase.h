@@ -1,0 +1,7 @@
+#pragma once
+// Comparison of configuration keys, setting words and signal names: only the
+// letters A to Z and a to z are taken as equal; every other character, accented
+// letters included, compares exactly.
+
+wchar_t toUpperAscii(wchar_t character);
+bool equalsIgnoringAsciiCase(const wchar_t* left, const wchar_t* right);
