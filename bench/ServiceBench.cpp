@@ -1,0 +1,242 @@
+// Service start, stop, control latency and memory of pravik hosting the
+// minimal JVM, against the floor service, under the same service control
+// manager in the same run. Runs alternate between the two so that drift of
+// the machine hits both alike.
+//
+// Arguments: pravik.exe, the floor service exe, the floor sender exe, the
+// minimal JVM library, a scratch directory, the number of runs.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "BenchSupport.h"
+
+namespace {
+
+const wchar_t* const kFloorName = L"PravikBenchFloor";
+const wchar_t* const kPravikName = L"PravikBenchPravik";
+const DWORD kControlProbe = 200;
+
+struct CSamples {
+    std::vector<double> start;
+    std::vector<double> stop;
+    std::vector<double> control;
+    std::vector<double> peakPrivate;
+    std::vector<double> peakWorkingSet;
+    bool controlFailed = false;
+};
+
+struct CSubject {
+    const wchar_t* name;
+    std::wstring senderCommand;
+    const wchar_t* probeEvent;
+    CSamples samples;
+};
+
+// Runs a command line to its end; its exit code, or ~0 when it could not start.
+DWORD runToEnd(std::wstring commandLine, DWORD timeoutMs, double* elapsedUntilEvent, HANDLE event) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    const double began = nowMs();
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process)) {
+        return ~DWORD{0};
+    }
+    if (event != nullptr) {
+        const DWORD waited = WaitForSingleObject(event, timeoutMs);
+        *elapsedUntilEvent = waited == WAIT_OBJECT_0 ? nowMs() - began : -1;
+    }
+    WaitForSingleObject(process.hProcess, timeoutMs);
+    DWORD exitCode = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+SERVICE_STATUS_PROCESS queryStatus(SC_HANDLE service) {
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status, &needed);
+    return status;
+}
+
+// Polls until the state is visible; false after a minute.
+bool waitForState(SC_HANDLE service, DWORD state) {
+    const double began = nowMs();
+    for (DWORD current = queryStatus(service).dwCurrentState; current != state;
+         current = queryStatus(service).dwCurrentState) {
+        if (nowMs() - began > 20000 || (current == SERVICE_STOPPED && state == SERVICE_RUNNING)) {
+            return false;
+        }
+        Sleep(1);
+    }
+    return true;
+}
+
+bool runOnce(SC_HANDLE manager, CSubject& subject) {
+    SC_HANDLE service = OpenServiceW(manager, subject.name, SERVICE_ALL_ACCESS);
+    if (service == nullptr) {
+        std::fprintf(stderr, "OpenServiceW %ls: %lu\n", subject.name, GetLastError());
+        return false;
+    }
+    bool ok = true;
+    double began = nowMs();
+    if (!StartServiceW(service, 0, nullptr)) {
+        std::fprintf(stderr, "StartServiceW %ls: %lu\n", subject.name, GetLastError());
+        ok = false;
+    } else if (!waitForState(service, SERVICE_RUNNING)) {
+        const SERVICE_STATUS_PROCESS status = queryStatus(service);
+        DWORD exitCode = STILL_ACTIVE;
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, status.dwProcessId);
+        if (process != nullptr) {
+            GetExitCodeProcess(process, &exitCode);
+            CloseHandle(process);
+        }
+        std::fprintf(stderr, "%ls never ran: state %lu, service-specific code %lu, process %lu exit code %lu\n",
+                     subject.name, status.dwCurrentState, status.dwServiceSpecificExitCode, status.dwProcessId,
+                     exitCode);
+        ok = false;
+    }
+    if (ok) {
+        subject.samples.start.push_back(nowMs() - began);
+        const DWORD processId = queryStatus(service).dwProcessId;
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, processId);
+
+        if (!subject.samples.controlFailed) {
+            HANDLE probe = CreateEventW(nullptr, FALSE, FALSE, subject.probeEvent);
+            double latency = -1;
+            runToEnd(subject.senderCommand, 10000, &latency, probe);
+            CloseHandle(probe);
+            if (latency < 0) {
+                subject.samples.controlFailed = true;
+            } else {
+                subject.samples.control.push_back(latency);
+            }
+        }
+        PROCESS_MEMORY_COUNTERS_EX memory = {};
+        memory.cb = sizeof memory;
+        if (process != nullptr &&
+            GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
+            subject.samples.peakPrivate.push_back(static_cast<double>(memory.PeakPagefileUsage) / 1024.0);
+            subject.samples.peakWorkingSet.push_back(static_cast<double>(memory.PeakWorkingSetSize) / 1024.0);
+        }
+
+        SERVICE_STATUS answer = {};
+        began = nowMs();
+        if (!ControlService(service, SERVICE_CONTROL_STOP, &answer) || !waitForState(service, SERVICE_STOPPED)) {
+            std::fprintf(stderr, "stop of %ls failed: %lu\n", subject.name, GetLastError());
+            ok = false;
+        } else {
+            subject.samples.stop.push_back(nowMs() - began);
+        }
+        if (process != nullptr) {
+            WaitForSingleObject(process, 30000);
+            CloseHandle(process);
+        }
+    }
+    CloseServiceHandle(service);
+    return ok;
+}
+
+bool installFloor(SC_HANDLE manager, const wchar_t* floorExe) {
+    const std::wstring imagePath = L"\"" + std::wstring(floorExe) + L"\" " + kFloorName;
+    SC_HANDLE service = CreateServiceW(manager, kFloorName, kFloorName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, imagePath.c_str(), nullptr,
+                                       nullptr, nullptr, nullptr, nullptr);
+    if (service == nullptr) {
+        std::fprintf(stderr, "CreateServiceW %ls: %lu\n", kFloorName, GetLastError());
+        return false;
+    }
+    CloseServiceHandle(service);
+    return true;
+}
+
+bool installPravik(const wchar_t* pravikExe, const wchar_t* minimalJvm, const std::wstring& directory) {
+    const std::wstring configFile = directory + L"\\bench-service.cfg";
+    FILE* file = _wfopen(configFile.c_str(), L"wb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::fprintf(file, "serviceName=%ls\r\nserviceDisplayName=%ls\r\nipravikClass=bench.Minimal\r\njvmDLL=%ls\r\n",
+                 kPravikName, kPravikName, minimalJvm);
+    std::fclose(file);
+    const DWORD exitCode =
+        runToEnd(L"\"" + std::wstring(pravikExe) + L"\" -i \"" + configFile + L"\"", 60000, nullptr, nullptr);
+    if (exitCode != 0) {
+        std::fprintf(stderr, "pravik -i ended with %lu\n", exitCode);
+    }
+    return exitCode == 0;
+}
+
+void removeService(SC_HANDLE manager, const wchar_t* name) {
+    SC_HANDLE service = OpenServiceW(manager, name, SERVICE_ALL_ACCESS);
+    if (service != nullptr) {
+        DeleteService(service);
+        CloseServiceHandle(service);
+    }
+}
+
+void printFigures(const CSubject& floor, const CSubject& pravik) {
+    printFigure("service start (ms)", median(floor.samples.start), median(pravik.samples.start), "ms");
+    printFigure("service stop (ms)", median(floor.samples.stop), median(pravik.samples.stop), "ms");
+    printFigure("control 200 through the SCM, installed service (ms)", median(floor.samples.control),
+                pravik.samples.controlFailed ? -1 : median(pravik.samples.control), "ms");
+    printFigure("peak private bytes of the service process (KiB)", median(floor.samples.peakPrivate),
+                median(pravik.samples.peakPrivate), "KiB");
+    printFigure("peak working set of the service process (KiB)", median(floor.samples.peakWorkingSet),
+                median(pravik.samples.peakWorkingSet), "KiB");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 7) {
+        std::fprintf(stderr, "usage: servicebench pravik.exe floor.exe floorsender.exe jvm-minimal.dll dir runs\n");
+        return 2;
+    }
+    const int runs = static_cast<int>(std::wcstol(argv[6], nullptr, 10));
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (manager == nullptr) {
+        std::fprintf(stderr, "OpenSCManagerW: %lu\n", GetLastError());
+        return 1;
+    }
+    removeService(manager, kFloorName);
+    removeService(manager, kPravikName);
+    int result = 0;
+    if (!installFloor(manager, argv[2]) || !installPravik(argv[1], argv[4], argv[5])) {
+        result = 1;
+    }
+    CSubject floor{kFloorName, L"\"" + std::wstring(argv[3]) + L"\" " + kFloorName + L" 200",
+                   L"PravikBenchFloorControl200", {}};
+    CSubject pravik{kPravikName, L"\"" + std::wstring(argv[1]) + L"\" -s " + kPravikName + L" 200",
+                    L"PravikMinimalJvmControl200", {}};
+    // One unmeasured round each: the first start of an image loads it from disk.
+    if (result == 0 && (!runOnce(manager, floor) || !runOnce(manager, pravik))) {
+        result = 1;
+    }
+    for (CSubject* subject : {&floor, &pravik}) {
+        const bool controlFailed = subject->samples.controlFailed;
+        subject->samples = {};
+        subject->samples.controlFailed = controlFailed;
+    }
+    for (int run = 0; run < runs && result == 0; ++run) {
+        CSubject& first = run % 2 == 0 ? floor : pravik;
+        CSubject& second = run % 2 == 0 ? pravik : floor;
+        if (!runOnce(manager, first) || !runOnce(manager, second)) {
+            result = 1;
+        }
+    }
+    if (result == 0) {
+        printFigures(floor, pravik);
+    }
+    removeService(manager, kFloorName);
+    removeService(manager, kPravikName);
+    CloseServiceHandle(manager);
+    return result;
+}
