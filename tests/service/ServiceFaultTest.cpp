@@ -1,0 +1,115 @@
+// Java services that misbehave under the real service control manager and the
+// real JVM: exceptions out of serviceMain and serviceControl, a serviceControl
+// that blocks for seconds, a serviceMain that never reports RUNNING. pravik
+// reports what it must and the service process ends cleanly every time.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "ServiceTestSupport.h"
+#include "support/PravikRunner.h"
+#include "support/TestRegistry.h"
+
+namespace {
+
+const wchar_t* const kFaultyService = L"com.velsor.test.FaultyService";
+
+std::string recordOf(const CTestService& service) { return readFileBytes(service.dir().file(L"record.txt")); }
+
+std::string traceOf(const CTestService& service) {
+    return stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+}
+
+// Installs the faulty service with its fault and starts it.
+void startFaulty(CTestService& service, const std::wstring& fault) {
+    ConfigKeys keys = service.baseConfig(kFaultyService);
+    keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt")) + L" " + fault});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+}
+
+// Polls the record until it holds the text (fails the test after a minute).
+void waitForRecord(const CTestService& service, const std::string& text) {
+    for (int round = 0; round < 1200 && !contains(recordOf(service), text); ++round) {
+        Sleep(50);
+    }
+    ASSERT_TRUE(contains(recordOf(service), text)) << recordOf(service);
+}
+
+}  // namespace
+
+TEST(ServiceFault, AnExceptionOutOfServiceControlIsClearedAndTheServiceGoesOn) {
+    CTestService service(L"PravikFaultControlThrows");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    startFaulty(service, L"-throwInControl");
+    service.waitFor(SERVICE_RUNNING);
+    EXPECT_TRUE(service.control(201)) << service.lastError();
+    EXPECT_TRUE(service.control(202)) << service.lastError();
+    EXPECT_EQ(service.status().dwCurrentState, DWORD{SERVICE_RUNNING});
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+
+    EXPECT_TRUE(contains(recordOf(service), "control 201\ncontrol 202\ncontrol 1\nstopping\n")) << recordOf(service);
+    const std::string lines = traceOf(service);
+    // Each throw is cleared on the thread that called Java, before it detaches.
+    const std::string cleared = "Java exception cleared after serviceControl\nCJvm::sendControlCommand Exit 0\n";
+    const std::size_t first = lines.find(cleared);
+    ASSERT_NE(first, std::string::npos) << lines;
+    EXPECT_NE(lines.find(cleared, first + 1), std::string::npos) << lines;
+    EXPECT_TRUE(contains(lines, "CExecutor::serviceMain Exit 0\n"));
+    EXPECT_FALSE(contains(lines, "Service failed to start."));
+}
+
+TEST(ServiceFault, AServiceControlThatBlocksForSecondsHoldsOnlyItsControl) {
+    CTestService service(L"PravikFaultControlBlocks");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    startFaulty(service, L"-blockInControl 3000");
+    service.waitFor(SERVICE_RUNNING);
+    bool delivered = false;
+    std::thread sender([&] { delivered = service.control(201); });
+    waitForRecord(service, "control 201\n");
+    // Java holds the control handler; the state it reported stays.
+    EXPECT_EQ(service.status().dwCurrentState, DWORD{SERVICE_RUNNING});
+    sender.join();
+    EXPECT_TRUE(delivered);
+    EXPECT_TRUE(contains(recordOf(service), "control 201\nunblocked 201\n")) << recordOf(service);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    EXPECT_TRUE(contains(recordOf(service), "unblocked 201\ncontrol 1\nstopping\n")) << recordOf(service);
+    EXPECT_TRUE(contains(traceOf(service), "CExecutor::serviceMain Exit 0\n"));
+}
+
+TEST(ServiceFault, AServiceThatNeverReportsRunningIsStoppedByTheExecutorWhenItReturns) {
+    CTestService service(L"PravikFaultNeverRunning");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    startFaulty(service, L"-neverRunning 3000");
+    waitForRecord(service, "started -neverRunning\n");
+    // Nothing but the executor's own opening report: the service is still starting.
+    EXPECT_EQ(service.status().dwCurrentState, DWORD{SERVICE_START_PENDING});
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    EXPECT_EQ(recordOf(service), "started -neverRunning\nreturning\n");
+    const std::string lines = traceOf(service);
+    EXPECT_TRUE(inOrder(lines, "CJvm::runServiceMain Exit 0\n", "CExecutor::serviceMain Exit 0\n")) << lines;
+    EXPECT_FALSE(contains(lines, "Set service to state SERVICE_RUNNING"));
+    EXPECT_FALSE(contains(lines, "Service failed to start."));
+}
+
+TEST(ServiceFault, AnExceptionBeforeAnyStateReportEndsTheRunAsStoppedWithZero) {
+    CTestService service(L"PravikFaultThrowAtStart");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    startFaulty(service, L"-throwAtStart");
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    EXPECT_EQ(recordOf(service), "started -throwAtStart\n");
+    const std::string lines = traceOf(service);
+    EXPECT_TRUE(inOrder(lines, "Java exception cleared after serviceMain\n", "CJvm::runServiceMain Exit 0\n"))
+        << lines;
+    EXPECT_FALSE(contains(lines, "Set service to state"));
+}

@@ -1,0 +1,99 @@
+package com.velsor.test;
+
+import com.velsor.core.orb.PravikManager;
+
+import java.io.FileOutputStream;
+import java.io.IOException;
+import java.io.OutputStreamWriter;
+import java.io.Writer;
+import java.nio.charset.StandardCharsets;
+
+/**
+ * A service that misbehaves on purpose, for the fault tests. It writes what
+ * happens to it as UTF-8 lines to the file named by its first argument; the
+ * second names the fault:
+ *
+ * <ul>
+ * <li>"-throwInControl": every user control (128 and up) throws out of
+ * serviceControl; stop and shutdown work as they should.</li>
+ * <li>"-blockInControl MS": every user control blocks serviceControl for MS
+ * milliseconds.</li>
+ * <li>"-neverRunning MS": serviceMain reports no state at all and returns after
+ * MS milliseconds.</li>
+ * <li>"-throwAtStart": serviceMain throws before it reports any state.</li>
+ * </ul>
+ */
+public final class FaultyService {
+    private static final Object lock = new Object();
+    private static String recordFile;
+    private static String fault = "";
+    private static long milliseconds;
+    private static boolean stopRequested;
+
+    private FaultyService() {
+    }
+
+    private static void record(String line) {
+        synchronized (FaultyService.class) {
+            try (Writer out = new OutputStreamWriter(new FileOutputStream(recordFile, true), StandardCharsets.UTF_8)) {
+                out.write(line + "\n");
+            } catch (IOException e) {
+                throw new IllegalStateException("cannot record to " + recordFile, e);
+            }
+        }
+    }
+
+    private static void pause(long time) {
+        try {
+            Thread.sleep(time);
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+        }
+    }
+
+    public static void serviceMain(String[] args) {
+        synchronized (FaultyService.class) {
+            recordFile = args[0];
+            fault = args.length > 1 ? args[1] : "";
+            milliseconds = args.length > 2 ? Long.parseLong(args[2]) : 0;
+        }
+        record("started " + fault);
+        if ("-throwAtStart".equals(fault)) {
+            throw new IllegalStateException("thrown before any state was reported, on purpose");
+        }
+        if ("-neverRunning".equals(fault)) {
+            pause(milliseconds);
+            record("returning");
+            return;
+        }
+        PravikManager.reportRunning(PravikManager.SERVICE_ACCEPT_STOP);
+        synchronized (lock) {
+            while (!stopRequested) {
+                try {
+                    lock.wait();
+                } catch (InterruptedException e) {
+                    Thread.currentThread().interrupt();
+                    break;
+                }
+            }
+        }
+        record("stopping");
+        PravikManager.reportStopped(0);
+    }
+
+    public static void serviceControl(int control) {
+        record("control " + control);
+        if (control == PravikManager.SERVICE_CONTROL_STOP || control == PravikManager.SERVICE_CONTROL_SHUTDOWN) {
+            synchronized (lock) {
+                stopRequested = true;
+                PravikManager.reportStopPending(1, PravikManager.DEFAULT_WAIT_HINT);
+                lock.notifyAll();
+            }
+        } else if (control >= 128 && "-throwInControl".equals(fault)) {
+            throw new IllegalStateException("thrown out of serviceControl on purpose: " + control);
+        } else if (control >= 128 && "-blockInControl".equals(fault)) {
+            pause(milliseconds);
+            record("unblocked " + control);
+        }
+    }
+}
