@@ -4,7 +4,8 @@
 // the machine hits both alike.
 //
 // Arguments: pravik.exe, the floor service exe, the floor sender exe, the
-// minimal JVM library, a scratch directory, the number of runs.
+// minimal JVM library, a scratch directory, the number of runs, the floor
+// pipe server and client exes.
 #include <windows.h>
 #include <psapi.h>
 
@@ -182,6 +183,90 @@ void removeService(SC_HANDLE manager, const wchar_t* name) {
     }
 }
 
+struct CConsoleSubject {
+    std::wstring serverCommand;
+    std::wstring senderCommand;
+    std::wstring stopCommand;
+    const wchar_t* probeEvent;
+    HANDLE probe = nullptr;
+    HANDLE server = nullptr;
+    std::vector<double> samples;
+    bool ready = false;
+};
+
+HANDLE startProcess(std::wstring commandLine) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process)) {
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+// Starts the listener and sends codes until one gets through: then its pipe is up.
+void bringUp(CConsoleSubject& subject) {
+    subject.probe = CreateEventW(nullptr, FALSE, FALSE, subject.probeEvent);
+    subject.server = startProcess(subject.serverCommand);
+    for (int attempt = 0; subject.server != nullptr && attempt < 40 && !subject.ready; ++attempt) {
+        double latency = -1;
+        runToEnd(subject.senderCommand, 2000, &latency, subject.probe);
+        subject.ready = latency >= 0;
+        if (!subject.ready) {
+            Sleep(250);
+        }
+    }
+}
+
+void sendOnce(CConsoleSubject& subject) {
+    double latency = -1;
+    runToEnd(subject.senderCommand, 10000, &latency, subject.probe);
+    if (latency < 0) {
+        subject.ready = false;
+    } else {
+        subject.samples.push_back(latency);
+    }
+}
+
+void takeDown(CConsoleSubject& subject) {
+    if (subject.server != nullptr) {
+        runToEnd(subject.stopCommand, 10000, nullptr, nullptr);
+        if (WaitForSingleObject(subject.server, 15000) != WAIT_OBJECT_0) {
+            std::fprintf(stderr, "a console listener did not end on code 1\n");
+            TerminateProcess(subject.server, 1);
+        }
+        CloseHandle(subject.server);
+    }
+    if (subject.probe != nullptr) {
+        CloseHandle(subject.probe);
+    }
+}
+
+// "-s NAME 200" to pravik in console mode ("-x") against the floor pipe client
+// and server; pending while no console-mode instance answers.
+void measureConsoleRoute(const wchar_t* pravikExe, const wchar_t* pipeServer, const wchar_t* pipeClient, int runs) {
+    const std::wstring pravik = L"\"" + std::wstring(pravikExe) + L"\" ";
+    const std::wstring floorPipe = L"\\\\.\\pipe\\PravikBenchFloorPipe";
+    const std::wstring client = L"\"" + std::wstring(pipeClient) + L"\" " + floorPipe;
+    CConsoleSubject floor{L"\"" + std::wstring(pipeServer) + L"\" " + floorPipe, client + L" 200", client + L" 1",
+                          L"PravikBenchFloorPipe200", nullptr, nullptr, {}, false};
+    CConsoleSubject console{pravik + L"-x " + kPravikName, pravik + L"-s " + kPravikName + L" 200",
+                            pravik + L"-s " + kPravikName + L" 1", L"PravikMinimalJvmControl200", nullptr, nullptr,
+                            {}, false};
+    bringUp(floor);
+    bringUp(console);
+    for (int run = 0; run < runs && floor.ready && console.ready; ++run) {
+        sendOnce(run % 2 == 0 ? floor : console);
+        sendOnce(run % 2 == 0 ? console : floor);
+    }
+    takeDown(console);
+    takeDown(floor);
+    printFigure("control 200 through the pipe, console-mode instance (ms)", median(floor.samples),
+                console.ready ? median(console.samples) : -1, "ms");
+}
+
 void printFigures(const CSubject& floor, const CSubject& pravik) {
     printFigure("service start (ms)", median(floor.samples.start), median(pravik.samples.start), "ms");
     printFigure("service stop (ms)", median(floor.samples.stop), median(pravik.samples.stop), "ms");
@@ -196,8 +281,9 @@ void printFigures(const CSubject& floor, const CSubject& pravik) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 7) {
-        std::fprintf(stderr, "usage: servicebench pravik.exe floor.exe floorsender.exe jvm-minimal.dll dir runs\n");
+    if (argc < 9) {
+        std::fprintf(stderr, "usage: servicebench pravik.exe floor.exe floorsender.exe jvm-minimal.dll dir runs "
+                             "floorpipeserver.exe floorpipeclient.exe\n");
         return 2;
     }
     const int runs = static_cast<int>(std::wcstol(argv[6], nullptr, 10));
@@ -234,6 +320,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (result == 0) {
         printFigures(floor, pravik);
+        measureConsoleRoute(argv[1], argv[7], argv[8], runs);
     }
     removeService(manager, kFloorName);
     removeService(manager, kPravikName);

@@ -46,10 +46,11 @@ figures=$work/figures.txt
 scratch=$work/scratch
 mkdir -p "$scratch"
 b=$work/bench-x64
-echo "service start, stop, control and memory: $runs runs each"
+echo "service start, stop, controls (SCM and console pipe) and memory: $runs runs each"
 wine "$b/servicebench.exe" "$(winpath "$work/x64/pravik.exe")" "$(winpath "$b/floorservice.exe")" \
      "$(winpath "$b/floorsender.exe")" "$(winpath "$work/x64/testjvm/jvm-minimal.dll")" \
-     "$(winpath "$scratch")" "$runs" </dev/null >>"$figures" 2>"$work/servicebench.err" ||
+     "$(winpath "$scratch")" "$runs" "$(winpath "$b/floorpipeserver.exe")" "$(winpath "$b/floorpipeclient.exe")" \
+     </dev/null >>"$figures" 2>"$work/servicebench.err" ||
   echo "servicebench failed: $(cat "$work/servicebench.err")"
 echo "trace: $runs runs"
 wine "$b/tracebench.exe" "$(winpath "$scratch")" "$runs" </dev/null >>"$figures" 2>"$work/tracebench.err" ||
