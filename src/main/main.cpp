@@ -51,9 +51,19 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         }
         return result;
     }
+    if (parsed->signalRequested()) {
+        CExecutor executor(logger, parsed->getServiceName());
+        executor.sendControlSignal(parsed->getSignal());
+        return 0;
+    }
     if (parsed->startedBySCM()) {
         CExecutor executor(logger, parsed->getServiceName());
         executor.execute(0);
+        return 0;
+    }
+    if (parsed->executeWithoutSCM()) {
+        CExecutor executor(logger, parsed->getServiceName());
+        executor.execute(1);
         return 0;
     }
     return 0;

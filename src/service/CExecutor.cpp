@@ -44,6 +44,8 @@ void CExecutor::execute(int consoleMode) {
     g_pExecutor = this;
     if (devMode == 0) {
         startSCMDispatcher();
+    } else {
+        startDevModeService();
     }
     logger->logExit(L"CExecutor::execute", 0);
 }
