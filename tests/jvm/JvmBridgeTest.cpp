@@ -378,6 +378,15 @@ TEST(JvmBridge, RaiseSignal21MakesTheJvmPrintAThreadDump) {
     EXPECT_EQ(raise(21), JNI_TRUE);
     EXPECT_TRUE(CTestJvm::waitForOutput("Full thread dump")) << CTestJvm::output();
     EXPECT_TRUE(CTestJvm::waitForOutput("\"main\"")) << CTestJvm::output();
+    // Let the rest of the dump arrive before the process ends: ending while the
+    // JVM still streams it through the hook has hung the process's exit.
+    std::string::size_type seen = 0;
+    for (int quiet = 0, polls = 0; quiet < 3 && polls < 50; ++polls) {
+        Sleep(200);
+        const std::string::size_type now = CTestJvm::output().size();
+        quiet = now == seen ? quiet + 1 : 0;
+        seen = now;
+    }
 }
 
 TEST(JvmBridge, AFunctionTheBridgeDoesNotForwardFailsLoudly) {
