@@ -9,6 +9,7 @@
 #include <string>
 
 #include "registry/TextExpansion.h"
+#include "support/ExpansionModel.h"
 
 namespace {
 
@@ -47,32 +48,6 @@ unsigned long lookup(const wchar_t* name, wchar_t* buffer, unsigned long capacit
     return static_cast<unsigned long>(value.size());
 }
 
-std::wstring model(const std::wstring& text) {
-    std::wstring out;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        if (text[at] == L'\\' && at + 1 < text.size() && text[at + 1] == L'%') {
-            out += L'%';
-            at += 2;
-        } else if (text[at] == L'%') {
-            const std::size_t closing = text.find(L'%', at + 1);
-            if (closing == std::wstring::npos) {
-                out += text.substr(at);
-                break;
-            }
-            bool defined = false;
-            const std::wstring& value = valueOf(text.substr(at + 1, closing - at - 1), &defined);
-            if (value.size() < 4000) {
-                out += value;
-            }
-            at = closing + 1;
-        } else {
-            out += text[at++];
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -87,7 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     wchar_t* expanded = expandEnvStrings(text.c_str(), lookup);
-    if (expanded == nullptr || model(text) != expanded) {
+    if (expanded == nullptr || expansionModel(text, [](const std::wstring& name) {
+                                     bool defined = false;
+                                     const std::wstring& value = valueOf(name, &defined);
+                                     return defined ? &value : nullptr;
+                                 }) != expanded) {
         __builtin_trap();
     }
     std::free(expanded);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "registry/TextExpansion.h"
+#include "support/ExpansionModel.h"
 
 namespace {
 
@@ -54,35 +55,6 @@ protected:
     }
     void TearDown() override { environment().clear(); }
 };
-
-// A straightforward second reading of the rules, for random texts.
-std::wstring model(const std::wstring& text) {
-    if (text.find(L'%') == std::wstring::npos) {
-        return text;
-    }
-    std::wstring out;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        if (text[at] == L'\\' && at + 1 < text.size() && text[at + 1] == L'%') {
-            out += L'%';
-            at += 2;
-        } else if (text[at] == L'%') {
-            const std::size_t closing = text.find(L'%', at + 1);
-            if (closing == std::wstring::npos) {
-                out += text.substr(at);
-                break;
-            }
-            const auto found = environment().find(text.substr(at + 1, closing - at - 1));
-            if (found != environment().end() && found->second.size() < 4000) {
-                out += found->second;
-            }
-            at = closing + 1;
-        } else {
-            out += text[at++];
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -232,6 +204,9 @@ TEST_F(Expansion, RandomTextsFollowTheRules) {
         for (int length = size(random); length > 0; --length) {
             text += alphabet[pick(random)];
         }
-        ASSERT_EQ(expand(text), model(text)) << "round " << round;
+        ASSERT_EQ(expand(text), expansionModel(text, [](const std::wstring& name) {
+                      const auto found = environment().find(name);
+                      return found != environment().end() ? &found->second : nullptr;
+                  })) << "round " << round;
     }
 }
