@@ -13,6 +13,7 @@
 
 #include "common/HeapText.h"
 #include "common/Win32Handle.h"
+#include "jvm/JniAttachment.h"
 
 class CLogger;
 
@@ -76,8 +77,7 @@ protected:
     // Java and every failed JNI step the exception is traced and cleared.
     bool clearPendingException(JNIEnv* environment, const wchar_t* step);
     // A JNI environment for the calling thread, attached for one call.
-    JNIEnv* attachThread();
-    void detachThread();
+    CJniAttachment attachThread();
 
 private:
     CLogger* logger;

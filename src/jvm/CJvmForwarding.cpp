@@ -24,20 +24,13 @@ RaiseSignalProc findRaiseSignal(HMODULE library) {
 
 }  // namespace
 
-JNIEnv* CJvm::attachThread() {
-    JavaVMAttachArgs attachArgs = {};
-    attachArgs.version = JNI_VERSION_1_2;
-    attachArgs.name = nullptr;
-    attachArgs.group = nullptr;
-    JNIEnv* attached = nullptr;
-    if (jvm == nullptr || jvm->AttachCurrentThread(reinterpret_cast<void**>(&attached), &attachArgs) != 0) {
+CJniAttachment CJvm::attachThread() {
+    CJniAttachment attachment(jvm);
+    if (!attachment) {
         logger->logMessage(L"Could not attach the thread.");
-        return nullptr;
     }
-    return attached;
+    return attachment;
 }
-
-void CJvm::detachThread() { jvm->DetachCurrentThread(); }
 
 void CJvm::sendControlCommand(DWORD control) {
     logger->logEntry(L"CJvm::sendControlCommand", static_cast<int>(control));
@@ -46,7 +39,12 @@ void CJvm::sendControlCommand(DWORD control) {
         logger->logMessage(L"Generating control break event.");
         RaiseSignalProc raiseSignal = findRaiseSignal(jvmLibrary.get());
         if (raiseSignal != nullptr) {
-            raiseSignal(kSignalBreak);
+            // The JVM takes the calling thread's Java thread first: on a thread
+            // that is not attached (the SCM's, the pipe's) it would crash.
+            const CJniAttachment attachment = attachThread();
+            if (attachment) {
+                raiseSignal(kSignalBreak);
+            }
         } else if (!GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0)) {
             logFailure(logger, L"Failed to generate control break event. ", GetLastError());
         }
@@ -58,7 +56,8 @@ void CJvm::sendControlCommand(DWORD control) {
     } else {
         // The service class is known once runServiceMain has stored its name.
         const char* serviceClass = className.load();
-        JNIEnv* env = serviceClass != nullptr ? attachThread() : nullptr;
+        const CJniAttachment attachment = serviceClass != nullptr ? attachThread() : CJniAttachment(nullptr);
+        JNIEnv* env = attachment.get();
         if (serviceClass == nullptr) {
             logger->logMessage(L"Cannot find the PravikManager class");
             result = kJvmClassNotFound;
@@ -83,7 +82,6 @@ void CJvm::sendControlCommand(DWORD control) {
                     clearPendingException(env, L"serviceControl");
                 }
             }
-            detachThread();
         }
     }
     logger->logExit(L"CJvm::sendControlCommand", result);
@@ -93,7 +91,8 @@ int CJvm::sendConsoleSignal(DWORD type) {
     logger->logEntry(L"CJvm::sendConsoleSignal", static_cast<int>(type));
     int result = 0;
     const char* serviceClass = className.load();
-    JNIEnv* env = serviceClass != nullptr ? attachThread() : nullptr;
+    const CJniAttachment attachment = serviceClass != nullptr ? attachThread() : CJniAttachment(nullptr);
+    JNIEnv* env = attachment.get();
     if (serviceClass == nullptr) {
         logger->logMessage(L"Cannot find the PravikManager class");
     } else if (env != nullptr) {
@@ -113,7 +112,6 @@ int CJvm::sendConsoleSignal(DWORD type) {
                 result = (!threw && handled == 1) ? 1 : 0;
             }
         }
-        detachThread();
     }
     logger->logExit(L"CJvm::sendConsoleSignal", result);
     return result;
