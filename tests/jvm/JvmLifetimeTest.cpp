@@ -5,7 +5,9 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
+#include "BridgeWire.h"
 #include "TestJvm.h"
 #include "support/TestFiles.h"
 
@@ -40,42 +42,101 @@ bool waitUntilEnded(long long pid) {
     return false;
 }
 
-}  // namespace
+// The test JVM's child program in a mode (JvmChild.cpp), its output and errors in one pipe.
+struct CChild {
+    CKernelHandle process;
+    CFileHandle output;
+};
 
-TEST(JvmLifetime, TheHostEndsWhenTheProgramIsKilled) {
+CChild startChild(const std::wstring& mode) {
+    CChild child;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    CFileHandle readEnd;
     CFileHandle writeEnd;
-    ASSERT_TRUE(CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0));
-    SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    if (!CreatePipe(child.output.put(), writeEnd.put(), &inherit, 0)) {
+        ADD_FAILURE() << "CreatePipe: " << GetLastError();
+        return child;
+    }
+    SetHandleInformation(child.output.get(), HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd.get();
     startup.hStdError = writeEnd.get();
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring commandLine = L"\"" + std::wstring(JVM_CHILD_EXE) + L"\"";
+    std::wstring commandLine = L"\"" + std::wstring(JVM_CHILD_EXE) + L"\" " + mode;
     PROCESS_INFORMATION info{};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                               &info))
-        << GetLastError();
-    CKernelHandle process(info.hProcess);
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+        ADD_FAILURE() << "CreateProcessW: " << GetLastError();
+        return child;
+    }
+    child.process.reset(info.hProcess);
     CKernelHandle thread(info.hThread);
-    writeEnd.reset();
+    return child;
+}
 
+// Runs the child in a mode that ends it: its exit code and everything it printed.
+std::pair<DWORD, std::string> runChild(const std::wstring& mode) {
+    CChild child = startChild(mode);
+    std::string output;
+    char buffer[4096];
+    DWORD read = 0;
+    // The pipe ends with the child and its host, which the ctest timeout bounds.
+    while (child.output && ReadFile(child.output.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        output.append(buffer, read);
+    }
+    DWORD exitCode = 0;
+    EXPECT_EQ(WaitForSingleObject(child.process.get(), 60000), WAIT_OBJECT_0);
+    GetExitCodeProcess(child.process.get(), &exitCode);
+    return {exitCode, output};
+}
+
+}  // namespace
+
+TEST(JvmLifetime, TheHostEndsWhenTheProgramIsKilled) {
+    CChild child = startChild(L"");
+    ASSERT_TRUE(child.process);
     std::string line;
     char ch = 0;
     DWORD read = 0;
-    while (ReadFile(readEnd.get(), &ch, 1, &read, nullptr) && read == 1 && ch != '\n') {
+    while (ReadFile(child.output.get(), &ch, 1, &read, nullptr) && read == 1 && ch != '\n') {
         line += ch;
     }
     ASSERT_EQ(line.rfind("host ", 0), 0u) << line;
     const long long pid = std::stoll(line.substr(5));
     EXPECT_TRUE(linuxProcessRuns(pid));
 
-    ASSERT_TRUE(TerminateProcess(process.get(), 9));
-    ASSERT_EQ(WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0);
+    ASSERT_TRUE(TerminateProcess(child.process.get(), 9));
+    ASSERT_EQ(WaitForSingleObject(child.process.get(), 60000), WAIT_OBJECT_0);
     EXPECT_TRUE(waitUntilEnded(pid)) << "jvmhost " << pid << " outlived its program";
+}
+
+// Where HotSpot crashes, aborts or refuses, the test JVM ends the program loudly.
+TEST(StrictJvm, RaiseSignalOnAThreadThatIsNotAttachedEndsTheProcess) {
+    const auto [exitCode, output] = runChild(L"raise-unattached");
+    EXPECT_EQ(exitCode, bridge::fatalExitCode) << output;
+    EXPECT_NE(output.find("JVM_RaiseSignal(21) was called on a thread that is not attached"), std::string::npos)
+        << output;
+}
+
+TEST(StrictJvm, AJniEnvUsedOnAnotherThreadEndsTheProcess) {
+    const auto [exitCode, output] = runChild(L"foreign-env");
+    EXPECT_EQ(exitCode, bridge::fatalExitCode) << output;
+    EXPECT_NE(output.find("was used on thread"), std::string::npos) << output;
+}
+
+TEST(StrictJvm, AJniCallWithAWrongTypeAbortsThroughTheAbortHook) {
+    const auto [exitCode, output] = runChild(L"wrong-type");
+    EXPECT_EQ(exitCode, bridge::fatalExitCode) << output;
+    // HotSpot's -Xcheck:jni said why, through the output hook, before the abort hook ran.
+    EXPECT_NE(output.find("abort hook"), std::string::npos) << output;
+    EXPECT_NE(output.find("JNI string operation received a non-string"), std::string::npos) << output;
+}
+
+TEST(StrictJvm, SystemExitRunsTheExitHookAndEndsTheProcessWithItsCode) {
+    const auto [exitCode, output] = runChild(L"exit");
+    EXPECT_EQ(exitCode, 3u) << output;
+    EXPECT_NE(output.find("exit hook 3"), std::string::npos) << output;
+    EXPECT_EQ(output.find("survived"), std::string::npos) << output;
 }
 
 TEST(JvmLifetime, DestroyJavaVmEndsTheJvm) {

@@ -36,7 +36,8 @@ std::wstring testJvmFile(const wchar_t* name) { return std::wstring(TEST_JVM_DIR
 
 std::string testClassPath() { return std::string(PRAVIK_JAR) + ";" + SAMPLE_JAR + ";" + TEST_CLASSES_JAR; }
 
-CTestJvm::CTestJvm(const std::vector<std::string>& extraOptions, const std::string& classPath, bool hookFirst) {
+CTestJvm::CTestJvm(const std::vector<std::string>& extraOptions, const std::string& classPath, bool hookFirst,
+                   const std::vector<JavaVMOption>& hooks) {
     module.reset(LoadLibraryW(testJvmFile(L"jvm.dll").c_str()));
     if (!module) {
         ADD_FAILURE() << "LoadLibraryW of jvm.dll failed: " << GetLastError();
@@ -62,6 +63,7 @@ CTestJvm::CTestJvm(const std::vector<std::string>& extraOptions, const std::stri
     if (!hookFirst) {
         options.push_back(hook);
     }
+    options.insert(options.end(), hooks.begin(), hooks.end());
     JavaVMInitArgs args{JNI_VERSION_1_2, static_cast<jint>(options.size()), options.data(), JNI_TRUE};
     createStatus = create(&javaVm, reinterpret_cast<void**>(&mainEnv), &args);
 }

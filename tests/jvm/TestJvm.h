@@ -15,9 +15,10 @@ std::string testClassPath();
 class CTestJvm {
 public:
     // Loads jvm.dll and creates the JVM with the class path (testClassPath() when empty),
-    // extraOptions and the hook, which comes first or last as a program may place it.
+    // extraOptions and the hook, which comes first or last as a program may place it,
+    // and then the hooks ("exit", "abort") given.
     explicit CTestJvm(const std::vector<std::string>& extraOptions = {}, const std::string& classPath = {},
-                      bool hookFirst = false);
+                      bool hookFirst = false, const std::vector<JavaVMOption>& hooks = {});
 
     jint status() const { return createStatus; }
     JavaVM* vm() const { return javaVm; }

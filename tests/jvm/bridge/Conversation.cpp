@@ -2,6 +2,8 @@
 
 #include <ws2tcpip.h>
 
+#include <cstdlib>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -15,8 +17,15 @@ SOCKET g_control = INVALID_SOCKET;
 std::mutex g_controlSendMutex;
 uint16_t g_hostPort = 0;
 OutputHook g_hook = nullptr;
+ExitHook g_exitHook = nullptr;
+AbortHook g_abortHook = nullptr;
+std::atomic<bool> g_hostMayEnd{false};
 
 namespace {
+
+// Every conversation not yet deleted, to tell a foreign thread's JNIEnv from a detached one.
+std::mutex g_liveMutex;
+std::set<const CConversation*> g_live;
 
 jint callHook(const char* format, ...) {
     va_list args;
@@ -35,6 +44,43 @@ void complain(const std::string& text) {
         callHook("%s", ("test JVM: " + text + "\n").c_str());
     }
 }
+
+void fatal(const std::string& text) {
+    complain("fatal: " + text);
+    TerminateProcess(GetCurrentProcess(), fatalExitCode);
+    for (;;) {
+        Sleep(INFINITE);  // TerminateProcess ends this thread too
+    }
+}
+
+void checkEnv(JNIEnv* env) {
+    const CConversation* c = conversationOf(env);
+    if (c == t_conversation && c != nullptr) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    if (g_live.count(c) == 0) {
+        fatal("a JNIEnv was used after its thread detached (or was never valid): \"Using JNIEnv in non-Java "
+              "thread\" or a crash in HotSpot");
+    }
+    fatal("the JNIEnv of thread " + std::to_string(c->ownerThread) + " was used on thread " +
+          std::to_string(GetCurrentThreadId()) + ": \"Using JNIEnv in the wrong thread\" in HotSpot");
+}
+
+namespace {
+
+// jvmhost is gone while the program still uses its JVM.
+[[noreturn]] void hostLost() {
+    if (!g_hostMayEnd) {
+        fatal("jvmhost ended while the program used its JVM: a JVM in this process would have taken it down");
+    }
+    // After DestroyJavaVM, HotSpot blocks a thread that calls into it for good.
+    for (;;) {
+        Sleep(INFINITE);
+    }
+}
+
+}  // namespace
 
 // ---- sockets
 
@@ -106,10 +152,17 @@ CConversation* newConversation(SOCKET s) {
     auto* conversation = new CConversation;
     conversation->env.functions = &g_functions;
     conversation->socket = s;
+    conversation->ownerThread = GetCurrentThreadId();
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    g_live.insert(conversation);
     return conversation;
 }
 
 void deleteConversation(CConversation* conversation) {
+    {
+        std::lock_guard<std::mutex> lock(g_liveMutex);
+        g_live.erase(conversation);
+    }
     ::closesocket(conversation->socket);
     delete conversation;
 }
@@ -168,15 +221,14 @@ void runCallback(CConversation* c, const CMessage& message) {
 // Sends a request on the thread's conversation and waits for its reply,
 // running the native callbacks that arrive meanwhile.
 bool exchange(JNIEnv* env, uint32_t op, const CWireWriter& request, CMessage& reply) {
+    checkEnv(env);
     CConversation* c = conversationOf(env);
     if (!sendMessage(c->socket, op, request.bytes)) {
-        complain("the connection to jvmhost is lost");
-        return false;
+        hostLost();
     }
     for (;;) {
         if (!recvMessage(c->socket, reply)) {
-            complain("the connection to jvmhost is lost");
-            return false;
+            hostLost();
         }
         if (reply.op == opReply) {
             return true;
@@ -232,10 +284,25 @@ void acceptJavaThreads() {
     }
 }
 
-// JVM output, for the program's vfprintf hook, in the order the JVM wrote it.
+// JVM output, for the program's vfprintf hook, in the order the JVM wrote it;
+// the JVM's exit and abort, which end this process as they would end HotSpot's.
 void serveOutput() {
     CMessage message;
     while (recvMessage(g_control, message)) {
+        if (message.op == opExit) {
+            const jint code = CWireReader(message.payload).i32();
+            if (g_exitHook != nullptr) {
+                g_exitHook(code);
+            }
+            // As HotSpot's exit on Windows: the C runtime's exit, on this (a JVM) thread.
+            std::exit(code);
+        }
+        if (message.op == opAbort) {
+            if (g_abortHook != nullptr) {
+                g_abortHook();
+            }
+            fatal("the JVM aborted");
+        }
         if (message.op == opOutput) {
             CWireReader in(message.payload);
             const std::string text = in.str();
@@ -246,6 +313,7 @@ void serveOutput() {
             sendMessage(g_control, opOutputDone, {});
         }
     }
+    hostLost();
 }
 
 }  // namespace bridge

@@ -9,6 +9,7 @@
 #include <jni.h>
 
 #include <cstdarg>
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -18,11 +19,14 @@
 namespace bridge {
 
 using OutputHook = jint(JNICALL*)(FILE*, const char*, va_list);
+using ExitHook = void(JNICALL*)(jint code);
+using AbortHook = void(JNICALL*)();
 
 struct CConversation {
     JNIEnv_ env;  // first: a JNIEnv* is the address of its conversation
     SOCKET socket = INVALID_SOCKET;
     int callbackDepth = 0;
+    DWORD ownerThread = 0;  // the one Windows thread that may use env
 };
 
 inline CConversation* conversationOf(JNIEnv* env) { return reinterpret_cast<CConversation*>(env); }
@@ -39,9 +43,19 @@ extern SOCKET g_control;                // the host's control connection
 extern std::mutex g_controlSendMutex;   // for writes to g_control
 extern uint16_t g_hostPort;
 extern OutputHook g_hook;               // the program's vfprintf hook, or null
+extern ExitHook g_exitHook;             // the program's exit hook, or null
+extern AbortHook g_abortHook;           // the program's abort hook, or null
+// Set once jvmhost may end without the program's process ending with it
+// (DestroyJavaVM, a failed creation); until then its end is a JVM crash.
+extern std::atomic<bool> g_hostMayEnd;
 
 // Problems of the bridge itself go to stderr and, when the program gave one, its output hook.
 void complain(const std::string& text);
+// Where a real JVM in this process would crash, abort or refuse: says why and
+// ends the process with fatalExitCode, so that no test passes on it.
+[[noreturn]] void fatal(const std::string& text);
+// A JNIEnv may only be used on the thread it was made for, while that thread is attached.
+void checkEnv(JNIEnv* env);
 
 bool sendMessage(SOCKET s, uint32_t op, const std::vector<uint8_t>& payload);
 bool recvMessage(SOCKET s, CMessage& message);

@@ -216,13 +216,19 @@ const char* JNICALL jniGetStringUTFChars(JNIEnv* env, jstring string, jboolean* 
     return getChars<char>(env, opGetStringUtfChars, string, isCopy);
 }
 
-void JNICALL jniReleaseStringUTFChars(JNIEnv*, jstring, const char* chars) { std::free(const_cast<char*>(chars)); }
+void JNICALL jniReleaseStringUTFChars(JNIEnv* env, jstring, const char* chars) {
+    checkEnv(env);
+    std::free(const_cast<char*>(chars));
+}
 
 const jchar* JNICALL jniGetStringChars(JNIEnv* env, jstring string, jboolean* isCopy) {
     return getChars<jchar>(env, opGetStringChars, string, isCopy);
 }
 
-void JNICALL jniReleaseStringChars(JNIEnv*, jstring, const jchar* chars) { std::free(const_cast<jchar*>(chars)); }
+void JNICALL jniReleaseStringChars(JNIEnv* env, jstring, const jchar* chars) {
+    checkEnv(env);
+    std::free(const_cast<jchar*>(chars));
+}
 
 jsize JNICALL jniGetStringLength(JNIEnv* env, jstring string) {
     CWireWriter w;
@@ -323,7 +329,8 @@ jint JNICALL jniThrowNew(JNIEnv* env, jclass cls, const char* message) {
     return askI32(env, opThrowNew, w);
 }
 
-jint JNICALL jniGetJavaVM(JNIEnv*, JavaVM** vm) {
+jint JNICALL jniGetJavaVM(JNIEnv* env, JavaVM** vm) {
+    checkEnv(env);
     *vm = &g_vm;
     return JNI_OK;
 }

@@ -10,11 +10,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
+#include <cstring>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
@@ -30,6 +32,9 @@
 #include "BridgeWire.h"
 
 using namespace bridge;
+
+// HotSpot's own, exported by libjvm.so (declared in the JDK's internal jvm.h).
+extern "C" JNIEXPORT jboolean JNICALL JVM_RaiseSignal(jint signal);
 
 namespace {
 
@@ -143,7 +148,7 @@ private:
 
 CReferences g_refs;
 
-// ---- control connection: JVM output to the DLL's hook, signals from the DLL
+// ---- control connection: JVM output to the DLL's hook, the JVM's exit and abort
 
 int g_controlFd = -1;
 std::mutex g_outputMutex;
@@ -158,15 +163,6 @@ void controlReader() {
             std::lock_guard<std::mutex> lock(g_outputMutex);
             ++g_outputsDone;
             g_outputDone.notify_all();
-        } else if (message.op == opRaiseSignal) {
-            CWireReader reader(message.payload);
-            const int32_t signal = reader.i32();
-            // 21 is SIGBREAK on Windows: HotSpot's thread dump, SIGQUIT here.
-            if (signal == 21) {
-                ::kill(::getpid(), SIGQUIT);
-            } else {
-                std::fprintf(stderr, "jvmhost: JVM_RaiseSignal(%d) is not supported\n", signal);
-            }
         }
     }
     // The Windows process closed the control connection or died: the JVM goes with it.
@@ -198,6 +194,28 @@ jint JNICALL outputHook(FILE*, const char* format, va_list args) {
     g_outputDone.wait(lock, [mine] { return g_outputsDone >= mine; });
     return length;
 }
+
+// HotSpot's exit and abort hooks, called on the VM thread: the DLL runs the
+// Windows program's hooks and ends its process, which closes the control
+// connection and so ends this one (controlReader). Until then the JVM stays
+// where a real one would be: inside the hook.
+[[noreturn]] void handOver(uint32_t op, const CWireWriter& payload) {
+    {
+        std::lock_guard<std::mutex> lock(g_outputMutex);
+        sendMessage(g_controlFd, op, payload.bytes);
+    }
+    for (;;) {
+        ::pause();
+    }
+}
+
+void JNICALL exitHook(jint code) {
+    CWireWriter payload;
+    payload.i32(code);
+    handOver(opExit, payload);
+}
+
+void JNICALL abortHook() { handOver(opAbort, CWireWriter()); }
 
 // ---- conversations
 
@@ -414,6 +432,25 @@ jint registerNatives(CConversation& c, CWireReader& in) {
     return status;
 }
 
+// HotSpot's own JVM_RaiseSignal, on this (the mapped, attached) thread.
+// Windows' SIGBREAK (21) asks for the thread dump, which HotSpot on Linux
+// gives for SIGQUIT. HotSpot on Linux blocks SIGQUIT in every thread but its
+// own, so the raise would stay pending here; on Windows the signal's handler
+// runs in the raising thread, and so it does here.
+bool raiseSignal(jint windowsSignal) {
+    if (windowsSignal != 21) {
+        return JVM_RaiseSignal(windowsSignal);
+    }
+    sigset_t quit;
+    sigset_t saved;
+    sigemptyset(&quit);
+    sigaddset(&quit, SIGQUIT);
+    pthread_sigmask(SIG_UNBLOCK, &quit, &saved);
+    const bool raised = JVM_RaiseSignal(SIGQUIT);
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    return raised;
+}
+
 // Carries out one request; false when the conversation ends with it.
 bool handle(CConversation& c, const CMessage& request, CWireWriter& out) {
     JNIEnv* env = c.env;
@@ -508,7 +545,19 @@ bool handle(CConversation& c, const CMessage& request, CWireWriter& out) {
         }
         case opGetArrayLength: out.i32(env->GetArrayLength(static_cast<jarray>(g_refs.get(in.u64())))); break;
         case opExceptionCheck: out.u8(env->ExceptionCheck() ? 1 : 0); break;
-        case opExceptionOccurred: out.u64(c.keep(env->ExceptionOccurred(), true)); break;
+        case opExceptionOccurred: {
+            jthrowable thrown = env->ExceptionOccurred();
+            if (thrown != nullptr) {
+                // No NewGlobalRef while an exception is pending (-Xcheck:jni aborts): set it aside meanwhile.
+                env->ExceptionClear();
+                out.u64(c.keep(thrown, false));
+                env->Throw(thrown);
+                env->DeleteLocalRef(thrown);
+            } else {
+                out.u64(0);
+            }
+            break;
+        }
         case opExceptionDescribe: env->ExceptionDescribe(); break;
         case opExceptionClear: env->ExceptionClear(); break;
         case opDeleteRef: g_refs.remove(env, in.u64()); break;
@@ -525,6 +574,7 @@ bool handle(CConversation& c, const CMessage& request, CWireWriter& out) {
             out.i32(env->ThrowNew(cls, in.str().c_str()));
             break;
         }
+        case opRaiseSignal: out.u8(raiseSignal(in.i32()) ? 1 : 0); break;
         default:
             std::fprintf(stderr, "jvmhost: unknown request %u\n", request.op);
             out.i32(JNI_ERR);
@@ -611,6 +661,11 @@ void runConversation(int fd) {
                 options.push_back(JavaVMOption{texts[next++].data(), nullptr});
             }
         }
+        // As strict as HotSpot can be: its JNI checks on every call, and its
+        // exit and abort handed to the Windows process.
+        options.push_back(JavaVMOption{const_cast<char*>("-Xcheck:jni"), nullptr});
+        options.push_back(JavaVMOption{const_cast<char*>("exit"), reinterpret_cast<void*>(&exitHook)});
+        options.push_back(JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&abortHook)});
         args.nOptions = static_cast<jint>(options.size());
         args.options = options.data();
         JNIEnv* env = nullptr;

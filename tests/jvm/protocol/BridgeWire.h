@@ -14,7 +14,8 @@ enum Op : uint32_t {
     opHello = 1,          // host -> dll: u32 host port, u32 host pid
     opOutput = 2,         // host -> dll: bytes of JVM output for the vfprintf hook
     opOutputDone = 3,     // dll -> host: the hook has run
-    opRaiseSignal = 4,    // dll -> host: i32 signal number
+    opExit = 4,           // host -> dll: i32 code; Java called System.exit or Runtime.halt
+    opAbort = 5,          // host -> dll: the JVM aborts (a fatal error, -Xcheck:jni among them)
 
     // Conversations: first message of a connection opened by the DLL.
     opCreate = 10,        // i32 version, u8 ignoreUnrecognized, i32 hook position (-1: none), u32 n,
@@ -49,11 +50,16 @@ enum Op : uint32_t {
     opIsSameObject,       // u64, u64 -> u8
     opGetObjectClass,     // u64 object -> u64 class
     opThrowNew,           // u64 class, string message -> i32
+    opRaiseSignal,        // i32 Windows signal number -> u8 JVM_RaiseSignal's answer
 
     opReply = 100,         // host -> dll: the answer to the pending request
     opCallback = 101,      // host -> dll: u64 function, u32 family, u64 self, u32 n, n values
     opCallbackReturn = 102 // dll -> host: u64 result bits
 };
+
+// The exit code of a Windows process that the test JVM ends because it did
+// what a real JVM would crash, abort or refuse on.
+inline constexpr uint32_t fatalExitCode = 0xDEAD;
 
 // Native method signatures the bridge can bind, one trampoline family each.
 inline constexpr const char* nativeSignatures[] = {

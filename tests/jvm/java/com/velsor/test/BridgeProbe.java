@@ -49,6 +49,10 @@ public final class BridgeProbe {
         return Long.parseLong(name.substring(0, name.indexOf('@')));
     }
 
+    public static void exit(int code) {
+        System.exit(code);
+    }
+
     public static String currentThreadName() {
         return Thread.currentThread().getName();
     }
