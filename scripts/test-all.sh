@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 googletest
+packages=(cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine googletest
           openjdk-17-jdk-headless procps clang libclang-rt-14-dev locales)
 missing=()
 for package in "${packages[@]}"; do
