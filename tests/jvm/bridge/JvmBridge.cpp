@@ -115,6 +115,9 @@ jint JNICALL vmDestroyJavaVM(JavaVM* vm) {
     if (attached != JNI_OK) {
         return attached;
     }
+    // HotSpot's DestroyJavaVM waits for the non-daemon threads and runs the
+    // shutdown hooks; then jvmhost ends, as it may now.
+    g_hostMayEnd = true;
     const jint status = askI32(env, opDestroy, CWireWriter());
     std::lock_guard<std::mutex> lock(g_createMutex);
     g_created = false;
@@ -302,8 +305,11 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
         if (option == "vfprintf") {
             hook = reinterpret_cast<OutputHook>(args->options[i].extraInfo);
             hookPosition = static_cast<int32_t>(options.size()) + (classPathPosition >= 0 ? 1 : 0);
-        } else if (option == "exit" || option == "abort") {
-            // Hooks that would have to run in this process; the host's JVM keeps its own.
+        } else if (option == "exit") {
+            // jvmhost's JVM has hooks of its own that hand these over (serveOutput).
+            g_exitHook = reinterpret_cast<ExitHook>(args->options[i].extraInfo);
+        } else if (option == "abort") {
+            g_abortHook = reinterpret_cast<AbortHook>(args->options[i].extraInfo);
         } else if (option.compare(0, hostOption.size(), hostOption) == 0) {
             hostPath = widen(option.c_str() + hostOption.size(), CP_ACP);
         } else if (option.compare(0, classPath.size(), classPath) == 0) {
@@ -333,6 +339,8 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
         closeSocket(g_listener);
         return JNI_ERR;
     }
+    // Until the JVM is created, jvmhost ending is a failed creation, not a crash.
+    g_hostMayEnd = true;
     if (!startHost(hostPath, ntohs(address.sin_port))) {
         closeSocket(g_listener);
         return JNI_ERR;
@@ -385,6 +393,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
         return status < 0 ? status : JNI_ERR;
     }
     g_created = true;
+    g_hostMayEnd = false;
     t_conversation = c;
     *pvm = &g_vm;
     *penv = &c->env;
@@ -404,13 +413,19 @@ JNIEXPORT jint JNICALL JNI_GetCreatedJavaVMs(JavaVM** vms, jsize size, jsize* co
 }
 
 JNIEXPORT jboolean JNICALL JVM_RaiseSignal(jint signal) {
-    if (!g_created) {
-        return JNI_FALSE;
+    // HotSpot's JVM_RaiseSignal starts from the calling thread's Java thread;
+    // on a thread that is not attached there is none and the JVM crashes.
+    if (t_conversation == nullptr) {
+        fatal("JVM_RaiseSignal(" + std::to_string(signal) +
+              ") was called on a thread that is not attached to the JVM; HotSpot crashes here (SIGSEGV)");
     }
     CWireWriter w;
     w.i32(signal);
-    std::lock_guard<std::mutex> lock(g_controlSendMutex);
-    return sendMessage(g_control, opRaiseSignal, w.bytes) ? JNI_TRUE : JNI_FALSE;
+    CMessage reply;
+    if (!exchange(&t_conversation->env, opRaiseSignal, w, reply)) {
+        return JNI_FALSE;
+    }
+    return CWireReader(reply.payload).u8() != 0 ? JNI_TRUE : JNI_FALSE;
 }
 
 }  // extern "C"

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstring>
 #include <condition_variable>
 #include <cstdarg>
@@ -704,6 +705,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_dllPort = static_cast<uint16_t>(std::atoi(argv[1]));
+    // A Windows process inherits no ignored signals, but this one inherits
+    // Linux's: started from a background job, SIGQUIT is ignored and HotSpot
+    // then installs no thread-dump handler for it.
+    std::signal(SIGQUIT, SIG_DFL);
 
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
