@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "common/HeapText.h"
-#include "registry/RegistryLayout.h"
+#include "common/RegistryLayout.h"
 #include "registry/TextExpansion.h"
 
 namespace {

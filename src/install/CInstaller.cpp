@@ -5,13 +5,13 @@
 
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
 #include "install/ServiceLogonRight.h"
 #include "install/ServiceSettings.h"
+#include "install/ServiceStop.h"
 #include "log/CLogger.h"
-#include "main/CParameters.h"
-#include "registry/RegistryLayout.h"
 #include "registry/ServiceListing.h"
 #include "registry/ServiceParameters.h"
 
@@ -26,9 +26,6 @@ const int kNotOurService = 11;
 // The service is still installed: the manager could not be opened, or the service
 // could not be stopped or deleted. Reported as a failure so that scripts see it.
 const int kNotRemoved = 25;
-// Each poll of a stopping service sleeps for its wait hint, but never longer than
-// this, so that a huge hint cannot stall the removal between two looks.
-const DWORD kLongestPoll = 10000;
 
 // GetModuleFileNameW cuts a path that does not fit without saying so clearly:
 // grow until the whole path fits, up to the longest path the system has.
@@ -70,12 +67,12 @@ const CParameterSource kParametersAfterOptions[] = {
 
 }  // namespace
 
-CInstaller::CInstaller(CLogger* logger, CParameters* parameters) : logger(logger), parameters(parameters) {}
+CInstaller::CInstaller(CLogger* logger, const CInstallRequest& request) : logger(logger), request(request) {}
 
 int CInstaller::install() {
     logger->logEntry(L"CInstaller::install");
     CConfigFile config(logger);
-    int result = config.parseConfigFile(parameters->getConfigFileName(), parameters->isConfigFileUnicode());
+    int result = config.parseConfigFile(request.configFileName, request.configFileUnicode);
     if (result == 0) {
         if (!requiredOptionsPresent(&config)) {
             result = kMissingOption;
@@ -161,8 +158,8 @@ int CInstaller::createMSService(CConfigFile* config) {
         return kServiceNotCreated;
     }
 
-    const wchar_t* accountName = parameters->getAccountName();
-    const wchar_t* password = parameters->getAccountPassword();
+    const wchar_t* accountName = request.accountName;
+    const wchar_t* password = request.accountPassword;
     if (accountName != nullptr && password != nullptr) {
         const wchar_t* account = accountForLogonRight(accountName);
         logger->logMessage(L"Setting logon as a service right on account ", account);
@@ -284,14 +281,14 @@ int CInstaller::uninstall() {
     logger->logEntry(L"CInstaller::uninstall");
     int result = 0;
     CConfigFile config(logger);
-    const wchar_t* serviceName = parameters->getServiceName();
+    const wchar_t* serviceName = request.serviceName;
     if (serviceName == nullptr) {
-        const wchar_t* fileName = parameters->getConfigFileName();
+        const wchar_t* fileName = request.configFileName;
         if (fileName == nullptr) {
             logger->logMessage(L"Uninstall requires a config file name or service name.");
             result = kNothingToRemove;
         } else {
-            result = config.parseConfigFile(fileName, parameters->isConfigFileUnicode());
+            result = config.parseConfigFile(fileName, request.configFileUnicode);
             serviceName = config.getStrOptionValue(L"serviceName", nullptr);
         }
     }
@@ -305,7 +302,7 @@ int CInstaller::uninstall() {
             const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_WRITE | GENERIC_EXECUTE));
             if (!manager) {
                 logFailure(logger, L"Cannot open the service control manager.", GetLastError());
-            } else if (stopService(manager.get(), serviceName)) {
+            } else if (stopService(logger, manager.get(), serviceName)) {
                 const CServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE));
                 if (!service) {
                     logFailure(logger, L"Cannot open service for deletion.", GetLastError());
@@ -319,32 +316,5 @@ int CInstaller::uninstall() {
         }
     }
     logger->logExit(L"CInstaller::uninstall", result);
-    return result;
-}
-
-int CInstaller::stopService(SC_HANDLE manager, const wchar_t* serviceName) {
-    logger->logEntry(L"CInstaller::stopService");
-    int result = 1;
-    const CServiceHandle service(OpenServiceW(manager, serviceName, GENERIC_READ | GENERIC_EXECUTE));
-    if (!service) {
-        logFailure(logger, L"Cannot open service for stopping, rc= ", GetLastError());
-    } else {
-        SERVICE_STATUS status = {};
-        BOOL succeeded = ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        // No overall limit: the service says how long each step of stopping takes.
-        while (succeeded && status.dwCurrentState != SERVICE_STOPPED) {
-            const DWORD hint = status.dwWaitHint != 0 ? status.dwWaitHint : 1000;
-            Sleep(hint < kLongestPoll ? hint : kLongestPoll);
-            succeeded = QueryServiceStatus(service.get(), &status);
-        }
-        if (!succeeded) {
-            const DWORD error = GetLastError();
-            if (error != ERROR_SERVICE_NOT_ACTIVE) {
-                logFailure(logger, L"Error stopping service rc = ", error);
-                result = 0;
-            }
-        }
-    }
-    logger->logExit(L"CInstaller::stopService", result);
     return result;
 }

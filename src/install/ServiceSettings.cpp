@@ -4,7 +4,7 @@
 
 #include "common/AsciiCase.h"
 #include "common/CTextBuilder.h"
-#include "registry/RegistryLayout.h"
+#include "common/RegistryLayout.h"
 
 namespace {
 

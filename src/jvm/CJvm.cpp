@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "common/CTextBuilder.h"
+#include "common/MbcsConversion.h"
+#include "common/RegistryLayout.h"
 #include "log/CLogger.h"
-#include "registry/MbcsConversion.h"
-#include "registry/RegistryLayout.h"
 #include "registry/ServiceParameters.h"
 
 JniCreateJavaVmProc JNI_CreateJavaVM_proc = nullptr;

@@ -3,9 +3,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "common/BuildInfo.h"
 #include "log/CLogger.h"
-#include "main/BuildInfo.h"
-#include "registry/TraceSwitch.h"
 
 namespace {
 
@@ -41,7 +40,12 @@ struct CSwitch {
 
 }  // namespace
 
-CParameters::CParameters(CLogger* logger) : logger(logger) {}
+CParameters::CParameters(CLogger* logger, TraceSwitchFunction traceSwitch)
+    : logger(logger), traceSwitch(traceSwitch) {}
+
+CInstallRequest CParameters::installRequest() const {
+    return CInstallRequest{configFileName, unicodeFlag, serviceName, accountName, accountPassword};
+}
 
 const wchar_t* CParameters::getBuildDate() const { return T_PRAVIK_BUILD_DATE; }
 
@@ -109,7 +113,7 @@ int CParameters::parseCommandLine(int argc, wchar_t** argv) {
                 break;
             }
             if (matched->values == EValues::trace) {
-                enableTracing(argv[index + 1], logger);
+                traceSwitch(argv[index + 1], logger);
             } else {
                 if (matched->first != nullptr) {
                     this->*(matched->first) = argv[index + 1];

@@ -5,6 +5,7 @@
 #include "log/CLogger.h"
 #include "main/CParameters.h"
 #include "registry/ServiceListing.h"
+#include "registry/TraceSwitch.h"
 #include "service/CExecutor.h"
 
 CLogger* log = nullptr;
@@ -36,7 +37,7 @@ int dispatch(CParameters* parsed, CLogger* logger) {
             logger->logMessage(L"Cannot specify install and uninstall");
             return 1;
         }
-        CInstaller installer(logger, parsed);
+        CInstaller installer(logger, parsed->installRequest());
         const int result = installer.install();
         if (result != 0) {
             logger->logMessage(L"Installation failed");
@@ -44,7 +45,7 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         return result;
     }
     if (parsed->uninstallRequested()) {
-        CInstaller installer(logger, parsed);
+        CInstaller installer(logger, parsed->installRequest());
         const int result = installer.uninstall();
         if (result != 0) {
             logger->logMessage(L"Uninstall failed");
@@ -74,7 +75,7 @@ int dispatch(CParameters* parsed, CLogger* logger) {
 int wmain(int argc, wchar_t** argv) {
     log = new CLogger();
     log->logEntry(L"main");
-    parameters = new CParameters(log);
+    parameters = new CParameters(log, enableTracing);
     int result = parameters->parseCommandLine(argc, argv);
     if (result == 2) {
         parameters->showParameterHelp();

@@ -4,9 +4,9 @@
 
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
 #include "log/CLogger.h"
-#include "registry/RegistryLayout.h"
 #include "registry/TextExpansion.h"
 
 namespace {

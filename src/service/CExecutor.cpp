@@ -3,10 +3,11 @@
 #include <direct.h>
 
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
+#include "common/RegistryReaders.h"
 #include "jvm/CJvm.h"
+#include "jvm/JvmOwner.h"
 #include "log/CLogger.h"
-#include "registry/RegistryLayout.h"
-#include "registry/RegistryReaders.h"
 #include "registry/ServiceParameters.h"
 
 CExecutor* g_pExecutor = nullptr;
@@ -27,6 +28,21 @@ void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv) {
 
 void WINAPI g_ControlHandler(DWORD control) { g_pExecutor->serviceControlHandler(control); }
 
+namespace {
+
+// What the Java side reports and asks for, handed to the executor.
+void reportJavaStatus(void* executor, DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
+                      DWORD checkPoint, DWORD waitHint) {
+    static_cast<CExecutor*>(executor)->setServiceStatus(currentState, controlsAccepted, serviceSpecificExitCode,
+                                                        checkPoint, waitHint);
+}
+
+int relayJavaControl(void* executor, const wchar_t* serviceName, DWORD code) {
+    return static_cast<CExecutor*>(executor)->sendControlSignal(serviceName, code);
+}
+
+}  // namespace
+
 DWORD WINAPI serviceMainThread(LPVOID executor) {
     static_cast<CExecutor*>(executor)->serviceMain();
     return 0;
@@ -42,6 +58,7 @@ void CExecutor::execute(int consoleMode) {
     logger->logEntry(L"CExecutor::execute");
     devMode = consoleMode;
     g_pExecutor = this;
+    registerJvmOwner(CJvmOwner{this, reportJavaStatus, relayJavaControl});
     if (devMode == 0) {
         startSCMDispatcher();
     } else {

@@ -2,9 +2,8 @@
 // of a console-mode instance or through the service control manager; the
 // restart code 128 restarts the service instead.
 #include "common/HeapText.h"
-#include "install/CInstaller.h"
+#include "install/ServiceStop.h"
 #include "log/CLogger.h"
-#include "main/CParameters.h"
 #include "service/CExecutor.h"
 #include "service/OwnInstance.h"
 #include "service/SignalText.h"
@@ -72,12 +71,8 @@ int restartInstalledService(CLogger* logger, const wchar_t* serviceName) {
         logFailure(logger, L"Unable to open SCM. rc=", GetLastError());
         return 0;
     }
-    {
-        // The stop reports its own failures; the start is tried all the same.
-        CParameters parameters(logger);
-        CInstaller installer(logger, &parameters);
-        installer.stopService(manager.get(), serviceName);
-    }
+    // The stop reports its own failures; the start is tried all the same.
+    stopService(logger, manager.get(), serviceName);
     CServiceHandle service(OpenServiceW(manager.get(), serviceName, GENERIC_EXECUTE));
     if (!service) {
         logFailure(logger, L"Unable to open service. rc=", GetLastError());

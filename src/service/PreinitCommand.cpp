@@ -1,8 +1,8 @@
 // The command a service may run to completion before its JVM is created.
 #include "common/DecimalText.h"
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
 #include "log/CLogger.h"
-#include "registry/RegistryLayout.h"
 #include "registry/ServiceParameters.h"
 #include "service/CExecutor.h"
 
