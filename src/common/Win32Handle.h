@@ -112,3 +112,12 @@ using CServiceHandle = CUniqueHandle<CServiceHandleTraits>;
 using CLsaHandle = CUniqueHandle<CLsaHandleTraits>;
 using CLocalMemory = CUniqueHandle<CLocalMemoryTraits>;
 using CModule = CUniqueHandle<CModuleTraits>;
+
+// The two handles of a process that CreateProcessW started, each owned.
+struct CProcessInformation {
+    explicit CProcessInformation(const PROCESS_INFORMATION& started) noexcept
+        : process(started.hProcess), thread(started.hThread) {}
+
+    CKernelHandle process;
+    CKernelHandle thread;
+};

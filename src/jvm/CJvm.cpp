@@ -6,6 +6,7 @@
 #include "common/CTextBuilder.h"
 #include "common/MbcsConversion.h"
 #include "common/RegistryLayout.h"
+#include "common/SrwLockGuard.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
 
@@ -71,13 +72,15 @@ extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list ar
     if (g_pVerboseOutputFile == nullptr) {
         return -1;
     }
-    AcquireSRWLockExclusive(&verboseFileLock);
-    if (g_fpVerboseFileHandle == nullptr) {
-        // The wide path opens files that the ANSI code page cannot name.
-        g_fpVerboseFileHandle = _wfopen(g_pVerboseOutputFile, L"a");
+    FILE* file = nullptr;
+    {
+        CSrwLockGuard held(&verboseFileLock);
+        if (g_fpVerboseFileHandle == nullptr) {
+            // The wide path opens files that the ANSI code page cannot name.
+            g_fpVerboseFileHandle = _wfopen(g_pVerboseOutputFile, L"a");
+        }
+        file = g_fpVerboseFileHandle;
     }
-    FILE* file = g_fpVerboseFileHandle;
-    ReleaseSRWLockExclusive(&verboseFileLock);
     if (file == nullptr) {
         return -1;
     }

@@ -5,6 +5,7 @@
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
 #include "common/RegistryReaders.h"
+#include "common/SrwLockGuard.h"
 #include "jvm/CJvm.h"
 #include "jvm/JvmOwner.h"
 #include "log/CLogger.h"
@@ -101,14 +102,15 @@ void CExecutor::serviceMain() {
     } else {
         const DWORD serviceType =
             getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
-        AcquireSRWLockExclusive(&statusLock);
-        serviceStatus.dwServiceType = serviceType;
-        serviceStatus.dwWin32ExitCode = NO_ERROR;
-        ReleaseSRWLockExclusive(&statusLock);
+        {
+            CSrwLockGuard held(&statusLock);
+            serviceStatus.dwServiceType = serviceType;
+            serviceStatus.dwWin32ExitCode = NO_ERROR;
+        }
         // Some service control managers (Wine's) take a first report of
         // SERVICE_STOPPED for a start that never happened and discard its
         // exit code; opening with START_PENDING keeps a start failure's code.
-        recordStatus(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint);
+        recordStatus(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint, false);
 
         CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
         if (directory) {
@@ -118,7 +120,7 @@ void CExecutor::serviceMain() {
 
         // The host is gone by now: once SERVICE_STOPPED is reported the
         // dispatcher returns and the process may end.
-        AcquireSRWLockExclusive(&statusLock);
+        CSrwLockGuard held(&statusLock);
         if (result != 0) {
             logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
         }
@@ -130,7 +132,6 @@ void CExecutor::serviceMain() {
             serviceStatus.dwWaitHint = 0;
             SetServiceStatus(statusHandle, &serviceStatus);
         }
-        ReleaseSRWLockExclusive(&statusLock);
     }
     logger->logExit(L"CExecutor::serviceMain", result);
     SetEvent(finishedEvent.get());
@@ -145,46 +146,40 @@ void CExecutor::serviceControlHandler(DWORD control) {
 void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                                  DWORD checkPoint, DWORD waitHint) {
     logger->logEntry(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
-    AcquireSRWLockExclusive(&statusLock);
-    serviceStatus.dwControlsAccepted = controlsAccepted;
-    serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
-    serviceStatus.dwCurrentState = currentState;
-    serviceStatus.dwCheckPoint = checkPoint;
-    serviceStatus.dwWaitHint = waitHint;
-    logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
-    if (devMode == 0) {
-        SetServiceStatus(statusHandle, &serviceStatus);
-    }
-    ReleaseSRWLockExclusive(&statusLock);
+    recordStatus(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint, true);
     logger->logExit(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
 }
 
 void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
-                             DWORD checkPoint, DWORD waitHint) {
-    AcquireSRWLockExclusive(&statusLock);
+                             DWORD checkPoint, DWORD waitHint, bool announce) {
+    CSrwLockGuard held(&statusLock);
     serviceStatus.dwCurrentState = currentState;
     serviceStatus.dwControlsAccepted = controlsAccepted;
     serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
     serviceStatus.dwCheckPoint = checkPoint;
     serviceStatus.dwWaitHint = waitHint;
+    if (announce) {
+        logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
+    }
     if (devMode == 0) {
         SetServiceStatus(statusHandle, &serviceStatus);
     }
-    ReleaseSRWLockExclusive(&statusLock);
 }
 
 int CExecutor::startServiceTask() {
     logger->logEntry(L"CExecutor::startServiceTask");
     executePreinitCommand();
     CJvm* host = new CJvm(serviceName, logger);
-    AcquireSRWLockExclusive(&jvmLock);
-    jvm.reset(host);
-    ReleaseSRWLockExclusive(&jvmLock);
+    {
+        CSrwLockGuard held(&jvmLock);
+        jvm.reset(host);
+    }
     int code = host->initialize();
     if (code == 0) {
-        AcquireSRWLockExclusive(&jvmLock);
-        jvmReady = true;
-        ReleaseSRWLockExclusive(&jvmLock);
+        {
+            CSrwLockGuard held(&jvmLock);
+            jvmReady = true;
+        }
         SetConsoleCtrlHandler(signal_handler, TRUE);
         code = host->runServiceMain();
     }
@@ -194,21 +189,19 @@ int CExecutor::startServiceTask() {
 }
 
 CJvm* CExecutor::acquireReadyJvm() {
-    AcquireSRWLockExclusive(&jvmLock);
+    CSrwLockGuard held(&jvmLock);
     CJvm* host = jvmReady ? jvm.get() : nullptr;
     if (host != nullptr) {
         ++forwardings;
     }
-    ReleaseSRWLockExclusive(&jvmLock);
     return host;
 }
 
 void CExecutor::releaseJvm() {
-    AcquireSRWLockExclusive(&jvmLock);
+    CSrwLockGuard held(&jvmLock);
     if (--forwardings == 0) {
         WakeAllConditionVariable(&forwardingsDone);
     }
-    ReleaseSRWLockExclusive(&jvmLock);
 }
 
 void CExecutor::forwardControl(DWORD control) {
@@ -220,11 +213,12 @@ void CExecutor::forwardControl(DWORD control) {
 }
 
 void CExecutor::destroyJvmHost() {
-    AcquireSRWLockExclusive(&jvmLock);
+    // Declared before the guard, so that the host is destroyed after the lock is released.
+    std::unique_ptr<CJvm> host;
+    CSrwLockGuard held(&jvmLock);
     jvmReady = false;
     while (forwardings > 0) {
         SleepConditionVariableSRW(&forwardingsDone, &jvmLock, INFINITE, 0);
     }
-    std::unique_ptr<CJvm> host = std::move(jvm);
-    ReleaseSRWLockExclusive(&jvmLock);
+    host = std::move(jvm);
 }

@@ -68,9 +68,10 @@ protected:
     // Ends readiness, waits for the forwardings in progress, then destroys the host.
     void destroyJvmHost();
 
-    // Records the status fields and reports them (under the SCM only).
+    // Records the status fields and reports them (under the SCM only);
+    // announce: also say so in a message, as for the states Java reports.
     void recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
-                      DWORD waitHint);
+                      DWORD waitHint, bool announce);
 
 private:
     int devMode = 0;

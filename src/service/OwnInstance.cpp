@@ -51,7 +51,6 @@ int startOwnInstance(CLogger* logger, const wchar_t* switchText, const wchar_t* 
         return 0;
     }
     // Not waited for: the new instance runs on its own.
-    CKernelHandle threadHandle(process.hThread);
-    CKernelHandle processHandle(process.hProcess);
+    const CProcessInformation started(process);
     return 1;
 }

@@ -2,6 +2,7 @@
 #include "common/DecimalText.h"
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
+#include "common/Win32Handle.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
 #include "service/CExecutor.h"
@@ -23,7 +24,7 @@ int CExecutor::executePreinitCommand() {
             // The one report while the command runs tells the SCM how long to wait.
             CHeapText hint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, 1));
             const DWORD waitHint = hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitHint;
-            recordStatus(SERVICE_START_PENDING, 0, 0, 0, waitHint);
+            recordStatus(SERVICE_START_PENDING, 0, 0, 0, waitHint, false);
         }
         logger->logMessage(L"Executing command: ", command.get());
         STARTUPINFOW startup = {};
@@ -33,11 +34,8 @@ int CExecutor::executePreinitCommand() {
         PROCESS_INFORMATION process = {};
         if (CreateProcessW(nullptr, command.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                            &process)) {
-            CKernelHandle processHandle(process.hProcess);
-            CKernelHandle threadHandle(process.hThread);
-            WaitForSingleObject(processHandle.get(), INFINITE);
-            threadHandle.reset();
-            processHandle.reset();
+            const CProcessInformation started(process);
+            WaitForSingleObject(started.process.get(), INFINITE);
             logger->logMessage(L"Command completed.");
         } else {
             logFailure(logger, L"Unable to create process. rc=", GetLastError());
