@@ -12,6 +12,7 @@
 #include "install/ServiceSettings.h"
 #include "install/ServiceStop.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 #include "registry/ServiceListing.h"
 #include "registry/ServiceParameters.h"
 
@@ -101,22 +102,19 @@ int CInstaller::requiredOptionsPresent(CConfigFile* config) {
 }
 
 int CInstaller::createMSService(CConfigFile* config) {
-    const wchar_t* const traceName = L"CInstaller::createMSService";
-    logger->logEntry(traceName);
+    CTraceScope trace(logger, L"CInstaller::createMSService");
     const wchar_t* serviceName = config->getStrOptionValue(L"serviceName", nullptr);
     const wchar_t* displayName = config->getStrOptionValue(L"serviceDisplayName", nullptr);
     if (serviceName == nullptr || displayName == nullptr) {
         logger->logMessage(L"Bad config file: displayName or serviceName is missing");
-        logger->logExit(traceName, kMissingOption);
-        return kMissingOption;
+        return trace.exit(kMissingOption);
     }
     // The name becomes a registry key and a path part: refuse what the manager
     // cannot hold before anything is granted or created.
     if (std::wcslen(serviceName) > kMaxServiceNameLength) {
         logger->logMessage(L"The service name is longer than the 256 characters a service name can have: ",
                            serviceName);
-        logger->logExit(traceName, kServiceNotCreated);
-        return kServiceNotCreated;
+        return trace.exit(kServiceNotCreated);
     }
 
     const unsigned long serviceType =
@@ -147,15 +145,13 @@ int CInstaller::createMSService(CConfigFile* config) {
     const CHeapText imagePath = buildImagePath(programPath, serviceName);
     if (!imagePath) {
         logger->logMessage(L"Memory error!");
-        logger->logExit(traceName, kMemoryError);
-        return kMemoryError;
+        return trace.exit(kMemoryError);
     }
     const std::size_t imagePathLength = std::wcslen(imagePath.get());
     if (imagePathLength > kMaxImagePathLength) {
         logger->logMessage(L"The image path is longer than the 32766 characters a service can have:",
                            static_cast<unsigned long>(imagePathLength));
-        logger->logExit(traceName, kServiceNotCreated);
-        return kServiceNotCreated;
+        return trace.exit(kServiceNotCreated);
     }
 
     const wchar_t* accountName = request.accountName;
@@ -177,8 +173,7 @@ int CInstaller::createMSService(CConfigFile* config) {
         dependencies = buildDependencyList(dependencyValue);
         if (!dependencies) {
             logger->logMessage(L"Could not allocate memory for dependency list.");
-            logger->logExit(traceName, kMemoryError);
-            return kMemoryError;
+            return trace.exit(kMemoryError);
         }
     }
 
@@ -196,8 +191,7 @@ int CInstaller::createMSService(CConfigFile* config) {
             result = kServiceNotCreated;
         }
     }
-    logger->logExit(traceName, result);
-    return result;
+    return trace.exit(result);
 }
 
 int CInstaller::installOtherProperties(CConfigFile* config) {

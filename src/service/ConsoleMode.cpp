@@ -5,6 +5,7 @@
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 #include "service/CExecutor.h"
 
 namespace {
@@ -75,23 +76,20 @@ wchar_t* CExecutor::getPipeName() {
 
 void CExecutor::readFromPipe() {
     CHeapText pipeName(getPipeName());
-    logger->logEntry(L"CExecutor::readFromPipe");
+    CTraceScope trace(logger, L"CExecutor::readFromPipe");
     if (!pipeName) {
         logger->logMessage(L"Memory Error");
-        logger->logExit(L"CExecutor::readFromPipe", 0);
         return;
     }
     CFileHandle pipe(CreateNamedPipeW(pipeName.get(), kPipeOpenMode, kPipeMode, kPipeInstances, kPipeBufferSize,
                                       kPipeBufferSize, kPipeTimeoutMs, nullptr));
     if (!pipe) {
         logFailure(logger, L"Could not create named pipe rc=", GetLastError());
-        logger->logExit(L"CExecutor::readFromPipe", 0);
         return;
     }
     CKernelHandle connectEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!connectEvent) {
         logFailure(logger, L"Could not create the control pipe's event rc=", GetLastError());
-        logger->logExit(L"CExecutor::readFromPipe", 0);
         return;
     }
     OVERLAPPED overlapped = {};
@@ -139,7 +137,5 @@ void CExecutor::readFromPipe() {
             }
         }
     }
-    connectEvent.reset();
-    pipe.reset();
-    logger->logExit(L"CExecutor::readFromPipe", 0);
+    // The event and the pipe close before the Exit line, as they are made after the trace scope.
 }
