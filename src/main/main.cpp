@@ -7,6 +7,7 @@
 #include "registry/ServiceListing.h"
 #include "registry/TraceSwitch.h"
 #include "service/CExecutor.h"
+#include "service/ControlSender.h"
 
 CLogger* log = nullptr;
 CParameters* parameters = nullptr;
@@ -53,8 +54,7 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         return result;
     }
     if (parsed->signalRequested()) {
-        CExecutor executor(logger, parsed->getServiceName());
-        executor.sendControlSignal(parsed->getSignal());
+        sendSignalText(logger, parsed->getServiceName(), parsed->getSignal());
         return 0;
     }
     if (parsed->startedBySCM()) {

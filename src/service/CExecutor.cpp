@@ -10,6 +10,7 @@
 #include "jvm/JvmOwner.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
+#include "service/PreinitCommand.h"
 
 CExecutor* g_pExecutor = nullptr;
 
@@ -164,6 +165,13 @@ void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
     if (devMode == 0) {
         SetServiceStatus(statusHandle, &serviceStatus);
     }
+}
+
+int CExecutor::executePreinitCommand() {
+    PreinitWaitReport reportWait = [](void* executor, DWORD waitHint) {
+        static_cast<CExecutor*>(executor)->recordStatus(SERVICE_START_PENDING, 0, 0, 0, waitHint, false);
+    };
+    return runPreinitCommand(logger, serviceName, devMode == 0 ? reportWait : nullptr, this);
 }
 
 int CExecutor::startServiceTask() {

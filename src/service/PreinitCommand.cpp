@@ -1,11 +1,11 @@
-// The command a service may run to completion before its JVM is created.
+#include "service/PreinitCommand.h"
+
 #include "common/DecimalText.h"
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
-#include "service/CExecutor.h"
 
 namespace {
 
@@ -13,18 +13,17 @@ const DWORD kDefaultPreinitHint = 2000;
 
 }  // namespace
 
-int CExecutor::executePreinitCommand() {
+int runPreinitCommand(CLogger* logger, const wchar_t* serviceName, PreinitWaitReport reportWait, void* context) {
     logger->logEntry(L"CExecutor::executePreinitCommand");
     int result = 0;
     CHeapText command(getRegServiceParam(serviceName, kPreInitCmdValue, logger, 0, 1));
     if (!command) {
         logger->logMessage(L"No preinit command specified.");
     } else {
-        if (devMode == 0) {
+        if (reportWait != nullptr) {
             // The one report while the command runs tells the SCM how long to wait.
             CHeapText hint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, 1));
-            const DWORD waitHint = hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitHint;
-            recordStatus(SERVICE_START_PENDING, 0, 0, 0, waitHint, false);
+            reportWait(context, hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitHint);
         }
         logger->logMessage(L"Executing command: ", command.get());
         STARTUPINFOW startup = {};
