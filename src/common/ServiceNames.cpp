@@ -30,6 +30,19 @@ const CNamedValue kServiceControlNames[14] = {
     {L"SERVICE_CONTROL_RESTART", 128},
 };
 
+const CNamedValue kStartTypeNames[3] = {
+    {L"SERVICE_AUTO_START", 2},
+    {L"SERVICE_DEMAND_START", 3},
+    {L"SERVICE_DISABLED", 4},
+};
+
+const CNamedValue kErrorControlNames[4] = {
+    {L"SERVICE_ERROR_IGNORE", 0},
+    {L"SERVICE_ERROR_NORMAL", 1},
+    {L"SERVICE_ERROR_SEVERE", 2},
+    {L"SERVICE_ERROR_CRITICAL", 3},
+};
+
 const wchar_t* describeControlCode(unsigned long code) {
     const CNamedValue* entry = code < kFirstUntracedControl ? findValue(kServiceControlNames, code) : nullptr;
     return entry != nullptr ? entry->name : L"Unknown";

@@ -1,5 +1,5 @@
 #pragma once
-// The names of service control codes and service states.
+// The names of service control codes, service states, start types and error controls.
 #include "common/NamedValue.h"
 
 // SERVICE_CONTROL_STOP (1) to SERVICE_CONTROL_POWEREVENT (13), then SERVICE_CONTROL_RESTART (128).
@@ -11,3 +11,8 @@ const wchar_t* describeControlCode(unsigned long code);
 
 // SERVICE_STOPPED (1) to SERVICE_PAUSED (7) by name, any other "Unknown".
 const wchar_t* describeServiceState(unsigned long state);
+
+// SERVICE_AUTO_START (2) to SERVICE_DISABLED (4), the start types a service of this program can have.
+extern const CNamedValue kStartTypeNames[3];
+// SERVICE_ERROR_IGNORE (0) to SERVICE_ERROR_CRITICAL (3).
+extern const CNamedValue kErrorControlNames[4];

@@ -4,10 +4,13 @@
 #include <cwchar>
 
 #include "common/CTextBuilder.h"
+#include "common/ExitCodes.h"
 #include "common/HeapText.h"
+#include "common/OwnProgramPath.h"
 #include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/ServiceSettingsText.h"
 #include "install/ServiceLogonRight.h"
 #include "install/ServiceSettings.h"
 #include "install/ServiceStop.h"
@@ -18,38 +21,8 @@
 
 namespace {
 
-const int kMissingOption = 7;
-const int kServiceNotCreated = 8;
-const int kMemoryError = 9;
+// saveJVMOptions without a service name, which the required options exclude.
 const int kNoServiceName = 4;
-const int kNothingToRemove = 10;
-const int kNotOurService = 11;
-// The service is still installed: the manager could not be opened, or the service
-// could not be stopped or deleted. Reported as a failure so that scripts see it.
-const int kNotRemoved = 25;
-
-// GetModuleFileNameW cuts a path that does not fit without saying so clearly:
-// grow until the whole path fits, up to the longest path the system has.
-CHeapText ownProgramPath(DWORD* error) {
-    for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
-        CHeapText path = allocateZeroed<wchar_t>(capacity);
-        if (!path) {
-            *error = ERROR_NOT_ENOUGH_MEMORY;
-            return nullptr;
-        }
-        SetLastError(ERROR_SUCCESS);
-        const DWORD length = GetModuleFileNameW(nullptr, path.get(), capacity);
-        if (length == 0) {
-            *error = GetLastError();
-            return nullptr;
-        }
-        if (length < capacity && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            return path;
-        }
-    }
-    *error = ERROR_INSUFFICIENT_BUFFER;
-    return nullptr;
-}
 
 // The Parameters values written from configuration keys, in the order they are written.
 struct CParameterSource {
@@ -261,7 +234,7 @@ int CInstaller::saveJVMOptions(CConfigFile* config) {
     }
     // Options beyond the last one of this file are left from an earlier installation.
     for (;; ++index) {
-        std::swprintf(name, sizeof(name) / sizeof(name[0]), L"%ls%d", kJvmOptionValuePrefix, index);
+        formatJvmOptionName(name, sizeof(name) / sizeof(name[0]), index);
         const CHeapText stale(getRegServiceParam(serviceName, name, logger, 0, 0));
         if (!stale) {
             break;

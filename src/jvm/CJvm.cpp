@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/CTextBuilder.h"
 #include "common/MbcsConversion.h"
 #include "common/RegistryLayout.h"
 #include "common/SrwLockGuard.h"
+#include "config/ServiceSettingsText.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
 
@@ -192,13 +192,9 @@ JavaVMInitArgs* CJvm::createInitArgs() {
         args->ignoreUnrecognized = JNI_TRUE;
     }
     for (int index = 1; complete; ++index) {
-        CTextBuilder valueName;
-        valueName.append(kJvmOptionValuePrefix).appendDecimal(index);
-        if (valueName.failed()) {
-            complete = false;
-            break;
-        }
-        CHeapText value(getRegServiceParam(serviceName, valueName.text(), logger, 0, 1));
+        wchar_t valueName[32];
+        formatJvmOptionName(valueName, 32, index);
+        CHeapText value(getRegServiceParam(serviceName, valueName, logger, 0, 1));
         if (!value) {
             break;
         }

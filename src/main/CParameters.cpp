@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "common/BuildInfo.h"
+#include "common/ExitCodes.h"
 #include "log/CLogger.h"
 
 namespace {
@@ -84,7 +85,7 @@ int CParameters::parseCommandLine(int argc, wchar_t** argv) {
     logger->logEntry(L"CParameters::parseCommandLine", argc);
     int result = 0;
     if (argc < 2) {
-        result = 2;
+        result = kUsageShown;
     } else {
         logger->enableStdout(1);
         for (int index = 1; index < argc && result == 0; ++index) {
@@ -109,7 +110,7 @@ int CParameters::parseCommandLine(int argc, wchar_t** argv) {
             const int needed = matched->values == EValues::none ? 0 : matched->values == EValues::two ? 2 : 1;
             if (index + needed >= argc) {
                 logger->logMessage(matched->text, matched->missingMessage);
-                result = 1;
+                result = kSwitchError;
                 break;
             }
             if (matched->values == EValues::trace) {

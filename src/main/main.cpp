@@ -1,5 +1,6 @@
 // Entry point: creates the logger and the parser, performs the one action the
 // command line asks for, and returns its result as the exit code.
+#include "common/ExitCodes.h"
 #include "config/CConfigFile.h"
 #include "install/CInstaller.h"
 #include "log/CLogger.h"
@@ -36,7 +37,7 @@ int dispatch(CParameters* parsed, CLogger* logger) {
     if (parsed->installRequested()) {
         if (parsed->uninstallRequested()) {
             logger->logMessage(L"Cannot specify install and uninstall");
-            return 1;
+            return kSwitchError;
         }
         CInstaller installer(logger, parsed->installRequest());
         const int result = installer.install();
@@ -77,7 +78,7 @@ int wmain(int argc, wchar_t** argv) {
     log->logEntry(L"main");
     parameters = new CParameters(log, enableTracing);
     int result = parameters->parseCommandLine(argc, argv);
-    if (result == 2) {
+    if (result == kUsageShown) {
         parameters->showParameterHelp();
     } else if (result == 0) {
         result = dispatch(parameters, log);

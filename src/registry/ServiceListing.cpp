@@ -39,7 +39,7 @@ int isPravikService(const wchar_t* serviceName) {
     }
     // The service key path is as long as the name makes it, never cut or overrun.
     CTextBuilder serviceKey;
-    serviceKey.append(kServicesKeyPath).appendChar(L'\\').append(serviceName);
+    appendServiceKeyPath(serviceKey, serviceName);
     if (serviceKey.failed()) {
         return 0;
     }

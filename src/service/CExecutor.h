@@ -6,13 +6,11 @@
 
 #include <memory>
 
+#include "common/ExitCodes.h"
 #include "common/Win32Handle.h"
 
 class CJvm;
 class CLogger;
-
-// Result of a service run whose control handler could not be registered.
-inline constexpr int kControlHandlerNotRegistered = 23;
 
 class CExecutor {
 public:

@@ -2,10 +2,9 @@
 // The command a service may run to completion before its JVM is created.
 #include <windows.h>
 
-class CLogger;
+#include "common/ExitCodes.h"
 
-// Result of a pre-initialisation command that could not be started.
-inline constexpr int kPreinitNotStarted = 24;
+class CLogger;
 
 // Hands the service control manager the wait hint for the time the command runs.
 using PreinitWaitReport = void (*)(void* context, DWORD waitHint);
