@@ -10,6 +10,17 @@ const DWORD kInitialSidBytes = 128;
 const DWORD kInitialDomainCharacters = 16;
 const wchar_t* const kServiceLogonRight = L"SeServiceLogonRight";
 
+// Grows the block to bytes; false, the block kept as it was, when memory is short.
+bool growBlock(HANDLE heap, CProcessHeapBlock& block, DWORD bytes) {
+    void* larger = HeapReAlloc(heap, 0, block.get(), bytes);
+    if (larger == nullptr) {
+        return false;
+    }
+    block.detach();
+    block.reset(larger);
+    return true;
+}
+
 }  // namespace
 
 void InitLsaString(LSA_UNICODE_STRING* string, const wchar_t* text) {
@@ -57,26 +68,13 @@ int lookupAccountSid(const wchar_t* systemName, const wchar_t* accountName, PSID
         if (error != ERROR_INSUFFICIENT_BUFFER || (sidSize <= sidBytes && domainSize <= domainCharacters)) {
             break;
         }
-        if (sidSize > sidBytes) {
-            void* larger = HeapReAlloc(heap, 0, sidBlock.get(), sidSize);
-            if (larger == nullptr) {
-                error = ERROR_NOT_ENOUGH_MEMORY;
-                break;
-            }
-            sidBlock.detach();
-            sidBlock.reset(larger);
-            sidBytes = sidSize;
+        if ((sidSize > sidBytes && !growBlock(heap, sidBlock, sidSize)) ||
+            (domainSize > domainCharacters && !growBlock(heap, domain, domainSize * sizeof(wchar_t)))) {
+            error = ERROR_NOT_ENOUGH_MEMORY;
+            break;
         }
-        if (domainSize > domainCharacters) {
-            void* larger = HeapReAlloc(heap, 0, domain.get(), domainSize * sizeof(wchar_t));
-            if (larger == nullptr) {
-                error = ERROR_NOT_ENOUGH_MEMORY;
-                break;
-            }
-            domain.detach();
-            domain.reset(larger);
-            domainCharacters = domainSize;
-        }
+        sidBytes = sidSize > sidBytes ? sidSize : sidBytes;
+        domainCharacters = domainSize > domainCharacters ? domainSize : domainCharacters;
     }
     // The owners keep the last error while they free the blocks.
     SetLastError(error);

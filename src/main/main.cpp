@@ -34,23 +34,16 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         skeleton.generateSkeletonFile(parsed->getConfigFileName(), parsed->isConfigFileUnicode());
         return 0;
     }
-    if (parsed->installRequested()) {
-        if (parsed->uninstallRequested()) {
-            logger->logMessage(L"Cannot specify install and uninstall");
-            return kSwitchError;
-        }
-        CInstaller installer(logger, parsed->installRequest());
-        const int result = installer.install();
-        if (result != 0) {
-            logger->logMessage(L"Installation failed");
-        }
-        return result;
+    if (parsed->installRequested() && parsed->uninstallRequested()) {
+        logger->logMessage(L"Cannot specify install and uninstall");
+        return kSwitchError;
     }
-    if (parsed->uninstallRequested()) {
+    if (parsed->installRequested() || parsed->uninstallRequested()) {
+        const bool installing = parsed->installRequested();
         CInstaller installer(logger, parsed->installRequest());
-        const int result = installer.uninstall();
+        const int result = installing ? installer.install() : installer.uninstall();
         if (result != 0) {
-            logger->logMessage(L"Uninstall failed");
+            logger->logMessage(installing ? L"Installation failed" : L"Uninstall failed");
         }
         return result;
     }
