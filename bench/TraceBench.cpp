@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "common/RegistryLayout.h"
 #include "log/CLogger.h"
-#include "registry/RegistryLayout.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include "fuzz/FuzzInput.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
-#include "registry/TraceSwitch.h"
-#include "support/CLoggerRecorder.h"
-
-void enableTracing(const wchar_t*, CLogger*) {}
+#include "support/LogRecorder.h"
 
 namespace {
+
+// The trace switch writes the registry in the program; here it does nothing.
+void ignoreTraceSwitch(const wchar_t*, CLogger*) {}
 
 bool pointsIntoArguments(const wchar_t* value, const std::vector<wchar_t*>& pointers) {
     if (value == nullptr) {
@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pointers.push_back(nullptr);
 
     clearLoggerRecord();
-    CLogger logger;
-    CParameters parameters(&logger);
+    CLogger logger{recordingLogSink(), kRecordedTrace};
+    CParameters parameters(&logger, ignoreTraceSwitch);
     const int result = parameters.parseCommandLine(static_cast<int>(arguments.size()), pointers.data());
     if (result < 0 || result > 2) {
         __builtin_trap();

@@ -10,7 +10,7 @@
 #include "config/CConfigOption.h"
 #include "fuzz/FuzzInput.h"
 #include "log/CLogger.h"
-#include "support/CLoggerRecorder.h"
+#include "support/LogRecorder.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::wstring text = (data[0] & 1) != 0 ? wideFromUtf16Bytes(data + 1, size - 1) : wideFromBytes(data + 1, size - 1);
     clearLoggerRecord();
-    CLogger logger;
+    CLogger logger{recordingLogSink(), kRecordedTrace};
     CConfigFile file(&logger);
     const int result = file.parseBuffer(text.data());
     if (result != 0 && result != 5) {

@@ -22,6 +22,8 @@ for preset in linux windows-x86 windows-x64; do
 done
 
 status=0
+echo "=== layering"
+bash scripts/check-layers.sh || status=1
 for preset in linux windows-x64; do
   echo "=== test: $preset"
   ctest --preset "$preset" || status=1

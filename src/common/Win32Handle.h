@@ -69,46 +69,33 @@ struct CFileHandleTraits {
     static void close(Type value) noexcept { CloseHandle(value); }
 };
 
-struct CRegKeyTraits {
-    using Type = HKEY;
+// Handles that use null for "none" and are closed by one function of the API.
+template <typename T, auto Close>
+struct CNullHandleTraits {
+    using Type = T;
     static Type invalid() noexcept { return nullptr; }
     static bool isValid(Type value) noexcept { return value != nullptr; }
-    static void close(Type value) noexcept { RegCloseKey(value); }
+    static void close(Type value) noexcept { Close(value); }
 };
 
-struct CServiceHandleTraits {
-    using Type = SC_HANDLE;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type value) noexcept { return value != nullptr; }
-    static void close(Type value) noexcept { CloseServiceHandle(value); }
-};
-
-struct CLsaHandleTraits {
-    using Type = LSA_HANDLE;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type value) noexcept { return value != nullptr; }
-    static void close(Type value) noexcept { LsaClose(value); }
-};
-
-// Memory that the system allocated for us (FormatMessageW and friends).
-struct CLocalMemoryTraits {
-    using Type = HLOCAL;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type value) noexcept { return value != nullptr; }
-    static void close(Type value) noexcept { LocalFree(value); }
-};
-
-struct CModuleTraits {
-    using Type = HMODULE;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type value) noexcept { return value != nullptr; }
-    static void close(Type value) noexcept { FreeLibrary(value); }
-};
+inline void freeProcessHeapBlock(void* block) noexcept { HeapFree(GetProcessHeap(), 0, block); }
 
 using CKernelHandle = CUniqueHandle<CKernelHandleTraits>;
 using CFileHandle = CUniqueHandle<CFileHandleTraits>;
-using CRegKey = CUniqueHandle<CRegKeyTraits>;
-using CServiceHandle = CUniqueHandle<CServiceHandleTraits>;
-using CLsaHandle = CUniqueHandle<CLsaHandleTraits>;
-using CLocalMemory = CUniqueHandle<CLocalMemoryTraits>;
-using CModule = CUniqueHandle<CModuleTraits>;
+using CRegKey = CUniqueHandle<CNullHandleTraits<HKEY, RegCloseKey>>;
+using CServiceHandle = CUniqueHandle<CNullHandleTraits<SC_HANDLE, CloseServiceHandle>>;
+using CLsaHandle = CUniqueHandle<CNullHandleTraits<LSA_HANDLE, LsaClose>>;
+// Memory that the system allocated for us (FormatMessageW and friends).
+using CLocalMemory = CUniqueHandle<CNullHandleTraits<HLOCAL, LocalFree>>;
+using CModule = CUniqueHandle<CNullHandleTraits<HMODULE, FreeLibrary>>;
+// A block of the process heap (HeapAlloc).
+using CProcessHeapBlock = CUniqueHandle<CNullHandleTraits<void*, freeProcessHeapBlock>>;
+
+// The two handles of a process that CreateProcessW started, each owned.
+struct CProcessInformation {
+    explicit CProcessInformation(const PROCESS_INFORMATION& started) noexcept
+        : process(started.hProcess), thread(started.hThread) {}
+
+    CKernelHandle process;
+    CKernelHandle thread;
+};

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "common/AsciiCase.h"
+#include "common/ExitCodes.h"
 #include "config/CConfigOption.h"
 #include "log/CLogger.h"
 
@@ -96,7 +97,7 @@ int CConfigFile::parseBuffer(wchar_t* buffer) {
         wchar_t* value = parseValue(key);
         if (value == nullptr) {
             logger->logMessage(key, L" has no value in configuration file. Operation failed.");
-            result = 5;
+            result = kConfigLineWithoutValue;
             continue;
         }
         trimRight(key);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "common/ExitCodes.h"
 #include "common/HeapText.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
@@ -20,7 +21,7 @@ int CConfigFile::parseConfigFile(const wchar_t* fileName, int unicode) {
     int result = 0;
     if (fileName == nullptr) {
         logger->logMessage(L"missing configuration file");
-        result = 3;
+        result = kNoConfigFileName;
     } else {
         CFileHandle file(CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -28,7 +29,7 @@ int CConfigFile::parseConfigFile(const wchar_t* fileName, int unicode) {
             const DWORD code = GetLastError();
             logger->logMessage(L"Cannot open config file : ", fileName);
             logger->logSystemError(code);
-            result = 4;
+            result = kConfigFileUnreadable;
         } else {
             result = parseFile(file.get(), unicode);
         }
@@ -43,7 +44,7 @@ int CConfigFile::parseFile(void* file, int unicode) {
     const DWORD size = GetFileSize(static_cast<HANDLE>(file), nullptr);
     if (size == INVALID_FILE_SIZE) {
         logFailure(logger, L"Config file is bad ", GetLastError());
-        result = 4;
+        result = kConfigFileUnreadable;
     } else if (size == 0) {
         logger->logMessage(L"Empty config file");
     } else {
@@ -55,11 +56,11 @@ int CConfigFile::parseFile(void* file, int unicode) {
             logger->logMessage(L"Memory error.");
         } else if (!ReadFile(static_cast<HANDLE>(file), bytes.get(), size, &got, nullptr)) {
             logFailure(logger, L"Cannot read config file ", GetLastError());
-            result = 4;
+            result = kConfigFileUnreadable;
         } else if (got == 0) {
             // A read that succeeds with nothing sets no error code of its own: name what happened.
             logFailure(logger, L"Cannot read config file ", ERROR_HANDLE_EOF);
-            result = 4;
+            result = kConfigFileUnreadable;
         } else if (unicode != 0) {
             result = parseBuffer(reinterpret_cast<wchar_t*>(bytes.get()));
         } else {
@@ -76,7 +77,7 @@ int CConfigFile::parseFile(void* file, int unicode) {
                 } else {
                     // Only the unconverted bytes are at hand: nothing usable, the file counts as unreadable.
                     logFailure(logger, L"Cannot convert file to Unicode ", GetLastError());
-                    result = 4;
+                    result = kConfigFileUnreadable;
                 }
             }
         }

@@ -6,13 +6,13 @@
 #include <cwchar>
 
 #include "common/HeapText.h"
+#include "common/MbcsConversion.h"
+#include "common/RegistryLayout.h"
+#include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
 #include "config/ServiceSettingsText.h"
 #include "log/CLogger.h"
-#include "registry/MbcsConversion.h"
-#include "registry/RegistryLayout.h"
-#include "registry/RegistryReaders.h"
 #include "registry/ServiceParameters.h"
 
 namespace {

@@ -4,39 +4,19 @@
 #include <cwchar>
 
 #include "common/HeapText.h"
-#include "registry/RegistryLayout.h"
+#include "common/RegistryLayout.h"
+#include "common/ServiceNames.h"
 #include "registry/TextExpansion.h"
 
 namespace {
 
 const unsigned long kInteractiveProcess = 0x100;
 
-const wchar_t* startTypeText(unsigned long start) {
-    switch (start) {
-        case 2:
-            return L"SERVICE_AUTO_START";
-        case 3:
-            return L"SERVICE_DEMAND_START";
-        case 4:
-            return L"SERVICE_DISABLED";
-        default:
-            return nullptr;
-    }
-}
-
-const wchar_t* errorControlText(unsigned long errorControl) {
-    switch (errorControl) {
-        case 0:
-            return L"SERVICE_ERROR_IGNORE";
-        case 1:
-            return L"SERVICE_ERROR_NORMAL";
-        case 2:
-            return L"SERVICE_ERROR_SEVERE";
-        case 3:
-            return L"SERVICE_ERROR_CRITICAL";
-        default:
-            return nullptr;
-    }
+// The name of value in the table; null for a value it does not name.
+template <std::size_t Count>
+const wchar_t* nameOf(const CNamedValue (&table)[Count], unsigned long value) {
+    const CNamedValue* entry = findValue(table, value);
+    return entry != nullptr ? entry->name : nullptr;
 }
 
 // The executable of an image path: the text between the opening character and
@@ -87,8 +67,8 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         {L"serviceDisplayName", settings.displayName},
         {L"serviceName", settings.serviceName != nullptr ? settings.serviceName : L""},
         {L"interactiveService", interactive ? L"TRUE" : nullptr},
-        {L"startType", startTypeText(settings.startType)},
-        {L"errorControl", errorControlText(settings.errorControl)},
+        {L"startType", nameOf(kStartTypeNames, settings.startType)},
+        {L"errorControl", nameOf(kErrorControlNames, settings.errorControl)},
         {L"binaryPath", binaryPath.get()},
         {L"serviceDependencies", settings.dependencies},
         {L"description", settings.description},

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "main/BuildInfo.h"
+#include "common/BuildInfo.h"
 
 namespace {
 

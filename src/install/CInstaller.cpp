@@ -4,54 +4,25 @@
 #include <cwchar>
 
 #include "common/CTextBuilder.h"
+#include "common/ExitCodes.h"
 #include "common/HeapText.h"
+#include "common/OwnProgramPath.h"
+#include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/ServiceSettingsText.h"
 #include "install/ServiceLogonRight.h"
 #include "install/ServiceSettings.h"
+#include "install/ServiceStop.h"
 #include "log/CLogger.h"
-#include "main/CParameters.h"
-#include "registry/RegistryLayout.h"
+#include "log/TraceScope.h"
 #include "registry/ServiceListing.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
 
-const int kMissingOption = 7;
-const int kServiceNotCreated = 8;
-const int kMemoryError = 9;
+// saveJVMOptions without a service name, which the required options exclude.
 const int kNoServiceName = 4;
-const int kNothingToRemove = 10;
-const int kNotOurService = 11;
-// The service is still installed: the manager could not be opened, or the service
-// could not be stopped or deleted. Reported as a failure so that scripts see it.
-const int kNotRemoved = 25;
-// Each poll of a stopping service sleeps for its wait hint, but never longer than
-// this, so that a huge hint cannot stall the removal between two looks.
-const DWORD kLongestPoll = 10000;
-
-// GetModuleFileNameW cuts a path that does not fit without saying so clearly:
-// grow until the whole path fits, up to the longest path the system has.
-CHeapText ownProgramPath(DWORD* error) {
-    for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
-        CHeapText path = allocateZeroed<wchar_t>(capacity);
-        if (!path) {
-            *error = ERROR_NOT_ENOUGH_MEMORY;
-            return nullptr;
-        }
-        SetLastError(ERROR_SUCCESS);
-        const DWORD length = GetModuleFileNameW(nullptr, path.get(), capacity);
-        if (length == 0) {
-            *error = GetLastError();
-            return nullptr;
-        }
-        if (length < capacity && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            return path;
-        }
-    }
-    *error = ERROR_INSUFFICIENT_BUFFER;
-    return nullptr;
-}
 
 // The Parameters values written from configuration keys, in the order they are written.
 struct CParameterSource {
@@ -70,12 +41,12 @@ const CParameterSource kParametersAfterOptions[] = {
 
 }  // namespace
 
-CInstaller::CInstaller(CLogger* logger, CParameters* parameters) : logger(logger), parameters(parameters) {}
+CInstaller::CInstaller(CLogger* logger, const CInstallRequest& request) : logger(logger), request(request) {}
 
 int CInstaller::install() {
     logger->logEntry(L"CInstaller::install");
     CConfigFile config(logger);
-    int result = config.parseConfigFile(parameters->getConfigFileName(), parameters->isConfigFileUnicode());
+    int result = config.parseConfigFile(request.configFileName, request.configFileUnicode);
     if (result == 0) {
         if (!requiredOptionsPresent(&config)) {
             result = kMissingOption;
@@ -104,22 +75,19 @@ int CInstaller::requiredOptionsPresent(CConfigFile* config) {
 }
 
 int CInstaller::createMSService(CConfigFile* config) {
-    const wchar_t* const traceName = L"CInstaller::createMSService";
-    logger->logEntry(traceName);
+    CTraceScope trace(logger, L"CInstaller::createMSService");
     const wchar_t* serviceName = config->getStrOptionValue(L"serviceName", nullptr);
     const wchar_t* displayName = config->getStrOptionValue(L"serviceDisplayName", nullptr);
     if (serviceName == nullptr || displayName == nullptr) {
         logger->logMessage(L"Bad config file: displayName or serviceName is missing");
-        logger->logExit(traceName, kMissingOption);
-        return kMissingOption;
+        return trace.exit(kMissingOption);
     }
     // The name becomes a registry key and a path part: refuse what the manager
     // cannot hold before anything is granted or created.
     if (std::wcslen(serviceName) > kMaxServiceNameLength) {
         logger->logMessage(L"The service name is longer than the 256 characters a service name can have: ",
                            serviceName);
-        logger->logExit(traceName, kServiceNotCreated);
-        return kServiceNotCreated;
+        return trace.exit(kServiceNotCreated);
     }
 
     const unsigned long serviceType =
@@ -150,19 +118,17 @@ int CInstaller::createMSService(CConfigFile* config) {
     const CHeapText imagePath = buildImagePath(programPath, serviceName);
     if (!imagePath) {
         logger->logMessage(L"Memory error!");
-        logger->logExit(traceName, kMemoryError);
-        return kMemoryError;
+        return trace.exit(kMemoryError);
     }
     const std::size_t imagePathLength = std::wcslen(imagePath.get());
     if (imagePathLength > kMaxImagePathLength) {
         logger->logMessage(L"The image path is longer than the 32766 characters a service can have:",
                            static_cast<unsigned long>(imagePathLength));
-        logger->logExit(traceName, kServiceNotCreated);
-        return kServiceNotCreated;
+        return trace.exit(kServiceNotCreated);
     }
 
-    const wchar_t* accountName = parameters->getAccountName();
-    const wchar_t* password = parameters->getAccountPassword();
+    const wchar_t* accountName = request.accountName;
+    const wchar_t* password = request.accountPassword;
     if (accountName != nullptr && password != nullptr) {
         const wchar_t* account = accountForLogonRight(accountName);
         logger->logMessage(L"Setting logon as a service right on account ", account);
@@ -180,8 +146,7 @@ int CInstaller::createMSService(CConfigFile* config) {
         dependencies = buildDependencyList(dependencyValue);
         if (!dependencies) {
             logger->logMessage(L"Could not allocate memory for dependency list.");
-            logger->logExit(traceName, kMemoryError);
-            return kMemoryError;
+            return trace.exit(kMemoryError);
         }
     }
 
@@ -199,8 +164,7 @@ int CInstaller::createMSService(CConfigFile* config) {
             result = kServiceNotCreated;
         }
     }
-    logger->logExit(traceName, result);
-    return result;
+    return trace.exit(result);
 }
 
 int CInstaller::installOtherProperties(CConfigFile* config) {
@@ -270,7 +234,7 @@ int CInstaller::saveJVMOptions(CConfigFile* config) {
     }
     // Options beyond the last one of this file are left from an earlier installation.
     for (;; ++index) {
-        std::swprintf(name, sizeof(name) / sizeof(name[0]), L"%ls%d", kJvmOptionValuePrefix, index);
+        formatJvmOptionName(name, sizeof(name) / sizeof(name[0]), index);
         const CHeapText stale(getRegServiceParam(serviceName, name, logger, 0, 0));
         if (!stale) {
             break;
@@ -284,14 +248,14 @@ int CInstaller::uninstall() {
     logger->logEntry(L"CInstaller::uninstall");
     int result = 0;
     CConfigFile config(logger);
-    const wchar_t* serviceName = parameters->getServiceName();
+    const wchar_t* serviceName = request.serviceName;
     if (serviceName == nullptr) {
-        const wchar_t* fileName = parameters->getConfigFileName();
+        const wchar_t* fileName = request.configFileName;
         if (fileName == nullptr) {
             logger->logMessage(L"Uninstall requires a config file name or service name.");
             result = kNothingToRemove;
         } else {
-            result = config.parseConfigFile(fileName, parameters->isConfigFileUnicode());
+            result = config.parseConfigFile(fileName, request.configFileUnicode);
             serviceName = config.getStrOptionValue(L"serviceName", nullptr);
         }
     }
@@ -305,7 +269,7 @@ int CInstaller::uninstall() {
             const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_WRITE | GENERIC_EXECUTE));
             if (!manager) {
                 logFailure(logger, L"Cannot open the service control manager.", GetLastError());
-            } else if (stopService(manager.get(), serviceName)) {
+            } else if (stopService(logger, manager.get(), serviceName)) {
                 const CServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE));
                 if (!service) {
                     logFailure(logger, L"Cannot open service for deletion.", GetLastError());
@@ -319,32 +283,5 @@ int CInstaller::uninstall() {
         }
     }
     logger->logExit(L"CInstaller::uninstall", result);
-    return result;
-}
-
-int CInstaller::stopService(SC_HANDLE manager, const wchar_t* serviceName) {
-    logger->logEntry(L"CInstaller::stopService");
-    int result = 1;
-    const CServiceHandle service(OpenServiceW(manager, serviceName, GENERIC_READ | GENERIC_EXECUTE));
-    if (!service) {
-        logFailure(logger, L"Cannot open service for stopping, rc= ", GetLastError());
-    } else {
-        SERVICE_STATUS status = {};
-        BOOL succeeded = ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        // No overall limit: the service says how long each step of stopping takes.
-        while (succeeded && status.dwCurrentState != SERVICE_STOPPED) {
-            const DWORD hint = status.dwWaitHint != 0 ? status.dwWaitHint : 1000;
-            Sleep(hint < kLongestPoll ? hint : kLongestPoll);
-            succeeded = QueryServiceStatus(service.get(), &status);
-        }
-        if (!succeeded) {
-            const DWORD error = GetLastError();
-            if (error != ERROR_SERVICE_NOT_ACTIVE) {
-                logFailure(logger, L"Error stopping service rc = ", error);
-                result = 0;
-            }
-        }
-    }
-    logger->logExit(L"CInstaller::stopService", result);
     return result;
 }

@@ -1,15 +1,14 @@
 #pragma once
 // Creates a service from a configuration file and removes services that this
 // program created, through the service control manager.
-#include <windows.h>
+#include "install/InstallRequest.h"
 
 class CLogger;
-class CParameters;
 class CConfigFile;
 
 class CInstaller {
 public:
-    CInstaller(CLogger* logger, CParameters* parameters);
+    CInstaller(CLogger* logger, const CInstallRequest& request);
     ~CInstaller() = default;
     CInstaller(const CInstaller&) = delete;
     CInstaller& operator=(const CInstaller&) = delete;
@@ -20,9 +19,6 @@ public:
     // 0 (also when a step after the check is only logged), the parser's code,
     // 10 (no service named) or 11 (not a service of this program).
     int uninstall();
-    // 1 when the service stopped, was not running or could not be opened; 0
-    // when stopping it failed.
-    int stopService(SC_HANDLE manager, const wchar_t* serviceName);
 
 protected:
     int requiredOptionsPresent(CConfigFile* config);
@@ -33,5 +29,5 @@ protected:
 
 private:
     CLogger* logger;
-    CParameters* parameters;
+    CInstallRequest request;
 };

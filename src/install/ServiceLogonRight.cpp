@@ -10,6 +10,17 @@ const DWORD kInitialSidBytes = 128;
 const DWORD kInitialDomainCharacters = 16;
 const wchar_t* const kServiceLogonRight = L"SeServiceLogonRight";
 
+// Grows the block to bytes; false, the block kept as it was, when memory is short.
+bool growBlock(HANDLE heap, CProcessHeapBlock& block, DWORD bytes) {
+    void* larger = HeapReAlloc(heap, 0, block.get(), bytes);
+    if (larger == nullptr) {
+        return false;
+    }
+    block.detach();
+    block.reset(larger);
+    return true;
+}
+
 }  // namespace
 
 void InitLsaString(LSA_UNICODE_STRING* string, const wchar_t* text) {
@@ -39,57 +50,35 @@ NTSTATUS OpenPolicy(const wchar_t* systemName, unsigned long desiredAccess, LSA_
 int lookupAccountSid(const wchar_t* systemName, const wchar_t* accountName, PSID* sid, DWORD sidBytes,
                      DWORD domainCharacters) {
     HANDLE heap = GetProcessHeap();
-    int found = 0;
     DWORD error = ERROR_NOT_ENOUGH_MEMORY;
-    void* domain = nullptr;
-    *sid = HeapAlloc(heap, 0, sidBytes);
-    if (*sid != nullptr) {
-        domain = HeapAlloc(heap, 0, domainCharacters * sizeof(wchar_t));
-    }
-    while (domain != nullptr) {
+    CProcessHeapBlock sidBlock(HeapAlloc(heap, 0, sidBytes));
+    CProcessHeapBlock domain(sidBlock ? HeapAlloc(heap, 0, domainCharacters * sizeof(wchar_t)) : nullptr);
+    *sid = nullptr;
+    while (domain) {
         SID_NAME_USE use;
         DWORD sidSize = sidBytes;
         DWORD domainSize = domainCharacters;
-        if (LookupAccountNameW(systemName, accountName, *sid, &sidSize, static_cast<wchar_t*>(domain), &domainSize,
-                               &use)) {
-            found = 1;
-            break;
+        if (LookupAccountNameW(systemName, accountName, sidBlock.get(), &sidSize,
+                               static_cast<wchar_t*>(domain.get()), &domainSize, &use)) {
+            *sid = sidBlock.detach();
+            return 1;
         }
         error = GetLastError();
         // Growing is only worth another lookup when the call asked for more room.
         if (error != ERROR_INSUFFICIENT_BUFFER || (sidSize <= sidBytes && domainSize <= domainCharacters)) {
             break;
         }
-        if (sidSize > sidBytes) {
-            void* larger = HeapReAlloc(heap, 0, *sid, sidSize);
-            if (larger == nullptr) {
-                error = ERROR_NOT_ENOUGH_MEMORY;
-                break;
-            }
-            *sid = larger;
-            sidBytes = sidSize;
+        if ((sidSize > sidBytes && !growBlock(heap, sidBlock, sidSize)) ||
+            (domainSize > domainCharacters && !growBlock(heap, domain, domainSize * sizeof(wchar_t)))) {
+            error = ERROR_NOT_ENOUGH_MEMORY;
+            break;
         }
-        if (domainSize > domainCharacters) {
-            void* larger = HeapReAlloc(heap, 0, domain, domainSize * sizeof(wchar_t));
-            if (larger == nullptr) {
-                error = ERROR_NOT_ENOUGH_MEMORY;
-                break;
-            }
-            domain = larger;
-            domainCharacters = domainSize;
-        }
+        sidBytes = sidSize > sidBytes ? sidSize : sidBytes;
+        domainCharacters = domainSize > domainCharacters ? domainSize : domainCharacters;
     }
-    if (domain != nullptr) {
-        HeapFree(heap, 0, domain);
-    }
-    if (!found) {
-        if (*sid != nullptr) {
-            HeapFree(heap, 0, *sid);
-            *sid = nullptr;
-        }
-        SetLastError(error);
-    }
-    return found;
+    // The owners keep the last error while they free the blocks.
+    SetLastError(error);
+    return 0;
 }
 
 int GetAccountSid(const wchar_t* systemName, const wchar_t* accountName, PSID* sid) {
@@ -117,12 +106,9 @@ long SetServiceRightW(const wchar_t* accountName, const wchar_t* systemName) {
         return opened;
     }
     PSID sid = nullptr;
-    long result = 0;
-    if (GetAccountSid(nullptr, accountName, &sid)) {
-        result = SetPrivilegeOnAccount(policy.get(), sid, kServiceLogonRight, 1);
-        HeapFree(GetProcessHeap(), 0, sid);
-    } else {
-        result = static_cast<long>(GetLastError());
+    if (!GetAccountSid(nullptr, accountName, &sid)) {
+        return static_cast<long>(GetLastError());
     }
-    return result;
+    const CProcessHeapBlock owner(sid);
+    return SetPrivilegeOnAccount(policy.get(), sid, kServiceLogonRight, 1);
 }

@@ -2,53 +2,27 @@
 
 #include <cwchar>
 
-#include "common/AsciiCase.h"
 #include "common/CTextBuilder.h"
-#include "registry/RegistryLayout.h"
+#include "common/RegistryLayout.h"
+#include "common/ServiceNames.h"
 
 namespace {
 
-struct CWordValue {
-    const wchar_t* word;
-    unsigned long value;
-};
-
-const CWordValue kStartTypes[] = {
-    {L"SERVICE_AUTO_START", 2},
-    {L"SERVICE_DEMAND_START", 3},
-    {L"SERVICE_DISABLED", 4},
-};
-
-const CWordValue kErrorControls[] = {
-    {L"SERVICE_ERROR_IGNORE", 0},
-    {L"SERVICE_ERROR_NORMAL", 1},
-    {L"SERVICE_ERROR_SEVERE", 2},
-    {L"SERVICE_ERROR_CRITICAL", 3},
-};
-
 template <std::size_t N>
-unsigned long lookUpWord(const CWordValue (&table)[N], const wchar_t* word, unsigned long absent, int* recognised) {
-    *recognised = 1;
-    if (word == nullptr) {
-        return absent;
-    }
-    for (const CWordValue& entry : table) {
-        if (equalsIgnoringAsciiCase(word, entry.word)) {
-            return entry.value;
-        }
-    }
-    *recognised = 0;
-    return absent;
+unsigned long lookUpWord(const CNamedValue (&table)[N], const wchar_t* word, unsigned long absent, int* recognised) {
+    const CNamedValue* entry = word != nullptr ? findNamedValue(table, word) : nullptr;
+    *recognised = word == nullptr || entry != nullptr;
+    return entry != nullptr ? entry->value : absent;
 }
 
 }  // namespace
 
 unsigned long startTypeFromWord(const wchar_t* word, int* recognised) {
-    return lookUpWord(kStartTypes, word, kDemandStart, recognised);
+    return lookUpWord(kStartTypeNames, word, kDemandStart, recognised);
 }
 
 unsigned long errorControlFromWord(const wchar_t* word, int* recognised) {
-    return lookUpWord(kErrorControls, word, kErrorNormal, recognised);
+    return lookUpWord(kErrorControlNames, word, kErrorNormal, recognised);
 }
 
 CHeapText buildImagePath(const wchar_t* programPath, const wchar_t* serviceName) {
@@ -75,6 +49,6 @@ const wchar_t* accountForLogonRight(const wchar_t* accountName) {
 
 CHeapText buildServiceKeyPath(const wchar_t* serviceName) {
     CTextBuilder path;
-    path.append(kServicesKeyPath).appendChar(L'\\').append(serviceName);
+    appendServiceKeyPath(path, serviceName);
     return CHeapText(path.release());
 }

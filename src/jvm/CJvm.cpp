@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/CTextBuilder.h"
+#include "common/MbcsConversion.h"
+#include "common/RegistryLayout.h"
+#include "common/SrwLockGuard.h"
+#include "config/ServiceSettingsText.h"
 #include "log/CLogger.h"
-#include "registry/MbcsConversion.h"
-#include "registry/RegistryLayout.h"
+#include "log/TraceScope.h"
 #include "registry/ServiceParameters.h"
 
 JniCreateJavaVmProc JNI_CreateJavaVM_proc = nullptr;
@@ -20,9 +22,17 @@ namespace {
 // open the file twice.
 SRWLOCK verboseFileLock = SRWLOCK_INIT;
 
+// The entry point, or null after reporting its absence with the system's reason.
 template <typename Proc>
-Proc entryPoint(HMODULE library, const char* name) {
-    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+Proc requireEntryPoint(CLogger* logger, HMODULE library, const char* name, const wchar_t* missingMessage,
+                       const wchar_t* path) {
+    const Proc found = reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+    if (found == nullptr) {
+        const DWORD error = GetLastError();
+        logger->logMessage(missingMessage, path);
+        logger->logSystemError(error);
+    }
+    return found;
 }
 
 char* copyNarrow(const char* text) {
@@ -71,13 +81,15 @@ extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list ar
     if (g_pVerboseOutputFile == nullptr) {
         return -1;
     }
-    AcquireSRWLockExclusive(&verboseFileLock);
-    if (g_fpVerboseFileHandle == nullptr) {
-        // The wide path opens files that the ANSI code page cannot name.
-        g_fpVerboseFileHandle = _wfopen(g_pVerboseOutputFile, L"a");
+    FILE* file = nullptr;
+    {
+        CSrwLockGuard held(&verboseFileLock);
+        if (g_fpVerboseFileHandle == nullptr) {
+            // The wide path opens files that the ANSI code page cannot name.
+            g_fpVerboseFileHandle = _wfopen(g_pVerboseOutputFile, L"a");
+        }
+        file = g_fpVerboseFileHandle;
     }
-    FILE* file = g_fpVerboseFileHandle;
-    ReleaseSRWLockExclusive(&verboseFileLock);
     if (file == nullptr) {
         return -1;
     }
@@ -98,69 +110,56 @@ CJvm::~CJvm() {
 void CJvm::destroyJVM() { jvm = nullptr; }
 
 int CJvm::initialize() {
-    logger->logEntry(L"CJvm::initialize");
+    CTraceScope trace(logger, L"CJvm::initialize");
     std::free(g_pVerboseOutputFile);
     g_pVerboseOutputFile = getRegServiceParam(serviceName, kVerboseFileValue, logger, 0, 1);
     int result = loadJVMDll();
     if (result == 0) {
         result = getDefaultArgs();
     }
-    if (result == 0) {
-        JavaVMInitArgs* args = createInitArgs();
-        if (args == nullptr) {
-            result = kJvmCreationFailed;
-        } else {
-            const jint status =
-                JNI_CreateJavaVM_proc(&jvm, reinterpret_cast<void**>(&environment), args);
-            releaseInitArgs(args);
-            if (status < 0) {
-                jvm = nullptr;
-                environment = nullptr;
-                logger->logMessage(L"Failed to create Java VM rc=", static_cast<unsigned long>(status));
-                result = kJvmCreationFailed;
-            }
-        }
+    if (result != 0) {
+        return trace.exit(result);
     }
-    logger->logExit(L"CJvm::initialize", result);
-    return result;
+    JavaVMInitArgs* args = createInitArgs();
+    if (args == nullptr) {
+        return trace.exit(kJvmCreationFailed);
+    }
+    const jint status = JNI_CreateJavaVM_proc(&jvm, reinterpret_cast<void**>(&environment), args);
+    releaseInitArgs(args);
+    if (status < 0) {
+        jvm = nullptr;
+        environment = nullptr;
+        logger->logMessage(L"Failed to create Java VM rc=", static_cast<unsigned long>(status));
+        return trace.exit(kJvmCreationFailed);
+    }
+    return trace.exit(0);
 }
 
 int CJvm::loadJVMDll() {
-    logger->logEntry(L"CJvm::loadJVMDll");
+    CTraceScope trace(logger, L"CJvm::loadJVMDll");
     CHeapText configured(getRegServiceParameter(serviceName, kJvmDllValue, logger));
     const wchar_t* path = configured ? configured.get() : L"jvm.dll";
-    int result = 0;
     jvmLibrary.reset(LoadLibraryW(path));
     if (!jvmLibrary) {
         const DWORD error = GetLastError();
         logger->logMessage(L"Cannot load the JVM DLL : ", path);
         logger->logSystemError(error);
         logger->logMessage(L"The JVM DLL should be located in your jre/bin/classic subdirectory.");
-        result = kJvmLibraryNotLoaded;
-    } else {
-        JNI_CreateJavaVM_proc = entryPoint<JniCreateJavaVmProc>(jvmLibrary.get(), "JNI_CreateJavaVM");
-        if (JNI_CreateJavaVM_proc == nullptr) {
-            const DWORD error = GetLastError();
-            logger->logMessage(L"Cannot load JNI_CreateJavaVM from the JVM DLL : ", path);
-            logger->logSystemError(error);
-            result = kJvmEntryPointMissing;
-        }
+        return trace.exit(kJvmLibraryNotLoaded);
     }
-    if (result == 0) {
-        JNI_GetDefaultJavaVMInitArgs_proc =
-            entryPoint<JniGetDefaultJavaVmInitArgsProc>(jvmLibrary.get(), "JNI_GetDefaultJavaVMInitArgs");
-        if (JNI_GetDefaultJavaVMInitArgs_proc == nullptr) {
-            const DWORD error = GetLastError();
-            logger->logMessage(L"Cannot load JNI_GetDefaultJavaVMInitArgs from the JVM DLL : ", path);
-            logger->logSystemError(error);
-            result = kJvmEntryPointMissing;
-        }
+    JNI_CreateJavaVM_proc = requireEntryPoint<JniCreateJavaVmProc>(
+        logger, jvmLibrary.get(), "JNI_CreateJavaVM", L"Cannot load JNI_CreateJavaVM from the JVM DLL : ", path);
+    if (JNI_CreateJavaVM_proc == nullptr) {
+        return trace.exit(kJvmEntryPointMissing);
     }
-    if (result == 0) {
-        logger->logMessage(L"JVM DLL ", path, L" loaded successfully.");
+    JNI_GetDefaultJavaVMInitArgs_proc = requireEntryPoint<JniGetDefaultJavaVmInitArgsProc>(
+        logger, jvmLibrary.get(), "JNI_GetDefaultJavaVMInitArgs",
+        L"Cannot load JNI_GetDefaultJavaVMInitArgs from the JVM DLL : ", path);
+    if (JNI_GetDefaultJavaVMInitArgs_proc == nullptr) {
+        return trace.exit(kJvmEntryPointMissing);
     }
-    logger->logExit(L"CJvm::loadJVMDll", result);
-    return result;
+    logger->logMessage(L"JVM DLL ", path, L" loaded successfully.");
+    return trace.exit(0);
 }
 
 int CJvm::getDefaultArgs() {
@@ -189,13 +188,9 @@ JavaVMInitArgs* CJvm::createInitArgs() {
         args->ignoreUnrecognized = JNI_TRUE;
     }
     for (int index = 1; complete; ++index) {
-        CTextBuilder valueName;
-        valueName.append(kJvmOptionValuePrefix).appendDecimal(index);
-        if (valueName.failed()) {
-            complete = false;
-            break;
-        }
-        CHeapText value(getRegServiceParam(serviceName, valueName.text(), logger, 0, 1));
+        wchar_t valueName[32];
+        formatJvmOptionName(valueName, 32, index);
+        CHeapText value(getRegServiceParam(serviceName, valueName, logger, 0, 1));
         if (!value) {
             break;
         }

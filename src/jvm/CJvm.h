@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "common/ExitCodes.h"
 #include "common/HeapText.h"
 #include "common/Win32Handle.h"
 #include "jvm/JniAttachment.h"
@@ -29,18 +30,6 @@ extern FILE* g_fpVerboseFileHandle;
 
 // The "vfprintf" hook: the JVM writes its console output through it.
 extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list arguments);
-
-// Result codes of the host; nonzero ones end the service start.
-inline constexpr int kJvmLibraryNotLoaded = 13;
-inline constexpr int kJvmEntryPointMissing = 14;
-inline constexpr int kJvmDefaultArgsFailed = 15;
-inline constexpr int kJvmCreationFailed = 16;
-inline constexpr int kJvmNoServiceClass = 17;
-inline constexpr int kJvmClassNotFound = 18;
-inline constexpr int kJvmNoServiceMain = 19;
-inline constexpr int kJvmNoServiceControl = 20;
-inline constexpr int kJvmNoManagerClass = 21;
-inline constexpr int kJvmRegisterNativesFailed = 22;
 
 class CJvm {
 public:

@@ -1,8 +1,9 @@
 // Carrying service controls and console events into Java: the calling thread
 // attaches to the JVM for the one call and detaches again.
 #include "jvm/CJvm.h"
+
+#include "common/ServiceNames.h"
 #include "log/CLogger.h"
-#include "service/CExecutor.h"
 
 namespace {
 
@@ -74,10 +75,7 @@ void CJvm::sendControlCommand(DWORD control) {
                     logger->logMessage(L"serviceControl", L" method does not exist.");
                     result = kJvmNoServiceControl;
                 } else {
-                    if (g_pExecutor != nullptr) {
-                        logger->logMessage(L"Sending service control : ",
-                                           g_pExecutor->getCtrlCodeDescription(control));
-                    }
+                    logger->logMessage(L"Sending service control : ", describeControlCode(control));
                     env->CallStaticVoidMethod(javaClass, method, static_cast<jint>(control));
                     clearPendingException(env, L"serviceControl");
                 }

@@ -3,12 +3,12 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "common/RegistryLayout.h"
 #include "jvm/CJvm.h"
 #include "jvm/CommandLineSplit.h"
 #include "jvm/ModifiedUtf8.h"
 #include "jvm/NativeMethods.h"
 #include "log/CLogger.h"
-#include "registry/RegistryLayout.h"
 #include "registry/ServiceParameters.h"
 
 bool CJvm::clearPendingException(JNIEnv* env, const wchar_t* step) {

@@ -6,7 +6,7 @@
 #include <cwchar>
 
 #include "common/HeapText.h"
-#include "service/CExecutor.h"
+#include "jvm/JvmOwner.h"
 
 static_assert(sizeof(jchar) == sizeof(wchar_t), "Java characters are UTF-16 units, as wide characters are");
 
@@ -44,14 +44,15 @@ JNIEXPORT jboolean JNICALL Java_com_velsor_core_orb_PravikManager_sendServiceCon
                                                                                     jstring serviceName,
                                                                                     jint control) {
     (void)reference;
-    if (g_pExecutor == nullptr) {
+    const CJvmOwner& owner = jvmOwner();
+    if (owner.sendControl == nullptr) {
         return JNI_FALSE;
     }
     CHeapText name(serviceName != nullptr ? allocGetTstrFromJstr(environment, serviceName) : nullptr);
     if (serviceName != nullptr && !name) {
         return JNI_FALSE;
     }
-    const int sent = g_pExecutor->sendControlSignal(name.get(), static_cast<DWORD>(control));
+    const int sent = owner.sendControl(owner.context, name.get(), static_cast<DWORD>(control));
     return sent != 0 ? JNI_TRUE : JNI_FALSE;
 }
 
@@ -62,10 +63,11 @@ JNIEXPORT void JNICALL Java_com_velsor_core_orb_PravikManager_setServiceState(JN
                                                                              jint checkPoint, jint waitHint) {
     (void)environment;
     (void)reference;
-    if (g_pExecutor != nullptr) {
-        g_pExecutor->setServiceStatus(static_cast<DWORD>(currentState), static_cast<DWORD>(controlsAccepted),
-                                      static_cast<DWORD>(serviceSpecificExitCode), static_cast<DWORD>(checkPoint),
-                                      static_cast<DWORD>(waitHint));
+    const CJvmOwner& owner = jvmOwner();
+    if (owner.reportStatus != nullptr) {
+        owner.reportStatus(owner.context, static_cast<DWORD>(currentState), static_cast<DWORD>(controlsAccepted),
+                           static_cast<DWORD>(serviceSpecificExitCode), static_cast<DWORD>(checkPoint),
+                           static_cast<DWORD>(waitHint));
     }
 }
 

@@ -1,17 +1,23 @@
 #pragma once
 // The one logger of the process: messages to standard output (when switched
-// on) and, when the registry names a trace file, every message plus entry and
-// exit lines of traced operations, stamped with the writing thread's id.
-#include "common/HeapText.h"
+// on) and, when a trace file is named, every message plus entry and exit lines
+// of traced operations. Where the lines go is the sink's part (log/LogSink.h).
+#include "log/LogSink.h"
 
 #if defined(_WIN32)
-#include "common/Win32Handle.h"
+#include "log/CTraceFile.h"
 #endif
 
 class CLogger {
 public:
+#if defined(_WIN32)
+    // The process's logger: the console, and the trace file that the
+    // registry's Trace value names (log/ProcessLogger.cpp).
     CLogger();
-    ~CLogger();
+#endif
+    // Lines go to the sink; the trace is opened at once when tracePath names one.
+    CLogger(const CLogSink& sink, const wchar_t* tracePath);
+    ~CLogger() = default;
     CLogger(const CLogger&) = delete;
     CLogger& operator=(const CLogger&) = delete;
 
@@ -32,17 +38,12 @@ public:
     void enableLogFile(const wchar_t* path);
 
 private:
+    CLogSink sink;
     int stdoutEnabled = 0;
     int traceEnabled = 0;
 #if defined(_WIN32)
-    CFileHandle traceFile;
-#endif
-    CHeapPtr<wchar_t> wideLine;
-    CHeapPtr<char> narrowLine;
-    unsigned long lineCapacity = 0;
-#if defined(_WIN32)
-    // Serialises trace lines of the threads of this process (the shared line buffers).
-    CKernelHandle mutex;
+    // The process logger's trace, which its sink writes; unused with another sink.
+    CTraceFile traceFile;
 #endif
 };
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "common/BuildInfo.h"
+#include "common/ExitCodes.h"
 #include "log/CLogger.h"
-#include "main/BuildInfo.h"
-#include "registry/TraceSwitch.h"
 
 namespace {
 
@@ -41,7 +41,12 @@ struct CSwitch {
 
 }  // namespace
 
-CParameters::CParameters(CLogger* logger) : logger(logger) {}
+CParameters::CParameters(CLogger* logger, TraceSwitchFunction traceSwitch)
+    : logger(logger), traceSwitch(traceSwitch) {}
+
+CInstallRequest CParameters::installRequest() const {
+    return CInstallRequest{configFileName, unicodeFlag, serviceName, accountName, accountPassword};
+}
 
 const wchar_t* CParameters::getBuildDate() const { return T_PRAVIK_BUILD_DATE; }
 
@@ -80,7 +85,7 @@ int CParameters::parseCommandLine(int argc, wchar_t** argv) {
     logger->logEntry(L"CParameters::parseCommandLine", argc);
     int result = 0;
     if (argc < 2) {
-        result = 2;
+        result = kUsageShown;
     } else {
         logger->enableStdout(1);
         for (int index = 1; index < argc && result == 0; ++index) {
@@ -105,11 +110,11 @@ int CParameters::parseCommandLine(int argc, wchar_t** argv) {
             const int needed = matched->values == EValues::none ? 0 : matched->values == EValues::two ? 2 : 1;
             if (index + needed >= argc) {
                 logger->logMessage(matched->text, matched->missingMessage);
-                result = 1;
+                result = kSwitchError;
                 break;
             }
             if (matched->values == EValues::trace) {
-                enableTracing(argv[index + 1], logger);
+                traceSwitch(argv[index + 1], logger);
             } else {
                 if (matched->first != nullptr) {
                     this->*(matched->first) = argv[index + 1];

@@ -1,11 +1,17 @@
 #pragma once
 // The parsed command line of the process. Values point into the argument
 // vector, which outlives the parser; nothing is copied.
+#include "install/InstallRequest.h"
+
 class CLogger;
+
+// Sets or clears the trace file setting for "-t" (registry/TraceSwitch.h in the
+// program); handed in, so that the parser itself stays free of the registry.
+using TraceSwitchFunction = void (*)(const wchar_t* path, CLogger* logger);
 
 class CParameters {
 public:
-    explicit CParameters(CLogger* logger);
+    CParameters(CLogger* logger, TraceSwitchFunction traceSwitch);
 
     // 0: act on it; 1: a switch lacked its value (reported); 2: no arguments.
     int parseCommandLine(int argc, wchar_t** argv);
@@ -26,11 +32,14 @@ public:
     const wchar_t* getAccountPassword() const { return accountPassword; }
     int signalRequested() const { return signalFlag; }
     const wchar_t* getSignal() const { return signal; }
+    // The installer's part: "-i", "-u" or "-r" with "-w", "-a" and "-p".
+    CInstallRequest installRequest() const;
     const wchar_t* getBuildDate() const;
     const wchar_t* getBuildTime() const;
 
 private:
     CLogger* logger;
+    TraceSwitchFunction traceSwitch;
     int helpFlag = 0;
     int installFlag = 0;
     int uninstallFlag = 0;

@@ -1,11 +1,14 @@
 // Entry point: creates the logger and the parser, performs the one action the
 // command line asks for, and returns its result as the exit code.
+#include "common/ExitCodes.h"
 #include "config/CConfigFile.h"
 #include "install/CInstaller.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
 #include "registry/ServiceListing.h"
+#include "registry/TraceSwitch.h"
 #include "service/CExecutor.h"
+#include "service/ControlSender.h"
 
 CLogger* log = nullptr;
 CParameters* parameters = nullptr;
@@ -31,29 +34,21 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         skeleton.generateSkeletonFile(parsed->getConfigFileName(), parsed->isConfigFileUnicode());
         return 0;
     }
-    if (parsed->installRequested()) {
-        if (parsed->uninstallRequested()) {
-            logger->logMessage(L"Cannot specify install and uninstall");
-            return 1;
-        }
-        CInstaller installer(logger, parsed);
-        const int result = installer.install();
-        if (result != 0) {
-            logger->logMessage(L"Installation failed");
-        }
-        return result;
+    if (parsed->installRequested() && parsed->uninstallRequested()) {
+        logger->logMessage(L"Cannot specify install and uninstall");
+        return kSwitchError;
     }
-    if (parsed->uninstallRequested()) {
-        CInstaller installer(logger, parsed);
-        const int result = installer.uninstall();
+    if (parsed->installRequested() || parsed->uninstallRequested()) {
+        const bool installing = parsed->installRequested();
+        CInstaller installer(logger, parsed->installRequest());
+        const int result = installing ? installer.install() : installer.uninstall();
         if (result != 0) {
-            logger->logMessage(L"Uninstall failed");
+            logger->logMessage(installing ? L"Installation failed" : L"Uninstall failed");
         }
         return result;
     }
     if (parsed->signalRequested()) {
-        CExecutor executor(logger, parsed->getServiceName());
-        executor.sendControlSignal(parsed->getSignal());
+        sendSignalText(logger, parsed->getServiceName(), parsed->getSignal());
         return 0;
     }
     if (parsed->startedBySCM()) {
@@ -74,9 +69,9 @@ int dispatch(CParameters* parsed, CLogger* logger) {
 int wmain(int argc, wchar_t** argv) {
     log = new CLogger();
     log->logEntry(L"main");
-    parameters = new CParameters(log);
+    parameters = new CParameters(log, enableTracing);
     int result = parameters->parseCommandLine(argc, argv);
-    if (result == 2) {
+    if (result == kUsageShown) {
         parameters->showParameterHelp();
     } else if (result == 0) {
         result = dispatch(parameters, log);

@@ -7,10 +7,10 @@
 
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
+#include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
-#include "registry/MbcsConversion.h"
-#include "registry/RegistryLayout.h"
-#include "registry/RegistryReaders.h"
+#include "log/ConsoleLine.h"
 
 namespace {
 
@@ -21,26 +21,6 @@ const unsigned long kRecognitionReadBytes = 2046;
 const std::size_t kListingBufferCharacters = 2004;
 const DWORD kKeyNameLimit = 2000;
 const unsigned long kDisplayNameReadBytes = 2000;
-
-// One listing line on standard output. Converted here, with "?" for what the
-// code page cannot show, because the runtime's wide printing stops at the
-// first such character and would lose the rest of the line.
-void printLine(const wchar_t* name, const wchar_t* displayName) {
-    CTextBuilder line;
-    line.append(name);
-    if (displayName != nullptr) {
-        line.append(L" : ").append(displayName);
-    }
-    line.appendChar(L'\n');
-    CHeapPtr<char> narrow(line.failed() ? nullptr : convertToMBCS(line.text()));
-    if (narrow) {
-        std::fputs(narrow.get(), stdout);
-    } else if (displayName != nullptr) {
-        std::wprintf(L"%ls : %ls\n", name, displayName);
-    } else {
-        std::wprintf(L"%ls\n", name);
-    }
-}
 
 }  // namespace
 
@@ -59,7 +39,7 @@ int isPravikService(const wchar_t* serviceName) {
     }
     // The service key path is as long as the name makes it, never cut or overrun.
     CTextBuilder serviceKey;
-    serviceKey.append(kServicesKeyPath).appendChar(L'\\').append(serviceName);
+    appendServiceKeyPath(serviceKey, serviceName);
     if (serviceKey.failed()) {
         return 0;
     }
@@ -101,7 +81,7 @@ void showPravikServices() {
         std::wmemset(displayName.get(), L'\0', kListingBufferCharacters);
         const bool named = getRegStrValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, keyName.get(), kDisplayNameValue,
                                           displayName.get(), kDisplayNameReadBytes) != nullptr;
-        printLine(keyName.get(), named ? displayName.get() : nullptr);
+        printConsoleLine(keyName.get(), named ? L" : " : nullptr, named ? displayName.get() : nullptr);
     }
     if (status != ERROR_NO_MORE_ITEMS) {
         std::wprintf(L"Recieved an error during service lookups %d\n", static_cast<int>(status));

@@ -4,16 +4,17 @@
 
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
 #include "log/CLogger.h"
-#include "registry/RegistryLayout.h"
 #include "registry/TextExpansion.h"
 
 namespace {
 
 // "SYSTEM\CurrentControlSet\Services\<name>\Parameters", as long as the name needs.
 void buildParametersPath(CTextBuilder& path, const wchar_t* serviceName) {
-    path.append(kServicesKeyPath).appendChar(L'\\').append(serviceName).appendChar(L'\\').append(kParametersSubkey);
+    appendServiceKeyPath(path, serviceName);
+    path.appendChar(L'\\').append(kParametersSubkey);
 }
 
 }  // namespace
@@ -30,7 +31,7 @@ int setRegStrValue(HKEY key, const wchar_t* valueName, const wchar_t* text, CLog
         logFailure(logger, L"Error code: ", static_cast<unsigned long>(status));
         return kRegistryWriteError;
     }
-    return kRegistryOk;
+    return 0;
 }
 
 wchar_t* getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
@@ -90,7 +91,7 @@ int setRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName,
     buildParametersPath(path, serviceName);
     if (path.failed()) {
         logger->logMessage(L"Memory Error in setRegServiceParameter");
-        return kRegistryMemoryError;
+        return kMemoryError;
     }
     CRegKey key;
     const LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -103,7 +104,7 @@ int setRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName,
     if (text == nullptr) {
         // Deleting a value that is not there is what the caller wanted too.
         RegDeleteValueW(key.get(), valueName);
-        return kRegistryOk;
+        return 0;
     }
     return setRegStrValue(key.get(), valueName, text, logger);
 }

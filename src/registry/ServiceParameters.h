@@ -4,12 +4,10 @@
 // and closes its own key; nothing is kept between calls.
 #include <windows.h>
 
+#include "common/ExitCodes.h"
+
 class CLogger;
 
-// Result codes of the writers.
-inline constexpr int kRegistryOk = 0;
-inline constexpr int kRegistryMemoryError = 9;
-inline constexpr int kRegistryWriteError = 12;
 
 // Writes text as REG_SZ (terminator included) under valueName of an open key,
 // which stays open. 0, or 12 after logging the failure.

@@ -3,11 +3,14 @@
 #include <direct.h>
 
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
+#include "common/RegistryReaders.h"
+#include "common/SrwLockGuard.h"
 #include "jvm/CJvm.h"
+#include "jvm/JvmOwner.h"
 #include "log/CLogger.h"
-#include "registry/RegistryLayout.h"
-#include "registry/RegistryReaders.h"
 #include "registry/ServiceParameters.h"
+#include "service/PreinitCommand.h"
 
 CExecutor* g_pExecutor = nullptr;
 
@@ -27,6 +30,21 @@ void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv) {
 
 void WINAPI g_ControlHandler(DWORD control) { g_pExecutor->serviceControlHandler(control); }
 
+namespace {
+
+// What the Java side reports and asks for, handed to the executor.
+void reportJavaStatus(void* executor, DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
+                      DWORD checkPoint, DWORD waitHint) {
+    static_cast<CExecutor*>(executor)->setServiceStatus(currentState, controlsAccepted, serviceSpecificExitCode,
+                                                        checkPoint, waitHint);
+}
+
+int relayJavaControl(void* executor, const wchar_t* serviceName, DWORD code) {
+    return static_cast<CExecutor*>(executor)->sendControlSignal(serviceName, code);
+}
+
+}  // namespace
+
 DWORD WINAPI serviceMainThread(LPVOID executor) {
     static_cast<CExecutor*>(executor)->serviceMain();
     return 0;
@@ -42,6 +60,7 @@ void CExecutor::execute(int consoleMode) {
     logger->logEntry(L"CExecutor::execute");
     devMode = consoleMode;
     g_pExecutor = this;
+    registerJvmOwner(CJvmOwner{this, reportJavaStatus, relayJavaControl});
     if (devMode == 0) {
         startSCMDispatcher();
     } else {
@@ -84,14 +103,15 @@ void CExecutor::serviceMain() {
     } else {
         const DWORD serviceType =
             getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
-        AcquireSRWLockExclusive(&statusLock);
-        serviceStatus.dwServiceType = serviceType;
-        serviceStatus.dwWin32ExitCode = NO_ERROR;
-        ReleaseSRWLockExclusive(&statusLock);
+        {
+            CSrwLockGuard held(&statusLock);
+            serviceStatus.dwServiceType = serviceType;
+            serviceStatus.dwWin32ExitCode = NO_ERROR;
+        }
         // Some service control managers (Wine's) take a first report of
         // SERVICE_STOPPED for a start that never happened and discard its
         // exit code; opening with START_PENDING keeps a start failure's code.
-        recordStatus(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint);
+        recordStatus(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint, false);
 
         CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
         if (directory) {
@@ -101,7 +121,7 @@ void CExecutor::serviceMain() {
 
         // The host is gone by now: once SERVICE_STOPPED is reported the
         // dispatcher returns and the process may end.
-        AcquireSRWLockExclusive(&statusLock);
+        CSrwLockGuard held(&statusLock);
         if (result != 0) {
             logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
         }
@@ -113,7 +133,6 @@ void CExecutor::serviceMain() {
             serviceStatus.dwWaitHint = 0;
             SetServiceStatus(statusHandle, &serviceStatus);
         }
-        ReleaseSRWLockExclusive(&statusLock);
     }
     logger->logExit(L"CExecutor::serviceMain", result);
     SetEvent(finishedEvent.get());
@@ -128,46 +147,47 @@ void CExecutor::serviceControlHandler(DWORD control) {
 void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                                  DWORD checkPoint, DWORD waitHint) {
     logger->logEntry(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
-    AcquireSRWLockExclusive(&statusLock);
-    serviceStatus.dwControlsAccepted = controlsAccepted;
-    serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
-    serviceStatus.dwCurrentState = currentState;
-    serviceStatus.dwCheckPoint = checkPoint;
-    serviceStatus.dwWaitHint = waitHint;
-    logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
-    if (devMode == 0) {
-        SetServiceStatus(statusHandle, &serviceStatus);
-    }
-    ReleaseSRWLockExclusive(&statusLock);
+    recordStatus(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint, true);
     logger->logExit(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
 }
 
 void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
-                             DWORD checkPoint, DWORD waitHint) {
-    AcquireSRWLockExclusive(&statusLock);
+                             DWORD checkPoint, DWORD waitHint, bool announce) {
+    CSrwLockGuard held(&statusLock);
     serviceStatus.dwCurrentState = currentState;
     serviceStatus.dwControlsAccepted = controlsAccepted;
     serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
     serviceStatus.dwCheckPoint = checkPoint;
     serviceStatus.dwWaitHint = waitHint;
+    if (announce) {
+        logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
+    }
     if (devMode == 0) {
         SetServiceStatus(statusHandle, &serviceStatus);
     }
-    ReleaseSRWLockExclusive(&statusLock);
+}
+
+int CExecutor::executePreinitCommand() {
+    PreinitWaitReport reportWait = [](void* executor, DWORD waitHint) {
+        static_cast<CExecutor*>(executor)->recordStatus(SERVICE_START_PENDING, 0, 0, 0, waitHint, false);
+    };
+    return runPreinitCommand(logger, serviceName, devMode == 0 ? reportWait : nullptr, this);
 }
 
 int CExecutor::startServiceTask() {
     logger->logEntry(L"CExecutor::startServiceTask");
     executePreinitCommand();
     CJvm* host = new CJvm(serviceName, logger);
-    AcquireSRWLockExclusive(&jvmLock);
-    jvm.reset(host);
-    ReleaseSRWLockExclusive(&jvmLock);
+    {
+        CSrwLockGuard held(&jvmLock);
+        jvm.reset(host);
+    }
     int code = host->initialize();
     if (code == 0) {
-        AcquireSRWLockExclusive(&jvmLock);
-        jvmReady = true;
-        ReleaseSRWLockExclusive(&jvmLock);
+        {
+            CSrwLockGuard held(&jvmLock);
+            jvmReady = true;
+        }
         SetConsoleCtrlHandler(signal_handler, TRUE);
         code = host->runServiceMain();
     }
@@ -177,21 +197,19 @@ int CExecutor::startServiceTask() {
 }
 
 CJvm* CExecutor::acquireReadyJvm() {
-    AcquireSRWLockExclusive(&jvmLock);
+    CSrwLockGuard held(&jvmLock);
     CJvm* host = jvmReady ? jvm.get() : nullptr;
     if (host != nullptr) {
         ++forwardings;
     }
-    ReleaseSRWLockExclusive(&jvmLock);
     return host;
 }
 
 void CExecutor::releaseJvm() {
-    AcquireSRWLockExclusive(&jvmLock);
+    CSrwLockGuard held(&jvmLock);
     if (--forwardings == 0) {
         WakeAllConditionVariable(&forwardingsDone);
     }
-    ReleaseSRWLockExclusive(&jvmLock);
 }
 
 void CExecutor::forwardControl(DWORD control) {
@@ -203,11 +221,12 @@ void CExecutor::forwardControl(DWORD control) {
 }
 
 void CExecutor::destroyJvmHost() {
-    AcquireSRWLockExclusive(&jvmLock);
+    // Declared before the guard, so that the host is destroyed after the lock is released.
+    std::unique_ptr<CJvm> host;
+    CSrwLockGuard held(&jvmLock);
     jvmReady = false;
     while (forwardings > 0) {
         SleepConditionVariableSRW(&forwardingsDone, &jvmLock, INFINITE, 0);
     }
-    std::unique_ptr<CJvm> host = std::move(jvm);
-    ReleaseSRWLockExclusive(&jvmLock);
+    host = std::move(jvm);
 }

@@ -6,15 +6,11 @@
 
 #include <memory>
 
+#include "common/ExitCodes.h"
 #include "common/Win32Handle.h"
 
 class CJvm;
 class CLogger;
-
-// Result of a service run whose control handler could not be registered.
-inline constexpr int kControlHandlerNotRegistered = 23;
-// Result of a pre-initialisation command that could not be started.
-inline constexpr int kPreinitNotStarted = 24;
 
 class CExecutor {
 public:
@@ -35,17 +31,6 @@ public:
     // The relay for the Java side: starts a hidden sender instance of this
     // program for the service (this one when null). 1 when it was started.
     int sendControlSignal(const wchar_t* serviceName, DWORD code);
-    // "-s": the signal text (a name or a number) turned into a code and sent.
-    void sendControlSignal(const wchar_t* signalText);
-    // Over the control pipe (this service's when pipeName is null) when a
-    // console-mode instance listens, else through the service control
-    // manager; 128 restarts instead. 1 when delivered.
-    int sendControlSignal(DWORD code, const wchar_t* pipeName);
-    // Stop, then start: the installed service, or a console-mode instance in
-    // a new console. 1 when the restart was set going.
-    int doRestart();
-    // The control pipe's server in console mode; runs on the pipe thread.
-    void readFromPipe();
 
     static const wchar_t* getStatusDescription(DWORD state);
     static const wchar_t* getCtrlCodeDescription(DWORD code);
@@ -53,8 +38,6 @@ public:
 protected:
     void startSCMDispatcher();
     void startDevModeService();
-    // "\\.\pipe\<service name>_PravikPipe", newly allocated (free()), or null.
-    wchar_t* getPipeName();
     int startServiceTask();
     int executePreinitCommand();
 
@@ -68,9 +51,10 @@ protected:
     // Ends readiness, waits for the forwardings in progress, then destroys the host.
     void destroyJvmHost();
 
-    // Records the status fields and reports them (under the SCM only).
+    // Records the status fields and reports them (under the SCM only);
+    // announce: also say so in a message, as for the states Java reports.
     void recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
-                      DWORD waitHint);
+                      DWORD waitHint, bool announce);
 
 private:
     int devMode = 0;
@@ -95,5 +79,4 @@ extern CExecutor* g_pExecutor;
 void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv);
 void WINAPI g_ControlHandler(DWORD control);
 DWORD WINAPI serviceMainThread(LPVOID executor);
-DWORD WINAPI pipeRoutine(LPVOID executor);
 BOOL WINAPI signal_handler(DWORD event);

@@ -1,11 +1,11 @@
-// "-s": one control code to a service of this program, over the control pipe
-// of a console-mode instance or through the service control manager; the
-// restart code 128 restarts the service instead.
+#include "service/ControlSender.h"
+
 #include "common/HeapText.h"
-#include "install/CInstaller.h"
+#include "common/ServiceNames.h"
+#include "common/Win32Handle.h"
+#include "install/ServiceStop.h"
 #include "log/CLogger.h"
-#include "main/CParameters.h"
-#include "service/CExecutor.h"
+#include "service/ControlPipe.h"
 #include "service/OwnInstance.h"
 #include "service/SignalText.h"
 
@@ -35,10 +35,9 @@ HANDLE openControlPipe(const wchar_t* pipeName) {
     return pipe;
 }
 
-// One message: the code as four bytes, least significant first.
 void writeCode(HANDLE pipe, DWORD code) {
-    const unsigned char bytes[4] = {static_cast<unsigned char>(code), static_cast<unsigned char>(code >> 8),
-                                    static_cast<unsigned char>(code >> 16), static_cast<unsigned char>(code >> 24)};
+    unsigned char bytes[4];
+    encodeControlCode(code, bytes);
     DWORD written = 0;
     WriteFile(pipe, bytes, sizeof(bytes), &written, nullptr);
 }
@@ -62,7 +61,7 @@ int sendThroughManager(CLogger* logger, const wchar_t* serviceName, DWORD code) 
         return 0;
     }
     logger->logMessage(L"Control sent OK, current service state : ",
-                       CExecutor::getStatusDescription(answer.dwCurrentState));
+                       describeServiceState(answer.dwCurrentState));
     return 1;
 }
 
@@ -72,12 +71,8 @@ int restartInstalledService(CLogger* logger, const wchar_t* serviceName) {
         logFailure(logger, L"Unable to open SCM. rc=", GetLastError());
         return 0;
     }
-    {
-        // The stop reports its own failures; the start is tried all the same.
-        CParameters parameters(logger);
-        CInstaller installer(logger, &parameters);
-        installer.stopService(manager.get(), serviceName);
-    }
+    // The stop reports its own failures; the start is tried all the same.
+    stopService(logger, manager.get(), serviceName);
     CServiceHandle service(OpenServiceW(manager.get(), serviceName, GENERIC_EXECUTE));
     if (!service) {
         logFailure(logger, L"Unable to open service. rc=", GetLastError());
@@ -92,8 +87,8 @@ int restartInstalledService(CLogger* logger, const wchar_t* serviceName) {
 
 }  // namespace
 
-void CExecutor::sendControlSignal(const wchar_t* signalText) {
-    CHeapText pipeName(getPipeName());
+void sendSignalText(CLogger* logger, const wchar_t* serviceName, const wchar_t* signalText) {
+    CHeapText pipeName(controlPipeName(serviceName));
     logger->logEntry(L"CExecutor::sendControlSignal");
     if (!pipeName) {
         logger->logMessage(L"Memory error.");
@@ -110,20 +105,20 @@ void CExecutor::sendControlSignal(const wchar_t* signalText) {
                 break;
             case ESignalText::code:
                 // Delivered or not, the sender's exit code is 0: failures were reported.
-                sendControlSignal(static_cast<DWORD>(code), pipeName.get());
+                sendControlCode(logger, serviceName, static_cast<DWORD>(code), pipeName.get());
                 break;
         }
     }
     logger->logExit(L"CExecutor::sendControlSignal", 0);
 }
 
-int CExecutor::sendControlSignal(DWORD code, const wchar_t* pipeName) {
+int sendControlCode(CLogger* logger, const wchar_t* serviceName, DWORD code, const wchar_t* pipeName) {
     logger->logEntry(L"CExecutor::sendControlSignal(DWORD,LPTSTR)", static_cast<int>(code));
     int result = 1;
     if (code == kRestartCode) {
-        result = doRestart();
+        result = restartService(logger, serviceName);
     } else {
-        CHeapText ownPipeName(pipeName == nullptr ? getPipeName() : nullptr);
+        CHeapText ownPipeName(pipeName == nullptr ? controlPipeName(serviceName) : nullptr);
         const wchar_t* name = pipeName != nullptr ? pipeName : ownPipeName.get();
         if (name == nullptr) {
             logger->logMessage(L"Memory error.");
@@ -143,8 +138,8 @@ int CExecutor::sendControlSignal(DWORD code, const wchar_t* pipeName) {
     return result;
 }
 
-int CExecutor::doRestart() {
-    CHeapText pipeName(getPipeName());
+int restartService(CLogger* logger, const wchar_t* serviceName) {
+    CHeapText pipeName(controlPipeName(serviceName));
     logger->logEntry(L"CExecutor::doRestart");
     int result = 1;
     if (!pipeName) {

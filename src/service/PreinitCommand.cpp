@@ -1,10 +1,11 @@
-// The command a service may run to completion before its JVM is created.
+#include "service/PreinitCommand.h"
+
 #include "common/DecimalText.h"
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
+#include "common/Win32Handle.h"
 #include "log/CLogger.h"
-#include "registry/RegistryLayout.h"
 #include "registry/ServiceParameters.h"
-#include "service/CExecutor.h"
 
 namespace {
 
@@ -12,18 +13,17 @@ const DWORD kDefaultPreinitHint = 2000;
 
 }  // namespace
 
-int CExecutor::executePreinitCommand() {
+int runPreinitCommand(CLogger* logger, const wchar_t* serviceName, PreinitWaitReport reportWait, void* context) {
     logger->logEntry(L"CExecutor::executePreinitCommand");
     int result = 0;
     CHeapText command(getRegServiceParam(serviceName, kPreInitCmdValue, logger, 0, 1));
     if (!command) {
         logger->logMessage(L"No preinit command specified.");
     } else {
-        if (devMode == 0) {
+        if (reportWait != nullptr) {
             // The one report while the command runs tells the SCM how long to wait.
             CHeapText hint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, 1));
-            const DWORD waitHint = hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitHint;
-            recordStatus(SERVICE_START_PENDING, 0, 0, 0, waitHint);
+            reportWait(context, hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitHint);
         }
         logger->logMessage(L"Executing command: ", command.get());
         STARTUPINFOW startup = {};
@@ -33,11 +33,8 @@ int CExecutor::executePreinitCommand() {
         PROCESS_INFORMATION process = {};
         if (CreateProcessW(nullptr, command.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                            &process)) {
-            CKernelHandle processHandle(process.hProcess);
-            CKernelHandle threadHandle(process.hThread);
-            WaitForSingleObject(processHandle.get(), INFINITE);
-            threadHandle.reset();
-            processHandle.reset();
+            const CProcessInformation started(process);
+            WaitForSingleObject(started.process.get(), INFINITE);
             logger->logMessage(L"Command completed.");
         } else {
             logFailure(logger, L"Unable to create process. rc=", GetLastError());

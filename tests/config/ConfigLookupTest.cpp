@@ -8,7 +8,7 @@
 #include "config/CConfigFile.h"
 #include "config/CConfigOption.h"
 #include "log/CLogger.h"
-#include "support/CLoggerRecorder.h"
+#include "support/LogRecorder.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ protected:
 
     const std::vector<std::wstring>& messages() const { return loggerRecord().messages; }
 
-    CLogger logger;
+    CLogger logger{recordingLogSink(), kRecordedTrace};
     CConfigFile file{&logger};
 };
 

@@ -9,7 +9,7 @@
 #include "config/CConfigFile.h"
 #include "config/CConfigOption.h"
 #include "log/CLogger.h"
-#include "support/CLoggerRecorder.h"
+#include "support/LogRecorder.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ protected:
 
     const std::vector<std::wstring>& messages() const { return loggerRecord().messages; }
 
-    CLogger logger;
+    CLogger logger{recordingLogSink(), kRecordedTrace};
     CConfigFile file{&logger};
 };
 
@@ -248,7 +248,7 @@ TEST_F(ConfigParser, ManyLinesKeepTheirOrder) {
 }
 
 TEST(ConfigOption, KeepsCopiesAndIgnoresNull) {
-    CLogger logger;
+    CLogger logger{recordingLogSink(), kRecordedTrace};
     CConfigOption option(&logger);
     EXPECT_EQ(option.getName(), nullptr);
     EXPECT_EQ(option.getValue(), nullptr);

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "ConfigTestSupport.h"
+#include "common/BuildInfo.h"
 #include "common/Win32Handle.h"
 #include "config/SkeletonTemplate.h"
-#include "main/BuildInfo.h"
 #include "support/PravikRunner.h"
 #include "support/TestRegistry.h"
 

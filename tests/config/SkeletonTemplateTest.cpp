@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "common/BuildInfo.h"
 #include "config/CConfigFile.h"
 #include "config/CConfigOption.h"
 #include "config/SkeletonTemplate.h"
 #include "log/CLogger.h"
-#include "main/BuildInfo.h"
-#include "support/CLoggerRecorder.h"
+#include "support/LogRecorder.h"
 
 namespace {
 
@@ -214,7 +214,7 @@ TEST(SkeletonTemplate, JvmOptionExamplesHaveNoBlankAfterTheHash) {
 
 TEST(SkeletonTemplate, ParsesBackIntoTheThreeRequiredOptions) {
     clearLoggerRecord();
-    CLogger logger;
+    CLogger logger{recordingLogSink(), kRecordedTrace};
     logger.enableStdout(1);
     const std::string text = templateText();
     std::wstring wide(text.begin(), text.end());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Win32Handle.h"
+#include "support/Polling.h"
 #include "support/TestRegistry.h"
 
 std::wstring uniqueServiceName(const std::wstring& base) {
@@ -114,13 +115,7 @@ DWORD serviceState(const std::wstring& serviceName) {
 }
 
 bool waitForServiceState(const std::wstring& serviceName, DWORD state) {
-    for (int attempt = 0; attempt < 600; ++attempt) {
-        if (serviceState(serviceName) == state) {
-            return true;
-        }
-        Sleep(100);
-    }
-    return false;
+    return pollUntil([&] { return serviceState(serviceName) == state; });
 }
 
 bool startService(const std::wstring& serviceName) {

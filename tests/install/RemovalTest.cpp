@@ -5,8 +5,10 @@
 #include "common/Win32Handle.h"
 #include "install/CInstaller.h"
 #include "install/InstallTestSupport.h"
+#include "install/ServiceStop.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
+#include "registry/TraceSwitch.h"
 #include "support/PravikRunner.h"
 #include "support/TestRegistry.h"
 
@@ -232,30 +234,28 @@ TEST(Removal, StopServiceAnswersForEachStateOfTheService) {
     CServiceCleanup cleanup(name);
     installStoppable(directory, name, "refuse 0 0 0 " + narrow(directory.file(L"marker.txt")));
     CLogger logger;
-    CParameters parameters(&logger);
-    CInstaller installer(&logger, &parameters);
     const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_WRITE | GENERIC_EXECUTE));
     ASSERT_TRUE(manager);
 
     // Not running: nothing to stop.
-    EXPECT_EQ(installer.stopService(manager.get(), name.c_str()), 1);
+    EXPECT_EQ(stopService(&logger, manager.get(), name.c_str()), 1);
     // Not there: removal still goes on to the deletion attempt.
-    EXPECT_EQ(installer.stopService(manager.get(), uniqueServiceName(L"NoSuchService").c_str()), 1);
+    EXPECT_EQ(stopService(&logger, manager.get(), uniqueServiceName(L"NoSuchService").c_str()), 1);
     // Running and refusing the stop control.
     ASSERT_TRUE(startService(name));
     ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
-    EXPECT_EQ(installer.stopService(manager.get(), name.c_str()), 0);
+    EXPECT_EQ(stopService(&logger, manager.get(), name.c_str()), 0);
     EXPECT_EQ(serviceState(name), static_cast<DWORD>(SERVICE_RUNNING));
 }
 
 TEST(Removal, NeitherServiceNameNorConfigFileIs10) {
     CLogger logger;
-    CParameters parameters(&logger);
+    CParameters parameters(&logger, enableTracing);
     wchar_t program[] = L"pravik.exe";
     wchar_t unicode[] = L"-w";
     wchar_t* argv[] = {program, unicode, nullptr};
     ASSERT_EQ(parameters.parseCommandLine(2, argv), 0);
-    CInstaller installer(&logger, &parameters);
+    CInstaller installer(&logger, parameters.installRequest());
     EXPECT_EQ(installer.uninstall(), 10);
 }
 

@@ -4,15 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "main/CParameters.h"
-#include "registry/TraceSwitch.h"
-#include "support/CLoggerRecorder.h"
 #include "log/CLogger.h"
+#include "main/CParameters.h"
+#include "support/LogRecorder.h"
 
 namespace {
 
 // The trace switch is the parser's one side effect; here it only records its calls.
 std::vector<std::wstring> g_traceSwitches;
+
+void recordTraceSwitch(const wchar_t* path, CLogger*) { g_traceSwitches.push_back(path != nullptr ? path : L"(null)"); }
 
 class ParsedLine {
 public:
@@ -26,16 +27,14 @@ public:
         g_traceSwitches.clear();
         result = parameters.parseCommandLine(static_cast<int>(arguments.size()), pointers.data());
     }
-    CLogger logger;
-    CParameters parameters{&logger};
+    CLogger logger{recordingLogSink(), kRecordedTrace};
+    CParameters parameters{&logger, recordTraceSwitch};
     std::vector<std::wstring> arguments;
     std::vector<wchar_t*> pointers;
     int result = -1;
 };
 
 }  // namespace
-
-void enableTracing(const wchar_t* path, CLogger*) { g_traceSwitches.push_back(path != nullptr ? path : L"(null)"); }
 
 TEST(CParameters, EveryValueSwitchFillsItsField) {
     ParsedLine line({L"-i", L"a.cfg", L"-a", L"DOMAIN\\user", L"-p", L"-secret-", L"-w", L"-b", L"-?"});

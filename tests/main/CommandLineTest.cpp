@@ -2,7 +2,7 @@
 // and which single action a command line gets.
 #include <gtest/gtest.h>
 
-#include "main/BuildInfo.h"
+#include "common/BuildInfo.h"
 #include "support/PravikRunner.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/HeapText.h"
-#include "registry/MbcsConversion.h"
+#include "common/MbcsConversion.h"
 #include "support/PravikRunner.h"
 #include "support/TestFiles.h"
 #include "support/TestRegistry.h"

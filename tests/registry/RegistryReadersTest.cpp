@@ -1,7 +1,7 @@
 // The value readers against the prefix's real registry.
 #include <gtest/gtest.h>
 
-#include "registry/RegistryReaders.h"
+#include "common/RegistryReaders.h"
 #include "support/TestRegistry.h"
 
 namespace {

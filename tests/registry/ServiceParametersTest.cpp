@@ -8,8 +8,8 @@
 #include <string>
 
 #include "common/HeapText.h"
+#include "common/MbcsConversion.h"
 #include "log/CLogger.h"
-#include "registry/MbcsConversion.h"
 #include "registry/ServiceParameters.h"
 #include "registry/TextExpansion.h"
 #include "support/TestFiles.h"

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Polling.h"
 #include "support/PravikRunner.h"
 
 namespace {
 
-const DWORD kPollMs = 50;
 const DWORD kPatienceMs = 120000;
 
 // Each line of the raw record without its trailing " <id>".
@@ -67,12 +67,8 @@ int countLines(const std::string& record, const std::string& line) {
 }
 
 void waitUntil(const std::function<bool()>& done, const std::string& what) {
-    for (DWORD waited = 0; !done(); waited += kPollMs) {
-        if (waited >= kPatienceMs) {
-            ADD_FAILURE() << "gave up waiting for " << what;
-            return;
-        }
-        Sleep(kPollMs);
+    if (!pollUntil(done)) {
+        ADD_FAILURE() << "gave up waiting for " << what;
     }
 }
 

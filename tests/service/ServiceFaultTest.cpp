@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "ServiceTestSupport.h"
+#include "support/Polling.h"
 #include "support/PravikRunner.h"
 #include "support/TestRegistry.h"
 
@@ -30,9 +31,7 @@ void startFaulty(CTestService& service, const std::wstring& fault) {
 
 // Polls the record until it holds the text (fails the test after a minute).
 void waitForRecord(const CTestService& service, const std::string& text) {
-    for (int round = 0; round < 1200 && !contains(recordOf(service), text); ++round) {
-        Sleep(50);
-    }
+    pollUntil([&] { return contains(recordOf(service), text); });
     ASSERT_TRUE(contains(recordOf(service), text)) << recordOf(service);
 }
 

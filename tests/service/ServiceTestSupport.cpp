@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Polling.h"
 #include "support/PravikRunner.h"
 #include "support/TestRegistry.h"
 
@@ -172,14 +173,14 @@ SERVICE_STATUS_PROCESS CTestService::status() {
 }
 
 SERVICE_STATUS_PROCESS CTestService::waitFor(DWORD state) {
-    SERVICE_STATUS_PROCESS now = status();
-    for (DWORD waited = 0; now.dwCurrentState != state && waited < kPatienceMs; waited += kPollMs) {
-        Sleep(kPollMs);
+    SERVICE_STATUS_PROCESS now = {};
+    pollUntil([&] {
         now = status();
         if (process == nullptr && now.dwProcessId != 0) {
             openProcess(now.dwProcessId);
         }
-    }
+        return now.dwCurrentState == state;
+    });
     EXPECT_EQ(now.dwCurrentState, state) << "service " << ansi(serviceName) << " never reached state " << state;
     return now;
 }

@@ -7,6 +7,11 @@ inline constexpr const wchar_t* kServicesKeyPath = L"SYSTEM\\CurrentControlSet\\
 inline constexpr const wchar_t* kParametersSubkey = L"Parameters";
 inline constexpr const wchar_t* kProgramKeyPath = L"SOFTWARE\\Ulmarq\\Pravik";
 
+class CTextBuilder;
+
+// Appends "SYSTEM\CurrentControlSet\Services\<service name>", as long as the name makes it.
+void appendServiceKeyPath(CTextBuilder& path, const wchar_t* serviceName);
+
 // Values of the program key.
 inline constexpr const wchar_t* kTraceValue = L"Trace";
 

@@ -1,4 +1,4 @@
-#include "registry/MbcsConversion.h"
+#include "common/MbcsConversion.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "main/BuildInfo.h"
+#include "common/BuildInfo.h"
 
 // One translation unit holds the stamp, so that every text that shows it agrees.
 #define PRAVIK_WIDEN_(text) L##text

@@ -1,4 +1,4 @@
-#include "registry/RegistryReaders.h"
+#include "common/RegistryReaders.h"
 
 #include "common/CTextBuilder.h"
 #include "common/Win32Handle.h"

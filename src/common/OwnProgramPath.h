@@ -1,0 +1,9 @@
+#pragma once
+// The full path of this program's own executable.
+#include <windows.h>
+
+#include "common/HeapText.h"
+
+// The whole path, however long; null with the system's code in *error when it
+// cannot be had.
+CHeapText ownProgramPath(DWORD* error);

@@ -1,0 +1,10 @@
+#pragma once
+// Stopping an installed service and waiting until it has stopped: removal and
+// restart both do it this one way.
+#include <windows.h>
+
+class CLogger;
+
+// 1 when the service stopped, was not running or could not be opened; 0 when
+// stopping it failed. Waits as long as the service's wait hints say.
+int stopService(CLogger* logger, SC_HANDLE manager, const wchar_t* serviceName);

@@ -1,0 +1,21 @@
+#pragma once
+// How the JVM host reports to its owner, the executor: plain functions and a
+// context that the owner fills in. Java's native methods have no object to
+// ask, so the owner registers once for the process (there is one JVM per
+// process), before any JVM is created.
+#include <windows.h>
+
+struct CJvmOwner {
+    void* context = nullptr;
+    // Java's setServiceState: the state the service reports.
+    void (*reportStatus)(void* context, DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
+                         DWORD checkPoint, DWORD waitHint) = nullptr;
+    // Java's sendServiceControl: 1 when the control was set going. Null
+    // serviceName means the owner's own service.
+    int (*sendControl)(void* context, const wchar_t* serviceName, DWORD code) = nullptr;
+};
+
+// Kept for the rest of the process; the owner must outlive every Java thread.
+void registerJvmOwner(const CJvmOwner& owner);
+// The registered owner; all members null before registration.
+const CJvmOwner& jvmOwner();

@@ -1,0 +1,26 @@
+#pragma once
+// The trace file of one logger. Several threads and processes append to one
+// file; each line is written whole, stamped with the writing thread's id.
+#include "common/HeapText.h"
+#include "common/Win32Handle.h"
+
+class CTraceFile {
+public:
+    CTraceFile() = default;
+    CTraceFile(const CTraceFile&) = delete;
+    CTraceFile& operator=(const CTraceFile&) = delete;
+
+    // Closes the file, then opens path (unless null or empty) for appending:
+    // 0, or the system's code for the failure.
+    unsigned long open(const wchar_t* path);
+    // Appends one line of the three parts (null parts are empty).
+    void write(const wchar_t* text, const wchar_t* text2, const wchar_t* text3);
+
+private:
+    CFileHandle file;
+    CHeapPtr<wchar_t> wideLine;
+    CHeapPtr<char> narrowLine;
+    unsigned long lineCapacity = 0;
+    // Serialises the lines of this process's threads (the shared line buffers).
+    CKernelHandle mutex;
+};
