@@ -1,6 +1,6 @@
 #pragma once
-// Holds an SRW lock exclusively from construction to the end of the scope, so
-// that no path out of the scope can leave it held.
+// Holds an SRW lock from construction to the end of the scope, so that no
+// path out of the scope can leave it held.
 #include <windows.h>
 
 class CSrwLockGuard {
@@ -9,6 +9,18 @@ public:
     ~CSrwLockGuard() { ReleaseSRWLockExclusive(lock); }
     CSrwLockGuard(const CSrwLockGuard&) = delete;
     CSrwLockGuard& operator=(const CSrwLockGuard&) = delete;
+
+private:
+    SRWLOCK* lock;
+};
+
+// The same for a shared hold, for readers that may run side by side.
+class CSrwSharedGuard {
+public:
+    explicit CSrwSharedGuard(SRWLOCK* lock) noexcept : lock(lock) { AcquireSRWLockShared(lock); }
+    ~CSrwSharedGuard() { ReleaseSRWLockShared(lock); }
+    CSrwSharedGuard(const CSrwSharedGuard&) = delete;
+    CSrwSharedGuard& operator=(const CSrwSharedGuard&) = delete;
 
 private:
     SRWLOCK* lock;

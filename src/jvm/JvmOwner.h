@@ -15,7 +15,14 @@ struct CJvmOwner {
     int (*sendControl)(void* context, const wchar_t* serviceName, DWORD code) = nullptr;
 };
 
-// Kept for the rest of the process; the owner must outlive every Java thread.
+// Kept until clearJvmOwner.
 void registerJvmOwner(const CJvmOwner& owner);
-// The registered owner; all members null before registration.
-const CJvmOwner& jvmOwner();
+// Java threads outlive the owner: after this returns no call reaches it, and
+// every call that had reached it has returned.
+void clearJvmOwner();
+
+// The owner's functions, called under the registration's lock; nothing
+// (0) while no owner is registered.
+void reportStatusToOwner(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
+                         DWORD checkPoint, DWORD waitHint);
+int sendControlThroughOwner(const wchar_t* serviceName, DWORD code);

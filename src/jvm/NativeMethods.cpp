@@ -44,16 +44,11 @@ JNIEXPORT jboolean JNICALL Java_com_velsor_core_orb_PravikManager_sendServiceCon
                                                                                     jstring serviceName,
                                                                                     jint control) {
     (void)reference;
-    const CJvmOwner& owner = jvmOwner();
-    if (owner.sendControl == nullptr) {
-        return JNI_FALSE;
-    }
     CHeapText name(serviceName != nullptr ? allocGetTstrFromJstr(environment, serviceName) : nullptr);
     if (serviceName != nullptr && !name) {
         return JNI_FALSE;
     }
-    const int sent = owner.sendControl(owner.context, name.get(), static_cast<DWORD>(control));
-    return sent != 0 ? JNI_TRUE : JNI_FALSE;
+    return sendControlThroughOwner(name.get(), static_cast<DWORD>(control)) != 0 ? JNI_TRUE : JNI_FALSE;
 }
 
 JNIEXPORT void JNICALL Java_com_velsor_core_orb_PravikManager_setServiceState(JNIEnv* environment, jclass reference,
@@ -63,12 +58,9 @@ JNIEXPORT void JNICALL Java_com_velsor_core_orb_PravikManager_setServiceState(JN
                                                                              jint checkPoint, jint waitHint) {
     (void)environment;
     (void)reference;
-    const CJvmOwner& owner = jvmOwner();
-    if (owner.reportStatus != nullptr) {
-        owner.reportStatus(owner.context, static_cast<DWORD>(currentState), static_cast<DWORD>(controlsAccepted),
-                           static_cast<DWORD>(serviceSpecificExitCode), static_cast<DWORD>(checkPoint),
-                           static_cast<DWORD>(waitHint));
-    }
+    reportStatusToOwner(static_cast<DWORD>(currentState), static_cast<DWORD>(controlsAccepted),
+                        static_cast<DWORD>(serviceSpecificExitCode), static_cast<DWORD>(checkPoint),
+                        static_cast<DWORD>(waitHint));
 }
 
 }  // extern "C"

@@ -1,7 +1,5 @@
 #include "service/CExecutor.h"
 
-#include <direct.h>
-
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
 #include "common/RegistryReaders.h"
@@ -13,6 +11,7 @@
 #include "service/PreinitCommand.h"
 
 CExecutor* g_pExecutor = nullptr;
+SRWLOCK g_executorLock = SRWLOCK_INIT;
 
 namespace {
 
@@ -28,7 +27,12 @@ void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv) {
     g_pExecutor->startServiceMainThread();
 }
 
-void WINAPI g_ControlHandler(DWORD control) { g_pExecutor->serviceControlHandler(control); }
+void WINAPI g_ControlHandler(DWORD control) {
+    CSrwSharedGuard held(&g_executorLock);
+    if (g_pExecutor != nullptr) {
+        g_pExecutor->serviceControlHandler(control);
+    }
+}
 
 namespace {
 
@@ -59,12 +63,24 @@ CExecutor::~CExecutor() { destroyJvmHost(); }
 void CExecutor::execute(int consoleMode) {
     logger->logEntry(L"CExecutor::execute");
     devMode = consoleMode;
-    g_pExecutor = this;
+    {
+        CSrwLockGuard held(&g_executorLock);
+        g_pExecutor = this;
+    }
     registerJvmOwner(CJvmOwner{this, reportJavaStatus, relayJavaControl});
     if (devMode == 0) {
         startSCMDispatcher();
     } else {
         startDevModeService();
+    }
+    // Java threads, the console's handler thread and the dispatcher outlive
+    // the run: from here on none of them reaches this executor, and the calls
+    // that had reached it have returned.
+    clearJvmOwner();
+    SetConsoleCtrlHandler(signal_handler, FALSE);
+    {
+        CSrwLockGuard held(&g_executorLock);
+        g_pExecutor = nullptr;
     }
     logger->logExit(L"CExecutor::execute", 0);
 }
@@ -76,7 +92,7 @@ void CExecutor::startSCMDispatcher() {
         logFailure(logger, L"StartServiceCtrlDispatcher failed", GetLastError());
     } else {
         // The dispatcher returns once SERVICE_STOPPED is reported; the service
-        // thread still writes its last lines.
+        // thread still writes its last lines. It ends when the service does.
         WaitForSingleObject(finishedEvent.get(), INFINITE);
     }
     logger->logExit(L"CExecutor::startSCMDispatcher", 0);
@@ -88,9 +104,12 @@ void CExecutor::startServiceMainThread() {
     if (!thread) {
         logFailure(logger, L"Error creating service thread, service failed.", GetLastError());
     } else {
+        // The service thread ends when the Java service does.
         WaitForSingleObject(thread.get(), INFINITE);
     }
     logger->logExit(L"CExecutor::startServiceMainThread", 0);
+    // Last: once it is set the executor and the logger may go.
+    SetEvent(finishedEvent.get());
 }
 
 void CExecutor::serviceMain() {
@@ -114,28 +133,21 @@ void CExecutor::serviceMain() {
         recordStatus(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint, false);
 
         CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
-        if (directory) {
-            _wchdir(directory.get());
+        if (directory && !SetCurrentDirectoryW(directory.get())) {
+            const DWORD error = GetLastError();
+            logger->logMessage(L"Cannot change to the working directory ", directory.get());
+            logFailure(logger, L"SetCurrentDirectory failed ", error);
         }
         result = startServiceTask();
 
         // The host is gone by now: once SERVICE_STOPPED is reported the
         // dispatcher returns and the process may end.
-        CSrwLockGuard held(&statusLock);
         if (result != 0) {
             logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
         }
-        if (result != 0 || serviceStatus.dwCurrentState != SERVICE_STOPPED) {
-            serviceStatus.dwCurrentState = SERVICE_STOPPED;
-            serviceStatus.dwControlsAccepted = 0;
-            serviceStatus.dwServiceSpecificExitCode = static_cast<DWORD>(result);
-            serviceStatus.dwCheckPoint = 0;
-            serviceStatus.dwWaitHint = 0;
-            SetServiceStatus(statusHandle, &serviceStatus);
-        }
+        recordStatus(SERVICE_STOPPED, 0, static_cast<DWORD>(result), 0, 0, false);
     }
     logger->logExit(L"CExecutor::serviceMain", result);
-    SetEvent(finishedEvent.get());
 }
 
 void CExecutor::serviceControlHandler(DWORD control) {
@@ -153,17 +165,33 @@ void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWO
 
 void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                              DWORD checkPoint, DWORD waitHint, bool announce) {
-    CSrwLockGuard held(&statusLock);
-    serviceStatus.dwCurrentState = currentState;
-    serviceStatus.dwControlsAccepted = controlsAccepted;
-    serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
-    serviceStatus.dwCheckPoint = checkPoint;
-    serviceStatus.dwWaitHint = waitHint;
+    // The trace is written outside statusLock: a trace file that is slow to
+    // take must not hold up the status reports of other threads.
     if (announce) {
         logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
     }
-    if (devMode == 0) {
-        SetServiceStatus(statusHandle, &serviceStatus);
+    DWORD failure = NO_ERROR;
+    {
+        CSrwLockGuard held(&statusLock);
+        // STOPPED is final: the SCM has let the service go, and a later report
+        // (a Java thread's, or the executor's after Java's own) would revive it.
+        if (stoppedReported) {
+            return;
+        }
+        serviceStatus.dwCurrentState = currentState;
+        serviceStatus.dwControlsAccepted = controlsAccepted;
+        serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
+        // Windows reads the service-specific code only behind this one.
+        serviceStatus.dwWin32ExitCode = serviceSpecificExitCode != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : NO_ERROR;
+        serviceStatus.dwCheckPoint = checkPoint;
+        serviceStatus.dwWaitHint = waitHint;
+        stoppedReported = currentState == SERVICE_STOPPED;
+        if (devMode == 0 && !SetServiceStatus(statusHandle, &serviceStatus)) {
+            failure = GetLastError();
+        }
+    }
+    if (failure != NO_ERROR) {
+        logFailure(logger, L"SetServiceStatus failed ", failure);
     }
 }
 

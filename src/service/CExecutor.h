@@ -71,10 +71,13 @@ private:
     int forwardings = 0;
     // Java threads and the service thread update serviceStatus field by field.
     SRWLOCK statusLock = SRWLOCK_INIT;
+    bool stoppedReported = false;  // under statusLock
 };
 
-// The process's executor; set by execute, never cleared.
+// The process's executor while execute runs, else null; the dispatcher's and
+// the console's threads use it only under g_executorLock, held shared.
 extern CExecutor* g_pExecutor;
+extern SRWLOCK g_executorLock;
 
 void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv);
 void WINAPI g_ControlHandler(DWORD control);

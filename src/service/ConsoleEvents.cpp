@@ -1,4 +1,5 @@
 // Console control events: offered to the Java side while the JVM host is ready.
+#include "common/SrwLockGuard.h"
 #include "jvm/CJvm.h"
 #include "log/CLogger.h"
 #include "service/CExecutor.h"
@@ -24,7 +25,10 @@ const wchar_t* eventMessage(DWORD event) {
 
 }  // namespace
 
-BOOL WINAPI signal_handler(DWORD event) { return g_pExecutor->consoleSignalHandler(event); }
+BOOL WINAPI signal_handler(DWORD event) {
+    CSrwSharedGuard held(&g_executorLock);
+    return g_pExecutor != nullptr ? g_pExecutor->consoleSignalHandler(event) : FALSE;
+}
 
 int CExecutor::consoleSignalHandler(DWORD event) {
     logger->logMessage(eventMessage(event));

@@ -112,3 +112,18 @@ TEST(ServiceFault, AnExceptionBeforeAnyStateReportEndsTheRunAsStoppedWithZero) {
         << lines;
     EXPECT_FALSE(contains(lines, "Set service to state"));
 }
+
+// Java threads that report states in a loop while the service ends reach
+// nothing that is gone: every run ends with exit code 0 and stays stopped.
+TEST(ServiceFault, JavaThreadsReportingWhileTheServiceEndsReachNothingFreed) {
+    CTestService service(L"PravikFaultStorm");
+    startFaulty(service, L"-reportStorm 4");
+    for (int run = 0; run < 6; ++run) {
+        ASSERT_TRUE(run == 0 || service.start()) << service.lastError();
+        service.waitFor(SERVICE_RUNNING);
+        ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+        service.waitFor(SERVICE_STOPPED);
+        EXPECT_EQ(service.waitForProcessEnd(), 0u) << "run " << run;
+        EXPECT_EQ(service.status().dwCurrentState, DWORD{SERVICE_STOPPED}) << "run " << run;
+    }
+}

@@ -41,10 +41,11 @@ TEST(ServiceRun, ControlsReachJavaUnchangedAndJavasStopReportIsTheOnlyOne) {
     service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
 
-    // Java reported STOPPED with 7; a second report by the executor would have left 0.
+    // Java reported STOPPED with 7, which Windows reads behind ERROR_SERVICE_SPECIFIC_ERROR; a second
+    // report by the executor would have left 0.
     const SERVICE_STATUS_PROCESS stopped = service.status();
     EXPECT_EQ(stopped.dwCurrentState, DWORD{SERVICE_STOPPED});
-    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwWin32ExitCode, DWORD{ERROR_SERVICE_SPECIFIC_ERROR});
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, 7u);
 
     EXPECT_EQ(recordOf(service), utf8(L"args 7\narg[0]=" + recordArgument(service) +

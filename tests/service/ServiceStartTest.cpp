@@ -21,7 +21,8 @@ CStartFailure startAndFail(CTestService& service) {
         return failure;
     }
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
-    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    // A failed start is an error to Windows (an event, the failure actions, net start's message).
+    EXPECT_EQ(stopped.dwWin32ExitCode, DWORD{ERROR_SERVICE_SPECIFIC_ERROR});
     EXPECT_EQ(stopped.dwControlsAccepted, 0u);
     failure.exitCode = stopped.dwServiceSpecificExitCode;
     failure.message = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));

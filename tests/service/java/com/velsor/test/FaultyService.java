@@ -21,6 +21,8 @@ import java.nio.charset.StandardCharsets;
  * <li>"-neverRunning MS": serviceMain reports no state at all and returns after
  * MS milliseconds.</li>
  * <li>"-throwAtStart": serviceMain throws before it reports any state.</li>
+ * <li>"-reportStorm N": at STOP, N threads start reporting STOP_PENDING in a
+ * loop that never ends, while serviceMain reports STOPPED and returns.</li>
  * </ul>
  */
 public final class FaultyService {
@@ -81,12 +83,27 @@ public final class FaultyService {
         PravikManager.reportStopped(0);
     }
 
+    private static void startReportStorm(int threads) {
+        for (int i = 0; i < threads; i++) {
+            Thread reporter = new Thread(() -> {
+                for (int checkPoint = 2; ; checkPoint++) {
+                    PravikManager.reportStopPending(checkPoint, PravikManager.DEFAULT_WAIT_HINT);
+                }
+            }, "report-storm-" + i);
+            reporter.setDaemon(true);
+            reporter.start();
+        }
+    }
+
     public static void serviceControl(int control) {
         record("control " + control);
         if (control == PravikManager.SERVICE_CONTROL_STOP || control == PravikManager.SERVICE_CONTROL_SHUTDOWN) {
             synchronized (lock) {
                 stopRequested = true;
                 PravikManager.reportStopPending(1, PravikManager.DEFAULT_WAIT_HINT);
+                if ("-reportStorm".equals(fault)) {
+                    startReportStorm((int) milliseconds);
+                }
                 lock.notifyAll();
             }
         } else if (control >= 128 && "-throwInControl".equals(fault)) {
