@@ -75,6 +75,7 @@ private:
     JavaVM* jvm = nullptr;
     JNIEnv* environment = nullptr;
     // Slash-separated service class in modified UTF-8; written once by
-    // runServiceMain while other threads may already be forwarding.
+    // runServiceMain, when its natives are bound, while other threads may
+    // already be forwarding (and drop what comes before).
     std::atomic<char*> className{nullptr};
 };

@@ -105,6 +105,7 @@ int CJvm::runServiceMain() {
     CHeapText serviceClass(getRegServiceParameter(serviceName, kPravikClassValue, logger));
     jclass javaClass = nullptr;
     jobjectArray javaArguments = nullptr;
+    CHeapPtr<char> name;
     if (!serviceClass) {
         logger->logMessage(L"No Java class implementing service routines was specified.");
         result = kJvmNoServiceClass;
@@ -113,11 +114,9 @@ int CJvm::runServiceMain() {
         javaArguments = makeArguments(arguments.get(), arguments ? count : 0);
         dotsToSlashes(serviceClass.get());
         // JNI reads class names as modified UTF-8, not in the ANSI code page.
-        CHeapPtr<char> name = toModifiedUtf8(serviceClass.get());
+        name = toModifiedUtf8(serviceClass.get());
         if (name) {
-            char* stored = name.release();
-            std::free(className.exchange(stored));
-            javaClass = environment->FindClass(stored);
+            javaClass = environment->FindClass(name.get());
         }
         if (javaClass == nullptr) {
             clearPendingException(environment, L"FindClass");
@@ -127,6 +126,10 @@ int CJvm::runServiceMain() {
     }
     if (result == 0) {
         result = registerNativeMethods(environment);
+    }
+    if (result == 0) {
+        // Controls reach serviceControl from now on: its natives are bound.
+        std::free(className.exchange(name.release()));
     }
     if (result == 0) {
         jmethodID serviceMainId = environment->GetStaticMethodID(javaClass, "serviceMain", "([Ljava/lang/String;)V");
