@@ -121,10 +121,10 @@ void CExecutor::serviceMain() {
 
         // The host is gone by now: once SERVICE_STOPPED is reported the
         // dispatcher returns and the process may end.
-        CSrwLockGuard held(&statusLock);
         if (result != 0) {
             logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
         }
+        CSrwLockGuard held(&statusLock);
         if (result != 0 || serviceStatus.dwCurrentState != SERVICE_STOPPED) {
             serviceStatus.dwCurrentState = SERVICE_STOPPED;
             serviceStatus.dwControlsAccepted = 0;
@@ -153,15 +153,16 @@ void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWO
 
 void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                              DWORD checkPoint, DWORD waitHint, bool announce) {
+    // Logged before the lock: a trace write may wait for another process.
+    if (announce) {
+        logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
+    }
     CSrwLockGuard held(&statusLock);
     serviceStatus.dwCurrentState = currentState;
     serviceStatus.dwControlsAccepted = controlsAccepted;
     serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
     serviceStatus.dwCheckPoint = checkPoint;
     serviceStatus.dwWaitHint = waitHint;
-    if (announce) {
-        logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
-    }
     if (devMode == 0) {
         SetServiceStatus(statusHandle, &serviceStatus);
     }

@@ -1,9 +1,15 @@
 // Starting a service: the pre-initialisation command, the working directory,
 // the JVM's creation arguments and verbose output, and every start failure
-// with its service-specific exit code.
+// with its service-specific exit code. Also what a hostile neighbour of a
+// running service can do: plant programs in its working directory, hold the
+// trace file's lock, or stop reporting progress while it stops.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ServiceTestSupport.h"
+#include "common/Win32Handle.h"
+#include "support/PravikRunner.h"
 #include "support/TestRegistry.h"
 
 namespace {
@@ -238,4 +244,39 @@ TEST(ServiceStart, WithoutAPreinitCommandNoneRunsAndJavaReportsItsStates) {
     const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
     EXPECT_TRUE(inOrder(lines, "No preinit command specified.\n", "CJvm::initialize Entry\n")) << lines;
     EXPECT_TRUE(inOrder(lines, "CJvm::initialize Exit 0\n", "Set service to state SERVICE_START_PENDING\n"));
+}
+
+TEST(ServiceStart, AHeldTraceLockDelaysTracingButBlocksNothing) {
+    CTestService service(L"PravikStartTraceLock");
+    const std::wstring traceFile = service.dir().file(L"trace.log");
+    CTraceSetting trace(traceFile);
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt"))});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+
+    // This process takes the byte that keeps the lines of processes apart, and keeps it.
+    const CFileHandle holder(CreateFileW(traceFile.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    OVERLAPPED lockRange = {};
+    lockRange.OffsetHigh = 0x7FFFFFFF;
+    ASSERT_TRUE(LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lockRange));
+
+    const CRunResult listing = runPravik({L"-b"}, 30000);
+    EXPECT_EQ(listing.exitCode, 0u);
+    EXPECT_TRUE(contains(listing.output, utf8(service.name()))) << listing.output;
+    // A control handler that hung on the lock would make these time out.
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_PAUSE)) << service.lastError();
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_CONTINUE)) << service.lastError();
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    UnlockFileEx(holder.get(), 0, 1, 0, &lockRange);
+
+    // The lines went out without the lock.
+    const std::string lines = stripThreadIds(readFileBytes(traceFile));
+    EXPECT_TRUE(inOrder(lines, "Set service to state SERVICE_PAUSED\n", "Set service to state SERVICE_STOPPED\n"))
+        << lines;
 }
