@@ -280,3 +280,33 @@ TEST(ServiceStart, AHeldTraceLockDelaysTracingButBlocksNothing) {
     EXPECT_TRUE(inOrder(lines, "Set service to state SERVICE_PAUSED\n", "Set service to state SERVICE_STOPPED\n"))
         << lines;
 }
+
+TEST(ServiceStart, RemovalAndRestartGiveUpOnAServiceThatStopsMakingProgress) {
+    // Each answers the stop control with one SERVICE_STOP_PENDING and then falls silent.
+    CTestService removed(L"PravikStartStuckRemoval");
+    CTestService restarted(L"PravikStartStuckRestart");
+    for (CTestService* service : {&removed, &restarted}) {
+        ConfigKeys keys = service->baseConfig(L"com.velsor.test.RecordingService");
+        // Silent for 15 s after its one report, then it stops after all.
+        keys.push_back({L"commandLineParms", unixPathOf(service->dir().file(L"record.txt")) + L" -stuckStop 15000"});
+        ASSERT_EQ(service->install(keys), 0u);
+        ASSERT_TRUE(service->start()) << service->lastError();
+        service->waitFor(SERVICE_RUNNING);
+    }
+
+    const CRunResult removal = runPravik({L"-r", removed.name()});
+    EXPECT_EQ(removal.exitCode, 25u);
+    EXPECT_EQ(removal.output, crlf("Service " + utf8(removed.name()) + " did not stop.\nUninstall failed\n"));
+    EXPECT_TRUE(hklmKeyExists(std::wstring(kServicesKey) + L"\\" + removed.name()));
+
+    const DWORD processId = restarted.status().dwProcessId;
+    const CRunResult restart = runPravik({L"-s", restarted.name(), L"SERVICE_CONTROL_RESTART"});
+    EXPECT_EQ(restart.output, crlf("Service " + utf8(restarted.name()) + " did not stop.\n"));
+    const SERVICE_STATUS_PROCESS after = restarted.status();
+    EXPECT_EQ(after.dwCurrentState, DWORD{SERVICE_STOP_PENDING});
+    EXPECT_EQ(after.dwProcessId, processId);
+
+    for (CTestService* service : {&removed, &restarted}) {
+        service->waitFor(SERVICE_STOPPED);
+    }
+}
