@@ -246,6 +246,34 @@ TEST(ServiceStart, WithoutAPreinitCommandNoneRunsAndJavaReportsItsStates) {
     EXPECT_TRUE(inOrder(lines, "CJvm::initialize Exit 0\n", "Set service to state SERVICE_START_PENDING\n"));
 }
 
+TEST(ServiceStart, BareNamesAreNotLookedUpInTheWorkingDirectory) {
+    CTestService service(L"PravikStartPlanted");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    // What anyone who can write to the working directory might leave there.
+    ASSERT_TRUE(CopyFileW(fakeJvmDll(L"createfails").c_str(), service.dir().file(L"jvm.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(preinitProbe().c_str(), service.dir().file(L"cmd.exe").c_str(), FALSE));
+    writeFileBytes(service.dir().file(L"real.cmd"), "echo real> real.txt\r\n");
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    keys.erase(std::remove_if(keys.begin(), keys.end(), [](const auto& key) { return key.first == L"jvmDLL"; }),
+               keys.end());
+    keys.push_back({L"preinitCommand", L"cmd.exe /c " + service.dir().file(L"real.cmd")});
+    keys.push_back({L"workingDirectory", service.dir().path()});
+    ASSERT_EQ(service.install(keys), 0u);
+
+    // The system's cmd.exe ran the batch file; the default jvm.dll is nowhere
+    // on the safe search path.
+    CStartFailure failure = startAndFail(service);
+    EXPECT_EQ(readFileBytes(service.dir().file(L"real.txt")), "real\r\n");
+    EXPECT_EQ(failure.exitCode, 13u);
+    EXPECT_TRUE(contains(failure.message, "Cannot load the JVM DLL : jvm.dll\n")) << failure.message;
+
+    // A path with a folder part is the administrator's choice, relative to the working directory.
+    setHklmString(std::wstring(kServicesKey) + L"\\" + service.name() + L"\\Parameters", L"JVMdll", L".\\jvm.dll");
+    failure = startAndFail(service);
+    EXPECT_EQ(failure.exitCode, 16u);
+    EXPECT_TRUE(contains(failure.message, "JVM DLL .\\jvm.dll loaded successfully.\n")) << failure.message;
+}
+
 TEST(ServiceStart, AHeldTraceLockDelaysTracingButBlocksNothing) {
     CTestService service(L"PravikStartTraceLock");
     const std::wstring traceFile = service.dir().file(L"trace.log");
