@@ -16,7 +16,8 @@ const DWORD kDefaultPreinitHint = 2000;
 const wchar_t kNoCurrentDirectoryInExePath[] = L"NoDefaultCurrentDirectoryInExePath";
 
 // Starts the command hidden. The variable is set only for the lookup: the
-// command gets the environment the process had before.
+// command gets the environment the process had before. No other thread
+// starts a program meanwhile: the JVM, which could, does not exist yet.
 BOOL startHidden(wchar_t* commandLine, PROCESS_INFORMATION* process) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
