@@ -103,13 +103,15 @@ int CConfigFile::parseBuffer(wchar_t* buffer) {
         trimRight(key);
         trimRight(value);
         logger->logMessage(key, L"=", value);
-        appendOption(key, value);
+        if (appendOption(key, value) != 0) {
+            result = kMemoryError;
+        }
     }
     logger->logExit(L"CConfigFile::parseBuffer", result);
     return result;
 }
 
-void CConfigFile::appendOption(const wchar_t* name, const wchar_t* value) {
+int CConfigFile::appendOption(const wchar_t* name, const wchar_t* value) {
     auto* option = new (std::nothrow) CConfigOption(logger);
     auto* node = new (std::nothrow) CConfigNode{option, nullptr};
     if (option != nullptr) {
@@ -121,7 +123,7 @@ void CConfigFile::appendOption(const wchar_t* name, const wchar_t* value) {
         logger->logMessage(L"Memory error.");
         delete option;
         delete node;
-        return;
+        return kMemoryError;
     }
     if (lastNode == nullptr) {
         firstNode = node;
@@ -130,6 +132,7 @@ void CConfigFile::appendOption(const wchar_t* name, const wchar_t* value) {
     }
     lastNode = node;
     ++optionCount;
+    return 0;
 }
 
 CConfigOption* CConfigFile::getOption(const wchar_t* key) const {

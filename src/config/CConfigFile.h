@@ -50,7 +50,8 @@ public:
     static void showServiceInfo(const wchar_t* serviceName, const wchar_t* fileName, CLogger* logger, int unicode);
 
 private:
-    void appendOption(const wchar_t* name, const wchar_t* value);
+    // 0, or kMemoryError when the option could not be kept.
+    int appendOption(const wchar_t* name, const wchar_t* value);
 
     CLogger* logger;
     int optionCount = 0;

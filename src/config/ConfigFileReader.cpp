@@ -54,6 +54,7 @@ int CConfigFile::parseFile(void* file, int unicode) {
         DWORD got = 0;
         if (!bytes) {
             logger->logMessage(L"Memory error.");
+            result = kMemoryError;
         } else if (!ReadFile(static_cast<HANDLE>(file), bytes.get(), size, &got, nullptr)) {
             logFailure(logger, L"Cannot read config file ", GetLastError());
             result = kConfigFileUnreadable;
@@ -69,6 +70,7 @@ int CConfigFile::parseFile(void* file, int unicode) {
             CHeapPtr<wchar_t> wide = allocateZeroed<wchar_t>(capacity);
             if (!wide) {
                 logger->logMessage(L"Memory error.");
+                result = kMemoryError;
             } else {
                 const int converted = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, bytes.get(), -1, wide.get(),
                                                           static_cast<int>(capacity));

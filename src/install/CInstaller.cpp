@@ -89,6 +89,11 @@ int CInstaller::createMSService(CConfigFile* config) {
                            serviceName);
         return trace.exit(kServiceNotCreated);
     }
+    // The image path quotes the name: a quote inside it would end the argument early.
+    if (std::wcschr(serviceName, L'"') != nullptr) {
+        logger->logMessage(L"The service name cannot hold a double quote: ", serviceName);
+        return trace.exit(kServiceNotCreated);
+    }
 
     const unsigned long serviceType =
         config->getBoolOptionValue(L"interactiveService", 0) ? kInteractiveOwnProcessType : kOwnProcessType;

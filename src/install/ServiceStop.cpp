@@ -5,9 +5,15 @@
 
 namespace {
 
-// Each poll of a stopping service sleeps for its wait hint, but never longer than
-// this, so that a huge hint cannot stall the caller between two looks.
+// Between two looks at a stopping service: a tenth of its wait hint, but at
+// least one second and at most ten, as the system's own tools poll.
+const DWORD kShortestPoll = 1000;
 const DWORD kLongestPoll = 10000;
+
+DWORD pollInterval(DWORD waitHint) {
+    const DWORD tenth = waitHint / 10;
+    return tenth < kShortestPoll ? kShortestPoll : (tenth > kLongestPoll ? kLongestPoll : tenth);
+}
 
 }  // namespace
 
@@ -20,11 +26,22 @@ int stopService(CLogger* logger, SC_HANDLE manager, const wchar_t* serviceName) 
     } else {
         SERVICE_STATUS status = {};
         BOOL succeeded = ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        // No overall limit: the service says how long each step of stopping takes.
-        while (succeeded && status.dwCurrentState != SERVICE_STOPPED) {
-            const DWORD hint = status.dwWaitHint != 0 ? status.dwWaitHint : 1000;
-            Sleep(hint < kLongestPoll ? hint : kLongestPoll);
+        // Bounded by the service's progress: each change of its state or check
+        // point must come within the wait hint it last gave, or it is stuck (a
+        // service that gives an endless hint is trusted with it).
+        SERVICE_STATUS lastChange = status;
+        ULONGLONG lastChangeAt = GetTickCount64();
+        bool stuck = false;
+        while (succeeded && status.dwCurrentState != SERVICE_STOPPED && !stuck) {
+            Sleep(pollInterval(status.dwWaitHint));
             succeeded = QueryServiceStatus(service.get(), &status);
+            const ULONGLONG now = GetTickCount64();
+            if (status.dwCurrentState != lastChange.dwCurrentState || status.dwCheckPoint != lastChange.dwCheckPoint) {
+                lastChange = status;
+                lastChangeAt = now;
+            } else {
+                stuck = now - lastChangeAt > status.dwWaitHint;
+            }
         }
         if (!succeeded) {
             const DWORD error = GetLastError();
@@ -32,6 +49,9 @@ int stopService(CLogger* logger, SC_HANDLE manager, const wchar_t* serviceName) 
                 logFailure(logger, L"Error stopping service rc = ", error);
                 result = 0;
             }
+        } else if (stuck) {
+            logger->logMessage(L"Service ", serviceName, L" did not stop.");
+            result = 0;
         }
     }
     logger->logExit(L"CInstaller::stopService", result);

@@ -6,5 +6,6 @@
 class CLogger;
 
 // 1 when the service stopped, was not running or could not be opened; 0 when
-// stopping it failed. Waits as long as the service's wait hints say.
+// stopping it failed or the service stopped making progress ("Service <name>
+// did not stop."). Waits as long as the service's check points and wait hints say.
 int stopService(CLogger* logger, SC_HANDLE manager, const wchar_t* serviceName);

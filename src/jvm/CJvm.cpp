@@ -7,6 +7,7 @@
 #include "common/RegistryLayout.h"
 #include "common/SrwLockGuard.h"
 #include "config/ServiceSettingsText.h"
+#include "jvm/LibraryLoad.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
 #include "registry/ServiceParameters.h"
@@ -139,7 +140,7 @@ int CJvm::loadJVMDll() {
     CTraceScope trace(logger, L"CJvm::loadJVMDll");
     CHeapText configured(getRegServiceParameter(serviceName, kJvmDllValue, logger));
     const wchar_t* path = configured ? configured.get() : L"jvm.dll";
-    jvmLibrary.reset(LoadLibraryW(path));
+    jvmLibrary.reset(loadLibraryOutsideCurrentDirectory(path));
     if (!jvmLibrary) {
         const DWORD error = GetLastError();
         logger->logMessage(L"Cannot load the JVM DLL : ", path);

@@ -7,6 +7,9 @@ namespace {
 // Lines of all processes that share one trace file are kept apart by a lock on
 // one byte far beyond any real file end, taken around seek-to-end and write.
 const DWORD kLockOffsetHigh = 0x7FFFFFFF;
+// Any process that can open the file can take that byte and keep it: the lock
+// is tried for this long at most, then the line is written without it.
+const ULONGLONG kLockPatienceMs = 2000;
 
 const wchar_t* orEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
 
@@ -32,6 +35,8 @@ unsigned long CTraceFile::open(const wchar_t* path) {
 }
 
 void CTraceFile::write(const wchar_t* text, const wchar_t* text2, const wchar_t* text3) {
+    // Unbounded, yet short: a holder writes one line, and waits for the file's
+    // lock at most kLockPatienceMs.
     WaitForSingleObject(mutex.get(), INFINITE);
     const std::size_t characters = lengthOf(text) + lengthOf(text2) + lengthOf(text3);
     const std::size_t needed = 100 + 2 * characters;
@@ -72,7 +77,7 @@ void CTraceFile::write(const wchar_t* text, const wchar_t* text2, const wchar_t*
         }
         OVERLAPPED lockRange = {};
         lockRange.OffsetHigh = kLockOffsetHigh;
-        const BOOL locked = LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockRange);
+        const BOOL locked = lockLineRange(&lockRange);
         SetFilePointer(file.get(), 0, nullptr, FILE_END);
         DWORD written = 0;
         WriteFile(file.get(), bytes, byteCount, &written, nullptr);
@@ -82,4 +87,20 @@ void CTraceFile::write(const wchar_t* text, const wchar_t* text2, const wchar_t*
         }
     }
     ReleaseMutex(mutex.get());
+}
+
+BOOL CTraceFile::lockLineRange(OVERLAPPED* lockRange) {
+    const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+    BOOL locked = LockFileEx(file.get(), flags, 0, 1, 0, lockRange);
+    // Once the lock was not had for the whole patience, later lines try it
+    // once each, so that a held byte costs this process two seconds in all.
+    if (!locked && !lockWithheld) {
+        const ULONGLONG start = GetTickCount64();
+        while (!locked && GetTickCount64() - start < kLockPatienceMs) {
+            Sleep(1);
+            locked = LockFileEx(file.get(), flags, 0, 1, 0, lockRange);
+        }
+    }
+    lockWithheld = !locked;
+    return locked;
 }

@@ -17,10 +17,16 @@ public:
     void write(const wchar_t* text, const wchar_t* text2, const wchar_t* text3);
 
 private:
+    // The cross-process lock around one line's seek and write: TRUE when taken.
+    BOOL lockLineRange(OVERLAPPED* lockRange);
+
     CFileHandle file;
     CHeapPtr<wchar_t> wideLine;
     CHeapPtr<char> narrowLine;
     unsigned long lineCapacity = 0;
     // Serialises the lines of this process's threads (the shared line buffers).
     CKernelHandle mutex;
+    // The last line went out without the lock, which another process held
+    // too long; guarded by the mutex.
+    bool lockWithheld = false;
 };

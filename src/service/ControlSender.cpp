@@ -71,8 +71,10 @@ int restartInstalledService(CLogger* logger, const wchar_t* serviceName) {
         logFailure(logger, L"Unable to open SCM. rc=", GetLastError());
         return 0;
     }
-    // The stop reports its own failures; the start is tried all the same.
-    stopService(logger, manager.get(), serviceName);
+    // The stop reports its own failures; a service still running is not started twice.
+    if (!stopService(logger, manager.get(), serviceName)) {
+        return 0;
+    }
     CServiceHandle service(OpenServiceW(manager.get(), serviceName, GENERIC_EXECUTE));
     if (!service) {
         logFailure(logger, L"Unable to open service. rc=", GetLastError());

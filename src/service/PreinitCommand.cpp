@@ -11,6 +11,33 @@ namespace {
 
 const DWORD kDefaultPreinitHint = 2000;
 
+// Without it, CreateProcessW looks a program named without a folder up in the
+// current directory (the service's working directory) before the system's.
+const wchar_t kNoCurrentDirectoryInExePath[] = L"NoDefaultCurrentDirectoryInExePath";
+
+// Starts the command hidden. The variable is set only for the lookup: the
+// command gets the environment the process had before. No other thread
+// starts a program meanwhile: the JVM, which could, does not exist yet.
+BOOL startHidden(wchar_t* commandLine, PROCESS_INFORMATION* process) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    const CEnvironmentStrings environment(GetEnvironmentStringsW());
+    const bool alreadySet = GetEnvironmentVariableW(kNoCurrentDirectoryInExePath, nullptr, 0) != 0;
+    if (!alreadySet) {
+        SetEnvironmentVariableW(kNoCurrentDirectoryInExePath, L"1");
+    }
+    const BOOL started = CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                                        environment.get(), nullptr, &startup, process);
+    const DWORD error = GetLastError();
+    if (!alreadySet) {
+        SetEnvironmentVariableW(kNoCurrentDirectoryInExePath, nullptr);
+    }
+    SetLastError(error);
+    return started;
+}
+
 }  // namespace
 
 int runPreinitCommand(CLogger* logger, const wchar_t* serviceName, PreinitWaitReport reportWait, void* context) {
@@ -26,13 +53,8 @@ int runPreinitCommand(CLogger* logger, const wchar_t* serviceName, PreinitWaitRe
             reportWait(context, hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitHint);
         }
         logger->logMessage(L"Executing command: ", command.get());
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESHOWWINDOW;
-        startup.wShowWindow = SW_HIDE;
         PROCESS_INFORMATION process = {};
-        if (CreateProcessW(nullptr, command.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &process)) {
+        if (startHidden(command.get(), &process)) {
             const CProcessInformation started(process);
             WaitForSingleObject(started.process.get(), INFINITE);
             logger->logMessage(L"Command completed.");

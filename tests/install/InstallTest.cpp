@@ -300,6 +300,18 @@ TEST(Install, ServiceNameLengthIsCheckedAgainstTheManagersLimit) {
     EXPECT_TRUE(serviceIsAbsent(beyond));
 }
 
+TEST(Install, ServiceNameWithADoubleQuoteIsRefusedBeforeAnythingIsCreated) {
+    CTempDir directory;
+    const std::wstring name = uniqueServiceName(L"Quote") + L"\" -Z \"x";
+    CServiceCleanup cleanup(name);
+    const std::vector<std::string> lines = requiredLines(name);
+    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"quote.cfg", lines)});
+    EXPECT_EQ(run.exitCode, 8u);
+    EXPECT_EQ(run.output, echoOf(lines) + crlf("The service name cannot hold a double quote: " + narrow(name) +
+                                               "\nInstallation failed\n"));
+    EXPECT_TRUE(serviceIsAbsent(name));
+}
+
 TEST(Install, OptionsEndAtTheFirstGapAndLeftoversOfAnEarlierInstallationGo) {
     const std::wstring name = uniqueServiceName(L"Options");
     CServiceCleanup cleanup(name);

@@ -1,9 +1,15 @@
 // Starting a service: the pre-initialisation command, the working directory,
 // the JVM's creation arguments and verbose output, and every start failure
-// with its service-specific exit code.
+// with its service-specific exit code. Also what a hostile neighbour of a
+// running service can do: plant programs in its working directory, hold the
+// trace file's lock, or stop reporting progress while it stops.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ServiceTestSupport.h"
+#include "common/Win32Handle.h"
+#include "support/PravikRunner.h"
 #include "support/TestRegistry.h"
 
 namespace {
@@ -239,4 +245,97 @@ TEST(ServiceStart, WithoutAPreinitCommandNoneRunsAndJavaReportsItsStates) {
     const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
     EXPECT_TRUE(inOrder(lines, "No preinit command specified.\n", "CJvm::initialize Entry\n")) << lines;
     EXPECT_TRUE(inOrder(lines, "CJvm::initialize Exit 0\n", "Set service to state SERVICE_START_PENDING\n"));
+}
+
+TEST(ServiceStart, BareNamesAreNotLookedUpInTheWorkingDirectory) {
+    CTestService service(L"PravikStartPlanted");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    // What anyone who can write to the working directory might leave there.
+    ASSERT_TRUE(CopyFileW(fakeJvmDll(L"createfails").c_str(), service.dir().file(L"jvm.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(preinitProbe().c_str(), service.dir().file(L"cmd.exe").c_str(), FALSE));
+    writeFileBytes(service.dir().file(L"real.cmd"), "echo real> real.txt\r\n");
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    keys.erase(std::remove_if(keys.begin(), keys.end(), [](const auto& key) { return key.first == L"jvmDLL"; }),
+               keys.end());
+    keys.push_back({L"preinitCommand", L"cmd.exe /c " + service.dir().file(L"real.cmd")});
+    keys.push_back({L"workingDirectory", service.dir().path()});
+    ASSERT_EQ(service.install(keys), 0u);
+
+    // The system's cmd.exe ran the batch file; the default jvm.dll is nowhere
+    // on the safe search path.
+    CStartFailure failure = startAndFail(service);
+    EXPECT_EQ(readFileBytes(service.dir().file(L"real.txt")), "real\r\n");
+    EXPECT_EQ(failure.exitCode, 13u);
+    EXPECT_TRUE(contains(failure.message, "Cannot load the JVM DLL : jvm.dll\n")) << failure.message;
+
+    // A path with a folder part is the administrator's choice, relative to the working directory.
+    setHklmString(std::wstring(kServicesKey) + L"\\" + service.name() + L"\\Parameters", L"JVMdll", L".\\jvm.dll");
+    failure = startAndFail(service);
+    EXPECT_EQ(failure.exitCode, 16u);
+    EXPECT_TRUE(contains(failure.message, "JVM DLL .\\jvm.dll loaded successfully.\n")) << failure.message;
+}
+
+TEST(ServiceStart, AHeldTraceLockDelaysTracingButBlocksNothing) {
+    CTestService service(L"PravikStartTraceLock");
+    const std::wstring traceFile = service.dir().file(L"trace.log");
+    CTraceSetting trace(traceFile);
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt"))});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+
+    // This process takes the byte that keeps the lines of processes apart, and keeps it.
+    const CFileHandle holder(CreateFileW(traceFile.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    OVERLAPPED lockRange = {};
+    lockRange.OffsetHigh = 0x7FFFFFFF;
+    ASSERT_TRUE(LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lockRange));
+
+    const CRunResult listing = runPravik({L"-b"}, 30000);
+    EXPECT_EQ(listing.exitCode, 0u);
+    EXPECT_TRUE(contains(listing.output, utf8(service.name()))) << listing.output;
+    // A control handler that hung on the lock would make these time out.
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_PAUSE)) << service.lastError();
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_CONTINUE)) << service.lastError();
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    UnlockFileEx(holder.get(), 0, 1, 0, &lockRange);
+
+    // The lines went out without the lock.
+    const std::string lines = stripThreadIds(readFileBytes(traceFile));
+    EXPECT_TRUE(inOrder(lines, "Set service to state SERVICE_PAUSED\n", "Set service to state SERVICE_STOPPED\n"))
+        << lines;
+}
+
+TEST(ServiceStart, RemovalAndRestartGiveUpOnAServiceThatStopsMakingProgress) {
+    // Each answers the stop control with one SERVICE_STOP_PENDING and then falls silent.
+    CTestService removed(L"PravikStartStuckRemoval");
+    CTestService restarted(L"PravikStartStuckRestart");
+    for (CTestService* service : {&removed, &restarted}) {
+        ConfigKeys keys = service->baseConfig(L"com.velsor.test.RecordingService");
+        // Silent for 15 s after its one report, then it stops after all.
+        keys.push_back({L"commandLineParms", unixPathOf(service->dir().file(L"record.txt")) + L" -stuckStop 15000"});
+        ASSERT_EQ(service->install(keys), 0u);
+        ASSERT_TRUE(service->start()) << service->lastError();
+        service->waitFor(SERVICE_RUNNING);
+    }
+
+    const CRunResult removal = runPravik({L"-r", removed.name()});
+    EXPECT_EQ(removal.exitCode, 25u);
+    EXPECT_EQ(removal.output, crlf("Service " + utf8(removed.name()) + " did not stop.\nUninstall failed\n"));
+    EXPECT_TRUE(hklmKeyExists(std::wstring(kServicesKey) + L"\\" + removed.name()));
+
+    const DWORD processId = restarted.status().dwProcessId;
+    const CRunResult restart = runPravik({L"-s", restarted.name(), L"SERVICE_CONTROL_RESTART"});
+    EXPECT_EQ(restart.output, crlf("Service " + utf8(restarted.name()) + " did not stop.\n"));
+    const SERVICE_STATUS_PROCESS after = restarted.status();
+    EXPECT_EQ(after.dwCurrentState, DWORD{SERVICE_STOP_PENDING});
+    EXPECT_EQ(after.dwProcessId, processId);
+
+    for (CTestService* service : {&removed, &restarted}) {
+        service->waitFor(SERVICE_STOPPED);
+    }
 }

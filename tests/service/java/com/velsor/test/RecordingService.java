@@ -19,17 +19,22 @@ import java.nio.charset.StandardCharsets;
  * while over each control; "-stopAfter N" ends serviceMain at the N-th user
  * control, whose serviceControl then lingers while the service stops;
  * "-relay" asks for control 201 to "Pravik relay target" and 202 to itself
- * once it runs.
+ * once it runs; "-stuckStop N" answers the stop control with one
+ * SERVICE_STOP_PENDING report (wait hint 1 s) and then reports nothing for N
+ * milliseconds before it stops.
  */
 public final class RecordingService {
     private static final int ACCEPTED = PravikManager.SERVICE_ACCEPT_STOP
             | PravikManager.SERVICE_ACCEPT_SHUTDOWN | PravikManager.SERVICE_ACCEPT_PAUSE_CONTINUE;
+
+    private static final int STUCK_STOP_WAIT_HINT = 1000;
 
     private static final Object lock = new Object();
     private static String recordFile;
     private static int state = PravikManager.SERVICE_STOPPED;
     private static boolean stopRequested;
     private static boolean slowControl;
+    private static int stuckStopMillis;
     private static int stopAfter;
     private static int userControls;
 
@@ -70,6 +75,8 @@ public final class RecordingService {
                 slowControl = true;
             } else if ("-exitcode".equals(args[i]) && i + 1 < args.length) {
                 exitCode = Integer.parseInt(args[i + 1]);
+            } else if ("-stuckStop".equals(args[i]) && i + 1 < args.length) {
+                stuckStopMillis = Integer.parseInt(args[i + 1]);
             } else if ("-stopAfter".equals(args[i]) && i + 1 < args.length) {
                 stopAfter = Integer.parseInt(args[i + 1]);
             }
@@ -91,6 +98,13 @@ public final class RecordingService {
                     Thread.currentThread().interrupt();
                     break;
                 }
+            }
+        }
+        if (stuckStopMillis > 0) {
+            try {
+                Thread.sleep(stuckStopMillis);
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
             }
         }
         record("stopping");
@@ -122,7 +136,8 @@ public final class RecordingService {
                     if (!stopRequested) {
                         stopRequested = true;
                         state = PravikManager.SERVICE_STOP_PENDING;
-                        PravikManager.reportStopPending(1, PravikManager.DEFAULT_WAIT_HINT);
+                        PravikManager.reportStopPending(1,
+                                stuckStopMillis > 0 ? STUCK_STOP_WAIT_HINT : PravikManager.DEFAULT_WAIT_HINT);
                         lock.notifyAll();
                     }
                     break;

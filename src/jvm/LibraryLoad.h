@@ -1,0 +1,12 @@
+#pragma once
+// Loading a library into a process that may run as LocalSystem, whose current
+// directory (the service's working directory) anyone may have written to.
+#include <windows.h>
+
+// Takes the current directory out of the process's DLL search, then loads
+// name: a bare file name only through the safe search path (the program's
+// folder and the system folders), a path with a folder part as the caller
+// meant it (a relative one from the current directory), with that library's
+// own folder, not the current directory, searched for its imports. Null with
+// GetLastError's code when it cannot be loaded.
+HMODULE loadLibraryOutsideCurrentDirectory(const wchar_t* name);
