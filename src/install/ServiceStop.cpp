@@ -20,7 +20,7 @@ DWORD pollInterval(DWORD waitHint) {
 int stopService(CLogger* logger, SC_HANDLE manager, const wchar_t* serviceName) {
     logger->logEntry(L"CInstaller::stopService");
     int result = 1;
-    const CServiceHandle service(OpenServiceW(manager, serviceName, GENERIC_READ | GENERIC_EXECUTE));
+    const CServiceHandle service(OpenServiceW(manager, serviceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
     if (!service) {
         logFailure(logger, L"Cannot open service for stopping, rc= ", GetLastError());
     } else {

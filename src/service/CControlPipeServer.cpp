@@ -1,44 +1,23 @@
 #include "service/CControlPipeServer.h"
 
+#include <initializer_list>
+
 #include "common/HeapText.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
 #include "service/ControlPipe.h"
+#include "service/ControlPipeSecurity.h"
 
 namespace {
 
 const DWORD kPipeOpenMode = PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED;
-const DWORD kPipeMode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT;
+const DWORD kPipeMode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
 const DWORD kPipeInstances = 2;
 const DWORD kPipeBufferSize = 4;
 const DWORD kPipeTimeoutMs = 500;
-// How often the server looks at the stop event while no client comes.
-const DWORD kConnectWaitMs = 500;
-
-// Reads one message: up to four bytes, until the client has sent them or has
-// closed its end. The pipe is overlapped, so the read goes through the record
-// and is waited for. The number of bytes that arrived.
-DWORD readMessage(HANDLE pipe, OVERLAPPED* overlapped, unsigned char (&bytes)[4]) {
-    DWORD total = 0;
-    while (total < sizeof(bytes)) {
-        ResetEvent(overlapped->hEvent);
-        overlapped->Offset = 0;
-        overlapped->OffsetHigh = 0;
-        DWORD got = 0;
-        if (!ReadFile(pipe, bytes + total, sizeof(bytes) - total, &got, overlapped)) {
-            if (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(pipe, overlapped, &got, TRUE)) {
-                break;
-            }
-        } else if (!GetOverlappedResult(pipe, overlapped, &got, TRUE)) {
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        total += got;
-    }
-    return total;
-}
+// How long one client may take to send its code: a client that sends less
+// and keeps its end open would otherwise hold the pipe for good.
+const DWORD kClientDeadlineMs = 1000;
 
 }  // namespace
 
@@ -48,20 +27,41 @@ CControlPipeServer::CControlPipeServer(CLogger* logger, const wchar_t* serviceNa
 CControlPipeServer::~CControlPipeServer() { stop(); }
 
 bool CControlPipeServer::start() {
-    thread.reset(CreateThread(nullptr, 0, run, this, 0, nullptr));
-    return thread.isValid();
+    forwarder.reset(CreateThread(nullptr, 0, runForwarder, this, 0, nullptr));
+    if (forwarder) {
+        listener.reset(CreateThread(nullptr, 0, runListener, this, 0, nullptr));
+    }
+    if (!listener) {
+        stop();
+        return false;
+    }
+    return true;
 }
 
 void CControlPipeServer::stop() {
     SetEvent(stopEvent.get());
-    if (thread) {
-        WaitForSingleObject(thread.get(), INFINITE);
-        thread.reset();
+    queue.close();
+    // Both end promptly: the listener's waits end at the stop event, and the
+    // owner stops the server only once no control can reach Java any more.
+    for (CKernelHandle* thread : {&listener, &forwarder}) {
+        if (*thread) {
+            WaitForSingleObject(thread->get(), INFINITE);
+            thread->reset();
+        }
     }
 }
 
-DWORD WINAPI CControlPipeServer::run(LPVOID server) {
+DWORD WINAPI CControlPipeServer::runListener(LPVOID server) {
     static_cast<CControlPipeServer*>(server)->serve();
+    return 0;
+}
+
+DWORD WINAPI CControlPipeServer::runForwarder(LPVOID server) {
+    CControlPipeServer* self = static_cast<CControlPipeServer*>(server);
+    DWORD code = 0;
+    while (self->queue.take(&code)) {
+        self->forward(self->context, code);
+    }
     return 0;
 }
 
@@ -72,59 +72,106 @@ void CControlPipeServer::serve() {
         logger->logMessage(L"Memory Error");
         return;
     }
+    DWORD error = 0;
+    CLocalMemory descriptor(controlPipeSecurity(&error));
+    if (!descriptor) {
+        logFailure(logger, L"Could not build the control pipe's security descriptor rc=", error);
+        return;
+    }
+    SECURITY_ATTRIBUTES security = {sizeof(security), descriptor.get(), FALSE};
     CFileHandle pipe(CreateNamedPipeW(pipeName.get(), kPipeOpenMode, kPipeMode, kPipeInstances, kPipeBufferSize,
-                                      kPipeBufferSize, kPipeTimeoutMs, nullptr));
+                                      kPipeBufferSize, kPipeTimeoutMs, &security));
     if (!pipe) {
         logFailure(logger, L"Could not create named pipe rc=", GetLastError());
         return;
     }
-    CKernelHandle connectEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!connectEvent) {
+    CKernelHandle ioEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ioEvent) {
         logFailure(logger, L"Could not create the control pipe's event rc=", GetLastError());
         return;
     }
     OVERLAPPED overlapped = {};
-    overlapped.hEvent = connectEvent.get();
-    if (WaitForSingleObject(stopEvent.get(), 0) != WAIT_OBJECT_0) {
-        DWORD lastError = 0;
-        BOOL connected = FALSE;
-        for (bool done = false; !done;) {
-            if (lastError != ERROR_IO_PENDING) {
-                overlapped.Offset = 0;
-                overlapped.OffsetHigh = 0;
-                connected = ConnectNamedPipe(pipe.get(), &overlapped);
-                if (!connected) {
-                    lastError = GetLastError();
-                }
-            }
-            bool clientHere = false;
-            if (lastError == ERROR_IO_PENDING && WaitForSingleObject(connectEvent.get(), kConnectWaitMs) == WAIT_OBJECT_0) {
-                clientHere = true;
-            } else if (connected || lastError == ERROR_PIPE_CONNECTED || lastError == ERROR_NO_DATA) {
-                // ERROR_NO_DATA: the client wrote and left before the connect;
-                // what it wrote can still be read.
-                clientHere = true;
-            } else if (lastError != ERROR_IO_PENDING) {
-                done = true;
-                logger->logMessage(L"Got an unexpected error, killing pipe thread rc =",
-                                   static_cast<unsigned long>(lastError));
-            }
-            if (clientHere) {
-                unsigned char bytes[4] = {};
-                // A connection that brings less than a whole code (the restart's
-                // probes bring nothing) forwards nothing.
-                if (readMessage(pipe.get(), &overlapped, bytes) == sizeof(bytes)) {
-                    forward(context, decodeControlCode(bytes));
-                }
-                DisconnectNamedPipe(pipe.get());
-                lastError = 0;
-                connected = FALSE;
-                ResetEvent(connectEvent.get());
-            }
-            if (!done && WaitForSingleObject(stopEvent.get(), 0) == WAIT_OBJECT_0) {
-                done = true;
-            }
+    overlapped.hEvent = ioEvent.get();
+    while (awaitClient(pipe.get(), &overlapped)) {
+        // A connection that brings less than a whole code (the restart's
+        // probes bring nothing) forwards nothing. The client is let go before
+        // its code is forwarded, so that the pipe is free for the next one.
+        DWORD code = 0;
+        const bool whole = readCode(pipe.get(), &overlapped, &code);
+        DisconnectNamedPipe(pipe.get());
+        if (whole && !queue.put(code)) {
+            break;
         }
     }
     // The event and the pipe close before the Exit line, as they are made after the trace scope.
+}
+
+bool CControlPipeServer::awaitClient(HANDLE pipe, OVERLAPPED* overlapped) {
+    if (WaitForSingleObject(stopEvent.get(), 0) == WAIT_OBJECT_0) {
+        return false;
+    }
+    ResetEvent(overlapped->hEvent);
+    if (ConnectNamedPipe(pipe, overlapped)) {
+        return true;
+    }
+    DWORD error = GetLastError();
+    // ERROR_NO_DATA: the client wrote and left before the connect; what it
+    // wrote can still be read.
+    if (error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA) {
+        return true;
+    }
+    DWORD ignored = 0;
+    // No deadline for a client to come: the wait ends at the stop.
+    if (error == ERROR_IO_PENDING) {
+        if (finishPending(pipe, overlapped, INFINITE, &ignored)) {
+            return true;
+        }
+        error = GetLastError();
+        if (error == ERROR_OPERATION_ABORTED) {
+            return false;
+        }
+    }
+    logger->logMessage(L"Got an unexpected error, killing pipe thread rc =", static_cast<unsigned long>(error));
+    return false;
+}
+
+bool CControlPipeServer::readCode(HANDLE pipe, OVERLAPPED* overlapped, DWORD* code) {
+    unsigned char bytes[4] = {};
+    DWORD total = 0;
+    const ULONGLONG deadline = GetTickCount64() + kClientDeadlineMs;
+    while (total < sizeof(bytes)) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            break;
+        }
+        ResetEvent(overlapped->hEvent);
+        DWORD got = 0;
+        if (!ReadFile(pipe, bytes + total, sizeof(bytes) - total, &got, overlapped)) {
+            if (GetLastError() != ERROR_IO_PENDING ||
+                !finishPending(pipe, overlapped, static_cast<DWORD>(deadline - now), &got)) {
+                break;
+            }
+        } else if (!GetOverlappedResult(pipe, overlapped, &got, FALSE)) {
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += got;
+    }
+    if (total != sizeof(bytes)) {
+        return false;
+    }
+    *code = decodeControlCode(bytes);
+    return true;
+}
+
+bool CControlPipeServer::finishPending(HANDLE pipe, OVERLAPPED* overlapped, DWORD timeoutMs, DWORD* transferred) {
+    const HANDLE events[] = {overlapped->hEvent, stopEvent.get()};
+    if (WaitForMultipleObjects(2, events, FALSE, timeoutMs) != WAIT_OBJECT_0) {
+        CancelIoEx(pipe, overlapped);
+    }
+    // Completed, or cancelled just now: the record is the system's until the
+    // operation has finished either way, which a cancellation makes prompt.
+    return GetOverlappedResult(pipe, overlapped, transferred, TRUE) != FALSE;
 }

@@ -1,11 +1,13 @@
 #include "service/ControlSender.h"
 
+#include "common/CTextBuilder.h"
 #include "common/HeapText.h"
 #include "common/ServiceNames.h"
 #include "common/Win32Handle.h"
 #include "install/ServiceStop.h"
 #include "log/CLogger.h"
 #include "service/ControlPipe.h"
+#include "service/ControlPipeSecurity.h"
 #include "service/OwnInstance.h"
 #include "service/SignalText.h"
 
@@ -13,26 +15,68 @@ namespace {
 
 const DWORD kRestartCode = 128;
 const DWORD kRestartPollMs = 1000;
-// A busy pipe is waited for this often, this long each time, before the
-// instance counts as absent.
-const int kBusyPipeTries = 10;
-const DWORD kBusyPipeWaitMs = 500;
+// How long a sender waits for a busy pipe before it gives up, in steps: well
+// past the server's deadline for one client, so that one slow client does not
+// turn a sender away.
+const ULONGLONG kBusyPipePatienceMs = 5000;
+const DWORD kBusyPipeStepMs = 500;
+
+enum class EPipeRoute {
+    // A console-mode instance of ours listens: the handle is open.
+    pipe,
+    // No such pipe: no console-mode instance runs.
+    absent,
+    // The pipe is there but no code may go to it; reported, nothing else is done.
+    refused,
+};
 
 // SECURITY_IDENTIFICATION: a server squatting on the pipe's name learns who
-// sent the code but cannot act as the sender. A pipe busy with another client
-// still means a console-mode instance listens: the code must not go to the
-// service control manager instead, so the sender waits for it a while.
-HANDLE openControlPipe(const wchar_t* pipeName) {
-    HANDLE pipe = INVALID_HANDLE_VALUE;
-    for (int tries = 0; tries < kBusyPipeTries; ++tries) {
-        pipe = CreateFileW(pipeName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-        if (pipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY) {
-            break;
+// sent the code but cannot act as the sender. FILE_READ_ATTRIBUTES lets the
+// sender ask which process serves the pipe.
+HANDLE openPipeOnce(const wchar_t* pipeName) {
+    return CreateFileW(pipeName, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+}
+
+// Only "no such pipe" means that no console-mode instance runs: a pipe busy
+// with other clients is waited for a while and then reported, since the code
+// must not go to the service control manager (or a second instance start)
+// while an instance listens. A pipe that opens must be served by a process
+// that may be trusted with the code.
+EPipeRoute openControlPipe(CLogger* logger, const wchar_t* serviceName, const wchar_t* pipeName, CFileHandle* pipe) {
+    const ULONGLONG deadline = GetTickCount64() + kBusyPipePatienceMs;
+    for (pipe->reset(openPipeOnce(pipeName)); !*pipe; pipe->reset(openPipeOnce(pipeName))) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return EPipeRoute::absent;
         }
-        WaitNamedPipeW(pipeName, kBusyPipeWaitMs);
+        if (error != ERROR_PIPE_BUSY) {
+            logFailure(logger, L"Could not open the control pipe rc=", error);
+            return EPipeRoute::refused;
+        }
+        if (GetTickCount64() >= deadline) {
+            logger->logMessage(L"The control pipe of ", serviceName, L" is busy; nothing sent");
+            return EPipeRoute::refused;
+        }
+        // Returns as soon as an instance is free, else after the step.
+        WaitNamedPipeW(pipeName, kBusyPipeStepMs);
     }
-    return pipe;
+    ULONG server = 0;
+    if (!isTrustedPipeServer(pipe->get(), &server)) {
+        CTextBuilder text;
+        text.append(L"The control pipe of ").append(serviceName).append(L" is served by an unexpected process ");
+        text.appendDecimal(static_cast<long long>(server)).append(L"; nothing sent");
+        logger->logMessage(text.failed() ? L"Memory error." : text.text());
+        pipe->reset();
+        return EPipeRoute::refused;
+    }
+    return EPipeRoute::pipe;
+}
+
+// Whether the pipe is still there: open, or busy with another client.
+bool controlPipeExists(const wchar_t* pipeName) {
+    const CFileHandle probe(openPipeOnce(pipeName));
+    return probe || GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
 void writeCode(HANDLE pipe, DWORD code) {
@@ -42,15 +86,34 @@ void writeCode(HANDLE pipe, DWORD code) {
     WriteFile(pipe, bytes, sizeof(bytes), &written, nullptr);
 }
 
+// The one right that sending the code needs: a user given exactly that right may send it.
+DWORD controlRight(DWORD code) {
+    switch (code) {
+        case SERVICE_CONTROL_STOP:
+            return SERVICE_STOP;
+        case SERVICE_CONTROL_INTERROGATE:
+            return SERVICE_INTERROGATE;
+        case SERVICE_CONTROL_PAUSE:
+        case SERVICE_CONTROL_CONTINUE:
+        case SERVICE_CONTROL_PARAMCHANGE:
+        case SERVICE_CONTROL_NETBINDADD:
+        case SERVICE_CONTROL_NETBINDREMOVE:
+        case SERVICE_CONTROL_NETBINDENABLE:
+        case SERVICE_CONTROL_NETBINDDISABLE:
+            return SERVICE_PAUSE_CONTINUE;
+        default:
+            // The codes of the service's own (128 to 255); the manager refuses the others itself.
+            return SERVICE_USER_DEFINED_CONTROL;
+    }
+}
+
 int sendThroughManager(CLogger* logger, const wchar_t* serviceName, DWORD code) {
     CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         logFailure(logger, L"Failed to open service control manager ", GetLastError());
         return 0;
     }
-    // GENERIC_EXECUTE covers every control but the interrogation, which
-    // would otherwise always be refused with ERROR_ACCESS_DENIED.
-    CServiceHandle service(OpenServiceW(manager.get(), serviceName, GENERIC_EXECUTE | SERVICE_INTERROGATE));
+    CServiceHandle service(OpenServiceW(manager.get(), serviceName, controlRight(code)));
     if (!service) {
         logFailure(logger, L"Failed to open service ", GetLastError());
         return 0;
@@ -66,7 +129,7 @@ int sendThroughManager(CLogger* logger, const wchar_t* serviceName, DWORD code) 
 }
 
 int restartInstalledService(CLogger* logger, const wchar_t* serviceName) {
-    CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_WRITE | GENERIC_EXECUTE));
+    CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         logFailure(logger, L"Unable to open SCM. rc=", GetLastError());
         return 0;
@@ -75,7 +138,7 @@ int restartInstalledService(CLogger* logger, const wchar_t* serviceName) {
     if (!stopService(logger, manager.get(), serviceName)) {
         return 0;
     }
-    CServiceHandle service(OpenServiceW(manager.get(), serviceName, GENERIC_EXECUTE));
+    CServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_START));
     if (!service) {
         logFailure(logger, L"Unable to open service. rc=", GetLastError());
         return 0;
@@ -126,13 +189,18 @@ int sendControlCode(CLogger* logger, const wchar_t* serviceName, DWORD code, con
             logger->logMessage(L"Memory error.");
             result = 0;
         } else {
-            // A console-mode instance listens when its pipe opens; the code
-            // counts as delivered once written.
-            CFileHandle pipe(openControlPipe(name));
-            if (pipe) {
-                writeCode(pipe.get(), code);
-            } else {
-                result = sendThroughManager(logger, serviceName, code);
+            // The code counts as delivered once written to the pipe.
+            CFileHandle pipe;
+            switch (openControlPipe(logger, serviceName, name, &pipe)) {
+                case EPipeRoute::pipe:
+                    writeCode(pipe.get(), code);
+                    break;
+                case EPipeRoute::absent:
+                    result = sendThroughManager(logger, serviceName, code);
+                    break;
+                case EPipeRoute::refused:
+                    result = 0;
+                    break;
             }
         }
     }
@@ -148,19 +216,22 @@ int restartService(CLogger* logger, const wchar_t* serviceName) {
         logger->logMessage(L"Memory error.");
         result = 0;
     } else {
-        CFileHandle pipe(openControlPipe(pipeName.get()));
-        if (!pipe) {
+        CFileHandle pipe;
+        const EPipeRoute route = openControlPipe(logger, serviceName, pipeName.get(), &pipe);
+        if (route == EPipeRoute::absent) {
             result = restartInstalledService(logger, serviceName);
+        } else if (route == EPipeRoute::refused) {
+            result = 0;
         } else {
             writeCode(pipe.get(), SERVICE_CONTROL_STOP);
+            pipe.reset();
             // However long it takes: a second instance must not start while
-            // the old one still holds the pipe. Each probe is a connection
-            // without a code, which the old instance forwards nowhere.
-            while (pipe) {
-                pipe.reset();
+            // the old one still holds the pipe, which it does until its Java
+            // service has ended. Each probe is a connection without a code,
+            // which the old instance forwards nowhere.
+            do {
                 Sleep(kRestartPollMs);
-                pipe.reset(openControlPipe(pipeName.get()));
-            }
+            } while (controlPipeExists(pipeName.get()));
             result = startOwnInstance(logger, L"-x", serviceName, nullptr, CREATE_NEW_CONSOLE, SW_SHOW,
                                       L"Cannot start process, binary not found.");
         }

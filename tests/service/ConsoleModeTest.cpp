@@ -2,6 +2,9 @@
 // by "-s" senders, with the real JVM behind the test jvm.dll.
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <set>
 #include <thread>
 
@@ -32,6 +35,17 @@ bool connectAndWrite(const std::wstring& pipeName, const std::string& bytes) {
     }
     CloseHandle(pipe);
     return true;
+}
+
+// A client of the control pipe that writes these bytes and keeps its end open; null when the pipe did not open.
+HANDLE connectAndHold(const std::wstring& pipeName, const std::string& bytes) {
+    HANDLE pipe = CreateFileW(pipeName.c_str(), GENERIC_WRITE | READ_CONTROL, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    DWORD written = 0;
+    WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return pipe;
 }
 
 }  // namespace
@@ -158,4 +172,64 @@ TEST(ConsoleMode, ASenderWaitsForAPipeBusyWithAnotherClient) {
     sendAndAwait(service, L"SERVICE_CONTROL_STOP", "stopping");
     EXPECT_EQ(instance.waitForEnd(), 0u);
     EXPECT_EQ(recordOf(service), "start\nrunning\ncontrol 205\ncontrol 1\nstopping\n");
+}
+
+// A client that sends half a code and keeps its end open holds the pipe for a
+// moment only: a later code still arrives, and once serviceMain has returned
+// the run ends although such a client is connected.
+TEST(ConsoleMode, AClientThatSendsHalfACodeAndWaitsHoldsNeitherTheLaterCodesNorTheEnd) {
+    CTestService service(L"PravikConsoleHalf");
+    ASSERT_EQ(service.install(consoleConfig(service)), 0u);
+    CConsoleInstance instance(pravikExe(), service.name());
+    waitUntil([&] { return contains(recordOf(service), "running\n"); }, "the service to run");
+    const std::wstring pipe = pipeNameOf(service.name());
+    HANDLE holder = nullptr;
+    waitUntil([&] { return (holder = connectAndHold(pipe, std::string("\x02\x00", 2))) != nullptr; }, "a holder");
+    sendAndAwait(service, L"200", "control 200");
+    sendAndAwait(service, L"SERVICE_CONTROL_STOP", "stopping");
+    HANDLE lateHolder = nullptr;
+    waitUntil([&] { return (lateHolder = connectAndHold(pipe, std::string("\x01", 1))) != nullptr || instance.ended(); },
+              "a holder as the service ends");
+    // Within seconds, not at the holder's leisure.
+    EXPECT_EQ(instance.waitForEnd(30000), 0u);
+    CloseHandle(holder);
+    if (lateHolder != nullptr) {
+        CloseHandle(lateHolder);
+    }
+    EXPECT_EQ(recordOf(service), "start\nrunning\ncontrol 200\ncontrol 1\nstopping\n");
+}
+
+// The pipe lets in LocalSystem, the Administrators and the user who runs the
+// instance, nobody else, whatever the defaults of the system. (Wine runs every
+// process as one user: that others are refused cannot be shown here.)
+TEST(ConsoleMode, ThePipeHasAnExplicitDaclForSystemAdministratorsAndItsOwnUser) {
+    CTestService service(L"PravikConsoleDacl");
+    ASSERT_EQ(service.install(consoleConfig(service)), 0u);
+    CConsoleInstance instance(pravikExe(), service.name());
+    waitUntil([&] { return contains(recordOf(service), "running\n"); }, "the service to run");
+    HANDLE client = nullptr;
+    waitUntil([&] { return (client = connectAndHold(pipeNameOf(service.name()), "")) != nullptr; }, "the pipe");
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetSecurityInfo(client, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LPWSTR text = nullptr;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                     DACL_SECURITY_INFORMATION, &text, nullptr));
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    unsigned char user[256];
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof(user), &size));
+    LPWSTR userText = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &userText));
+    EXPECT_EQ(utf8(text), "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" + utf8(userText) + ")");
+    LocalFree(userText);
+    LocalFree(text);
+    LocalFree(descriptor);
+    CloseHandle(token);
+    CloseHandle(client);
+    sendAndAwait(service, L"SERVICE_CONTROL_STOP", "stopping");
+    EXPECT_EQ(instance.waitForEnd(), 0u);
 }

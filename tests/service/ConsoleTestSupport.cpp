@@ -104,8 +104,8 @@ CConsoleInstance::~CConsoleInstance() {
     }
 }
 
-DWORD CConsoleInstance::waitForEnd() {
-    if (process == nullptr || WaitForSingleObject(process, kPatienceMs) != WAIT_OBJECT_0) {
+DWORD CConsoleInstance::waitForEnd(DWORD patienceMs) {
+    if (process == nullptr || WaitForSingleObject(process, patienceMs) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "the console-mode instance did not end";
         return STILL_ACTIVE;
     }

@@ -40,8 +40,8 @@ public:
 
     bool started() const { return process != nullptr; }
     bool ended() const { return process != nullptr && WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
-    // Waits (two minutes at most) for the instance to end; its exit code, or STILL_ACTIVE.
-    DWORD waitForEnd();
+    // Waits (two minutes unless told) for the instance to end; its exit code, or STILL_ACTIVE.
+    DWORD waitForEnd(DWORD patienceMs = 120000);
 
 private:
     HANDLE process = nullptr;

@@ -54,7 +54,7 @@ TEST(ControlSender, AnInstalledServiceGetsTheCodeThroughTheManagerWhichAnswersIt
               crlf("Control sent OK, current service state : SERVICE_PAUSED\n"));
     EXPECT_EQ(runPravik({L"-s", service.name(), L"3"}).output,
               crlf("Control sent OK, current service state : SERVICE_RUNNING\n"));
-    // An interrogation needs more than the execute rights.
+    // Each control is sent with the one right it needs, which the manager checks.
     EXPECT_EQ(runPravik({L"-s", service.name(), L"SERVICE_CONTROL_INTERROGATE"}).output,
               crlf("Control sent OK, current service state : SERVICE_RUNNING\n"));
     EXPECT_EQ(runPravik({L"-s", service.name(), L"201"}).output,
@@ -184,4 +184,21 @@ TEST(ControlSender, CtrlBreakWithoutTheJvmSignalEntryReportsTheFailedConsoleEven
     EXPECT_TRUE(inOrder(lines, "Generating control break event.\n", "Failed to generate control break event.  "))
         << lines;
     EXPECT_EQ(recordOf(service), "start\nrunning\ncontrol 1\nstopping\n");
+}
+
+// A pipe that stays busy is some instance's: neither the code nor the restart
+// goes anywhere else, and the sender says so.
+TEST(ControlSender, APipeThatStaysBusyIsReportedAndNothingIsSent) {
+    const std::wstring name = L"PravikBusy" + std::to_wstring(GetCurrentProcessId());
+    HANDLE server = CreateNamedPipeW(pipeNameOf(name).c_str(), PIPE_ACCESS_INBOUND, 0, 1, 4, 4, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
+    HANDLE holder = CreateFileW(pipeNameOf(name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE) << GetLastError();
+    const std::string busy = crlf("The control pipe of " + utf8(name) + " is busy; nothing sent\n");
+    const CRunResult send = runPravik({L"-s", name, L"200"});
+    EXPECT_EQ(send.exitCode, 0u);
+    EXPECT_EQ(send.output, busy);
+    EXPECT_EQ(runPravik({L"-s", name, L"SERVICE_CONTROL_RESTART"}).output, busy);
+    CloseHandle(holder);
+    CloseHandle(server);
 }

@@ -152,3 +152,24 @@ TEST(Restart, BlanksInTheProgramPathAndTheServiceNameWorkForEveryRoute) {
     EXPECT_FALSE(contains(lines, "Unable to")) << lines;
     EXPECT_FALSE(contains(lines, "Unrecognized"));
 }
+
+// While Java takes 8 s over one control, the pipe is free: a second code and a
+// restart go over it (nothing to the service control manager), the restart
+// waits for the old instance to end, and only then starts one new instance.
+TEST(Restart, ASlowControlLeavesThePipeToASecondCodeAndARestart) {
+    CTestService service(L"PravikRestartSlow");
+    ASSERT_EQ(service.install(consoleConfig(service, L" -slowControl 201")), 0u);
+    CConsoleInstance old(pravikExe(), service.name());
+    waitUntil([&] { return countLines(recordOf(service), "running") == 1; }, "the first instance");
+    EXPECT_EQ(runPravik({L"-s", service.name(), L"201"}).output, "");
+    waitUntil([&] { return contains(recordOf(service), "control 201\n"); }, "the slow control");
+    EXPECT_EQ(runPravik({L"-s", service.name(), L"202"}).output, "");
+    // The second sender was done before the slow control was.
+    EXPECT_FALSE(contains(recordOf(service), "slow 201 done"));
+    EXPECT_EQ(runPravik({L"-s", service.name(), L"SERVICE_CONTROL_RESTART"}).output, "");
+    EXPECT_EQ(old.waitForEnd(), 0u);
+    waitUntil([&] { return countLines(recordOf(service), "running") == 2; }, "the new instance");
+    stopConsoleInstance(pravikExe(), service, 1);
+    EXPECT_EQ(recordOf(service), "start\nrunning\ncontrol 201\nslow 201 done\ncontrol 202\ncontrol 1\nstopping\n"
+                                 "start\nrunning\ncontrol 1\nstopping\n");
+}

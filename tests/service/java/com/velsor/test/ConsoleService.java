@@ -19,7 +19,8 @@ import java.nio.charset.StandardCharsets;
  *
  * <p>Further arguments: "-restartOnce MARKER" asks for its own restart (128)
  * once it runs, unless the file MARKER exists, which it creates first;
- * "-relayTo NAME CODE" asks for control CODE to the service NAME once it runs.
+ * "-relayTo NAME CODE" asks for control CODE to the service NAME once it runs;
+ * "-slowControl CODE" takes 8 s over control CODE and then records "slow CODE done".
  */
 public final class ConsoleService {
     private static final int ACCEPTED = PravikManager.SERVICE_ACCEPT_STOP
@@ -30,6 +31,7 @@ public final class ConsoleService {
     private static String recordFile;
     private static int state = PravikManager.SERVICE_STOPPED;
     private static boolean stopRequested;
+    private static Integer slowControl;
 
     private ConsoleService() {
     }
@@ -60,6 +62,10 @@ public final class ConsoleService {
             } else if ("-relayTo".equals(args[i]) && i + 2 < args.length) {
                 relayName = args[++i];
                 relayCode = Integer.parseInt(args[++i]);
+            } else if ("-slowControl".equals(args[i]) && i + 1 < args.length) {
+                synchronized (ConsoleService.class) {
+                    slowControl = Integer.parseInt(args[++i]);
+                }
             }
         }
         record("start");
@@ -92,6 +98,18 @@ public final class ConsoleService {
 
     public static void serviceControl(int control) {
         record("control " + control);
+        boolean slow;
+        synchronized (ConsoleService.class) {
+            slow = slowControl != null && control == slowControl;
+        }
+        if (slow) {
+            try {
+                Thread.sleep(8000);
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
+            }
+            record("slow " + control + " done");
+        }
         synchronized (lock) {
             switch (control) {
                 case PravikManager.SERVICE_CONTROL_STOP:
