@@ -1,13 +1,17 @@
 // Service start, stop, control latency and memory of pravik hosting the
-// minimal JVM, against the floor service, under the same service control
-// manager in the same run. Runs alternate between the two so that drift of
-// the machine hits both alike.
+// minimal JVM, against two floors under the same service control manager in
+// the same run: the bare service, and the bare service that makes pravik's
+// JNI calls into the same library. Runs rotate between the subjects so that
+// drift of the machine hits all alike. Starts and stops are timed in a loop of
+// their own, with nothing else between them; controls and memory are measured
+// afterwards on services that stay running.
 //
 // Arguments: pravik.exe, the floor service exe, the floor sender exe, the
 // minimal JVM library, a scratch directory, the number of runs, the floor
-// pipe server and client exes.
+// pipe server and client exes, the JVM floor service exe.
 #include <windows.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -20,6 +24,7 @@ namespace {
 
 const wchar_t* const kFloorName = L"PravikBenchFloor";
 const wchar_t* const kPravikName = L"PravikBenchPravik";
+const wchar_t* const kJvmFloorName = L"PravikBenchJvmFloor";
 const DWORD kControlProbe = 200;
 
 struct CSamples {
@@ -28,6 +33,7 @@ struct CSamples {
     std::vector<double> control;
     std::vector<double> peakPrivate;
     std::vector<double> peakWorkingSet;
+    double threads = -1;
     bool controlFailed = false;
 };
 
@@ -80,7 +86,27 @@ bool waitForState(SC_HANDLE service, DWORD state) {
     return true;
 }
 
-bool runOnce(SC_HANDLE manager, CSubject& subject) {
+// Threads of a process now, or -1.
+double countThreads(DWORD processId) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    double count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        count += entry.th32OwnerProcessID == processId ? 1 : 0;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+// One start and stop. Timed alone, the start runs until RUNNING shows and the
+// stop until STOPPED shows; with extras, the running service also takes one
+// control through its sender and has its memory read, and nothing is timed
+// but the control.
+bool runOnce(SC_HANDLE manager, CSubject& subject, bool extras) {
     SC_HANDLE service = OpenServiceW(manager, subject.name, SERVICE_ALL_ACCESS);
     if (service == nullptr) {
         std::fprintf(stderr, "OpenServiceW %ls: %lu\n", subject.name, GetLastError());
@@ -105,11 +131,13 @@ bool runOnce(SC_HANDLE manager, CSubject& subject) {
         ok = false;
     }
     if (ok) {
-        subject.samples.start.push_back(nowMs() - began);
+        if (!extras) {
+            subject.samples.start.push_back(nowMs() - began);
+        }
         const DWORD processId = queryStatus(service).dwProcessId;
         HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, processId);
 
-        if (!subject.samples.controlFailed) {
+        if (extras && !subject.samples.controlFailed) {
             HANDLE probe = CreateEventW(nullptr, FALSE, FALSE, subject.probeEvent);
             double latency = -1;
             runToEnd(subject.senderCommand, 10000, &latency, probe);
@@ -122,10 +150,11 @@ bool runOnce(SC_HANDLE manager, CSubject& subject) {
         }
         PROCESS_MEMORY_COUNTERS_EX memory = {};
         memory.cb = sizeof memory;
-        if (process != nullptr &&
+        if (extras && process != nullptr &&
             GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
             subject.samples.peakPrivate.push_back(static_cast<double>(memory.PeakPagefileUsage) / 1024.0);
             subject.samples.peakWorkingSet.push_back(static_cast<double>(memory.PeakWorkingSetSize) / 1024.0);
+            subject.samples.threads = countThreads(processId);
         }
 
         SERVICE_STATUS answer = {};
@@ -133,7 +162,7 @@ bool runOnce(SC_HANDLE manager, CSubject& subject) {
         if (!ControlService(service, SERVICE_CONTROL_STOP, &answer) || !waitForState(service, SERVICE_STOPPED)) {
             std::fprintf(stderr, "stop of %ls failed: %lu\n", subject.name, GetLastError());
             ok = false;
-        } else {
+        } else if (!extras) {
             subject.samples.stop.push_back(nowMs() - began);
         }
         if (process != nullptr) {
@@ -145,13 +174,14 @@ bool runOnce(SC_HANDLE manager, CSubject& subject) {
     return ok;
 }
 
-bool installFloor(SC_HANDLE manager, const wchar_t* floorExe) {
-    const std::wstring imagePath = L"\"" + std::wstring(floorExe) + L"\" " + kFloorName;
-    SC_HANDLE service = CreateServiceW(manager, kFloorName, kFloorName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+// A floor service: its exe, its name and what follows.
+bool installFloor(SC_HANDLE manager, const wchar_t* name, const wchar_t* floorExe, const std::wstring& more) {
+    const std::wstring imagePath = L"\"" + std::wstring(floorExe) + L"\" " + name + more;
+    SC_HANDLE service = CreateServiceW(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                        SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, imagePath.c_str(), nullptr,
                                        nullptr, nullptr, nullptr, nullptr);
     if (service == nullptr) {
-        std::fprintf(stderr, "CreateServiceW %ls: %lu\n", kFloorName, GetLastError());
+        std::fprintf(stderr, "CreateServiceW %ls: %lu\n", name, GetLastError());
         return false;
     }
     CloseServiceHandle(service);
@@ -267,23 +297,65 @@ void measureConsoleRoute(const wchar_t* pravikExe, const wchar_t* pipeServer, co
                 console.ready ? median(console.samples) : -1, "ms");
 }
 
-void printFigures(const CSubject& floor, const CSubject& pravik) {
+DWORD WINAPI idleThread(void*) {
+    Sleep(INFINITE);
+    return 0;
+}
+
+// What one more idle thread adds to this process's private bytes, in KiB: the
+// platform's price of a thread's stack and bookkeeping, measured here so that
+// memory figures can be read apart from the threads a design needs.
+double privateBytesPerThread() {
+    const int threads = 8;
+    PROCESS_MEMORY_COUNTERS_EX before = {};
+    before.cb = sizeof before;
+    PROCESS_MEMORY_COUNTERS_EX after = before;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&before), sizeof before);
+    for (int index = 0; index < threads; ++index) {
+        // They idle until the benchmark ends.
+        HANDLE thread = CreateThread(nullptr, 0, idleThread, nullptr, 0, nullptr);
+        if (thread == nullptr) {
+            return -1;
+        }
+        CloseHandle(thread);
+    }
+    Sleep(200);
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&after), sizeof after);
+    return static_cast<double>(after.PagefileUsage - before.PagefileUsage) / 1024.0 / threads;
+}
+
+void printFigures(const CSubject& floor, const CSubject& jvmFloor, const CSubject& pravik) {
     printFigure("service start (ms)", median(floor.samples.start), median(pravik.samples.start), "ms");
+    printFigure("service start against the JVM floor (ms)", median(jvmFloor.samples.start),
+                median(pravik.samples.start), "ms");
     printFigure("service stop (ms)", median(floor.samples.stop), median(pravik.samples.stop), "ms");
+    printFigure("service stop against the JVM floor (ms)", median(jvmFloor.samples.stop), median(pravik.samples.stop),
+                "ms");
     printFigure("control 200 through the SCM, installed service (ms)", median(floor.samples.control),
                 pravik.samples.controlFailed ? -1 : median(pravik.samples.control), "ms");
     printFigure("peak private bytes of the service process (KiB)", median(floor.samples.peakPrivate),
                 median(pravik.samples.peakPrivate), "KiB");
     printFigure("peak working set of the service process (KiB)", median(floor.samples.peakWorkingSet),
                 median(pravik.samples.peakWorkingSet), "KiB");
+    printFigure("threads of the service process", floor.samples.threads, pravik.samples.threads, "");
+    const double perThread = privateBytesPerThread();
+    printFigure("private bytes one idle thread adds here (KiB)", -1, perThread, "KiB");
+    if (perThread >= 0 && floor.samples.threads >= 0 && pravik.samples.threads >= 0) {
+        printFigure("peak private bytes apart from thread stacks (KiB)",
+                    median(floor.samples.peakPrivate) - floor.samples.threads * perThread,
+                    median(pravik.samples.peakPrivate) - pravik.samples.threads * perThread, "KiB");
+        printFigure("peak working set apart from thread stacks (KiB)",
+                    median(floor.samples.peakWorkingSet) - floor.samples.threads * perThread,
+                    median(pravik.samples.peakWorkingSet) - pravik.samples.threads * perThread, "KiB");
+    }
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 9) {
+    if (argc < 10) {
         std::fprintf(stderr, "usage: servicebench pravik.exe floor.exe floorsender.exe jvm-minimal.dll dir runs "
-                             "floorpipeserver.exe floorpipeclient.exe\n");
+                             "floorpipeserver.exe floorpipeclient.exe floorjvmservice.exe\n");
         return 2;
     }
     const int runs = static_cast<int>(std::wcstol(argv[6], nullptr, 10));
@@ -292,38 +364,50 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "OpenSCManagerW: %lu\n", GetLastError());
         return 1;
     }
-    removeService(manager, kFloorName);
-    removeService(manager, kPravikName);
+    for (const wchar_t* name : {kFloorName, kJvmFloorName, kPravikName}) {
+        removeService(manager, name);
+    }
     int result = 0;
-    if (!installFloor(manager, argv[2]) || !installPravik(argv[1], argv[4], argv[5])) {
+    if (!installFloor(manager, kFloorName, argv[2], L"") ||
+        !installFloor(manager, kJvmFloorName, argv[9], L" \"" + std::wstring(argv[4]) + L"\"") ||
+        !installPravik(argv[1], argv[4], argv[5])) {
         result = 1;
     }
     CSubject floor{kFloorName, L"\"" + std::wstring(argv[3]) + L"\" " + kFloorName + L" 200",
                    L"PravikBenchFloorControl200", {}};
+    CSubject jvmFloor{kJvmFloorName, L"", L"", {}};
     CSubject pravik{kPravikName, L"\"" + std::wstring(argv[1]) + L"\" -s " + kPravikName + L" 200",
                     L"PravikMinimalJvmControl200", {}};
+    CSubject* const subjects[] = {&floor, &jvmFloor, &pravik};
     // One unmeasured round each: the first start of an image loads it from disk.
-    if (result == 0 && (!runOnce(manager, floor) || !runOnce(manager, pravik))) {
-        result = 1;
-    }
-    for (CSubject* subject : {&floor, &pravik}) {
-        const bool controlFailed = subject->samples.controlFailed;
+    for (CSubject* subject : subjects) {
+        if (result == 0 && !runOnce(manager, *subject, false)) {
+            result = 1;
+        }
         subject->samples = {};
-        subject->samples.controlFailed = controlFailed;
+    }
+    // Each run starts with the next subject, so that each follows each alike.
+    for (int run = 0; run < runs && result == 0; ++run) {
+        for (int turn = 0; turn < 3 && result == 0; ++turn) {
+            if (!runOnce(manager, *subjects[(run + turn) % 3], false)) {
+                result = 1;
+            }
+        }
     }
     for (int run = 0; run < runs && result == 0; ++run) {
         CSubject& first = run % 2 == 0 ? floor : pravik;
         CSubject& second = run % 2 == 0 ? pravik : floor;
-        if (!runOnce(manager, first) || !runOnce(manager, second)) {
+        if (!runOnce(manager, first, true) || !runOnce(manager, second, true)) {
             result = 1;
         }
     }
     if (result == 0) {
-        printFigures(floor, pravik);
+        printFigures(floor, jvmFloor, pravik);
         measureConsoleRoute(argv[1], argv[7], argv[8], runs);
     }
-    removeService(manager, kFloorName);
-    removeService(manager, kPravikName);
+    for (const wchar_t* name : {kFloorName, kJvmFloorName, kPravikName}) {
+        removeService(manager, name);
+    }
     CloseServiceHandle(manager);
     return result;
 }

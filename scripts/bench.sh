@@ -50,7 +50,7 @@ echo "service start, stop, controls (SCM and console pipe) and memory: $runs run
 wine "$b/servicebench.exe" "$(winpath "$work/x64/pravik.exe")" "$(winpath "$b/floorservice.exe")" \
      "$(winpath "$b/floorsender.exe")" "$(winpath "$work/x64/testjvm/jvm-minimal.dll")" \
      "$(winpath "$scratch")" "$runs" "$(winpath "$b/floorpipeserver.exe")" "$(winpath "$b/floorpipeclient.exe")" \
-     </dev/null >>"$figures" 2>"$work/servicebench.err" ||
+     "$(winpath "$b/floorjvmservice.exe")" </dev/null >>"$figures" 2>"$work/servicebench.err" ||
   echo "servicebench failed: $(cat "$work/servicebench.err")"
 echo "trace: $runs runs"
 wine "$b/tracebench.exe" "$(winpath "$scratch")" "$runs" </dev/null >>"$figures" 2>"$work/tracebench.err" ||
@@ -71,7 +71,8 @@ echo "configuration parsing, native: $runs runs"
 
 tr -d '\r' <"$figures" | awk -F'|' '
   function goal(name) {
-    if (name ~ /^service (start|stop)/) return "<= 1.15";
+    if (name ~ /^service start/) return "<= 1.10";
+    if (name ~ /^service stop/) return "<= 1.15";
     if (name ~ /^control/) return "<= 1.2";
     if (name ~ /^peak private/) return "+ < 1024 KiB";
     if (name ~ /^config parse/) return "~ 10 (linear)";

@@ -49,11 +49,6 @@ int relayJavaControl(void* executor, const wchar_t* serviceName, DWORD code) {
 
 }  // namespace
 
-DWORD WINAPI serviceMainThread(LPVOID executor) {
-    static_cast<CExecutor*>(executor)->serviceMain();
-    return 0;
-}
-
 CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName) : serviceName(serviceName), logger(logger) {
     finishedEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
@@ -100,13 +95,9 @@ void CExecutor::startSCMDispatcher() {
 
 void CExecutor::startServiceMainThread() {
     logger->logEntry(L"CExecutor::startServiceMainThread");
-    CKernelHandle thread(CreateThread(nullptr, 0, serviceMainThread, this, 0, nullptr));
-    if (!thread) {
-        logFailure(logger, L"Error creating service thread, service failed.", GetLastError());
-    } else {
-        // The service thread ends when the Java service does.
-        WaitForSingleObject(thread.get(), INFINITE);
-    }
+    // The service runs on the thread the SCM made for it: a thread of its own
+    // would cost its creation and, under Wine, about 1 MiB of private memory.
+    serviceMain();
     logger->logExit(L"CExecutor::startServiceMainThread", 0);
     // Last: once it is set the executor and the logger may go.
     SetEvent(finishedEvent.get());

@@ -1,6 +1,6 @@
 #pragma once
 // The executor runs one installed service: under the service control manager
-// it connects to the dispatcher, runs the service on a thread of its own,
+// it connects to the dispatcher, runs the service on the thread the dispatcher starts for it,
 // hands every control to the JVM host and reports the states Java sends.
 #include <windows.h>
 
@@ -81,5 +81,4 @@ extern SRWLOCK g_executorLock;
 
 void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv);
 void WINAPI g_ControlHandler(DWORD control);
-DWORD WINAPI serviceMainThread(LPVOID executor);
 BOOL WINAPI signal_handler(DWORD event);
