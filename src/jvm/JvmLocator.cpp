@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 
 #include "common/HeapText.h"
 #include "common/Win32Handle.h"
