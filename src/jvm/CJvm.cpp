@@ -7,6 +7,8 @@
 #include "common/RegistryLayout.h"
 #include "common/SrwLockGuard.h"
 #include "config/ServiceSettingsText.h"
+#include "jvm/JvmLocator.h"
+#include "jvm/LibraryBitness.h"
 #include "jvm/LibraryLoad.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
@@ -139,13 +141,22 @@ int CJvm::initialize() {
 int CJvm::loadJVMDll() {
     CTraceScope trace(logger, L"CJvm::loadJVMDll");
     CHeapText configured(getRegServiceParameter(serviceName, kJvmDllValue, logger));
-    const wchar_t* path = configured ? configured.get() : L"jvm.dll";
+    CJvmLocator locator(logger);
+    const CHeapText found(configured ? nullptr : locator.find());
+    const wchar_t* path = configured ? configured.get() : (found ? found.get() : L"jvm.dll");
+    if (reportOtherBitness(path, logger)) {
+        return trace.exit(kJvmLibraryNotLoaded);
+    }
     jvmLibrary.reset(loadLibraryOutsideCurrentDirectory(path));
     if (!jvmLibrary) {
         const DWORD error = GetLastError();
         logger->logMessage(L"Cannot load the JVM DLL : ", path);
         logger->logSystemError(error);
         logger->logMessage(L"The JVM DLL should be located in your jre/bin/classic subdirectory.");
+        if (!configured && !found) {
+            logger->logMessage(L"No JVM DLL was found at: ", locator.placesTried());
+            logger->logMessage(L"Set jvmDLL to the path of jvm.dll, or JAVA_HOME to the folder of a JDK.");
+        }
         return trace.exit(kJvmLibraryNotLoaded);
     }
     JNI_CreateJavaVM_proc = requireEntryPoint<JniCreateJavaVmProc>(

@@ -7,6 +7,11 @@
 // name: a bare file name only through the safe search path (the program's
 // folder and the system folders), a path with a folder part as the caller
 // meant it (a relative one from the current directory), with that library's
-// own folder, not the current directory, searched for its imports. Null with
-// GetLastError's code when it cannot be loaded.
+// own folder, not the current directory, searched for its imports; a library
+// in a JDK's bin\server or bin\client also finds the runtime DLLs in the bin
+// folder above. Null with GetLastError's code when it cannot be loaded.
 HMODULE loadLibraryOutsideCurrentDirectory(const wchar_t* name);
+
+// Whether name says where the file is (a folder, a drive) rather than leaving
+// it to the search path.
+bool hasFolderPart(const wchar_t* name);

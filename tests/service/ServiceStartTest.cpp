@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "ServiceTestSupport.h"
 #include "common/Win32Handle.h"
@@ -51,6 +54,38 @@ CStartFailure failWith(const std::wstring& name, const ConfigKeys& extra, const 
     }
     return startAndFail(service);
 }
+
+// A JDK's layout: the test JVM, in a variant that imports a stand-in for the C
+// runtime, as home\bin\server\jvm.dll, and the stand-in only in home\bin.
+void makeTestJdk(const std::wstring& home, const std::wstring& library = std::wstring(PRAVIK_JDK_JVM_DIR) +
+                                                                           L"\\jvm.dll") {
+    for (const wchar_t* folder : {L"", L"\\bin", L"\\bin\\server"}) {
+        ASSERT_TRUE(CreateDirectoryW((home + folder).c_str(), nullptr)) << GetLastError();
+    }
+    ASSERT_TRUE(CopyFileW(library.c_str(), (home + L"\\bin\\server\\jvm.dll").c_str(), TRUE));
+    const std::wstring runtime = std::wstring(PRAVIK_JDK_JVM_DIR) + L"\\pravik-jdk-runtime.dll";
+    ASSERT_TRUE(CopyFileW(runtime.c_str(), (home + L"\\bin\\pravik-jdk-runtime.dll").c_str(), TRUE));
+}
+
+ConfigKeys withoutJvmDll(ConfigKeys keys) {
+    keys.erase(std::remove_if(keys.begin(), keys.end(), [](const auto& key) { return key.first == L"jvmDLL"; }),
+               keys.end());
+    return keys;
+}
+
+// Registry keys of the test, removed again however the test ends.
+class CRegistryTrees {
+public:
+    explicit CRegistryTrees(std::vector<std::wstring> keys) : keys(std::move(keys)) {}
+    ~CRegistryTrees() {
+        for (const std::wstring& key : keys) {
+            deleteHklmTree(key);
+        }
+    }
+
+private:
+    std::vector<std::wstring> keys;
+};
 
 }  // namespace
 
@@ -255,8 +290,7 @@ TEST(ServiceStart, BareNamesAreNotLookedUpInTheWorkingDirectory) {
     ASSERT_TRUE(CopyFileW(preinitProbe().c_str(), service.dir().file(L"cmd.exe").c_str(), FALSE));
     writeFileBytes(service.dir().file(L"real.cmd"), "echo real> real.txt\r\n");
     ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
-    keys.erase(std::remove_if(keys.begin(), keys.end(), [](const auto& key) { return key.first == L"jvmDLL"; }),
-               keys.end());
+    keys = withoutJvmDll(keys);
     keys.push_back({L"preinitCommand", L"cmd.exe /c " + service.dir().file(L"real.cmd")});
     keys.push_back({L"workingDirectory", service.dir().path()});
     ASSERT_EQ(service.install(keys), 0u);
@@ -267,6 +301,15 @@ TEST(ServiceStart, BareNamesAreNotLookedUpInTheWorkingDirectory) {
     EXPECT_EQ(readFileBytes(service.dir().file(L"real.txt")), "real\r\n");
     EXPECT_EQ(failure.exitCode, 13u);
     EXPECT_TRUE(contains(failure.message, "Cannot load the JVM DLL : jvm.dll\n")) << failure.message;
+    EXPECT_TRUE(contains(failure.message,
+                         "No JVM DLL was found at: %JAVA_HOME% (not set); HKLM\\SOFTWARE\\JavaSoft\\JDK; "
+                         "HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit; HKLM\\SOFTWARE\\JavaSoft\\JRE; "
+                         "HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment; "
+                         "HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK; HKLM\\SOFTWARE\\Eclipse Adoptium\\JRE; "
+                         "HKLM\\SOFTWARE\\AdoptOpenJDK\\JDK; HKLM\\SOFTWARE\\AdoptOpenJDK\\JRE; "
+                         "HKLM\\SOFTWARE\\Azul Systems\\Zulu; HKLM\\SOFTWARE\\Microsoft\\JDK; "
+                         "jvm.dll on the safe DLL search path\n"))
+        << failure.message;
 
     // A path with a folder part is the administrator's choice, relative to the working directory.
     setHklmString(std::wstring(kServicesKey) + L"\\" + service.name() + L"\\Parameters", L"JVMdll", L".\\jvm.dll");
@@ -338,4 +381,73 @@ TEST(ServiceStart, RemovalAndRestartGiveUpOnAServiceThatStopsMakingProgress) {
     for (CTestService* service : {&removed, &restarted}) {
         service->waitFor(SERVICE_STOPPED);
     }
+}
+
+TEST(ServiceStart, WithoutJvmDllTheJdkOfJavaHomeRunsWithTheRuntimeDllsOfItsBinFolder) {
+    CTestService service(L"PravikStartJavaHome");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    const std::wstring home = service.dir().file(L"jdk");
+    makeTestJdk(home);
+    ConfigKeys keys = withoutJvmDll(service.baseConfig(L"com.velsor.test.PlainService"));
+    keys.push_back({L"jvmOption2", std::wstring(L"-Dpravik.test.jvmhost=") + PRAVIK_TEST_JVMHOST});
+    ASSERT_EQ(service.install(keys), 0u);
+    // In console mode JAVA_HOME comes from the console's environment (Wine's
+    // service control manager passes on no variable set after it started).
+    ASSERT_TRUE(SetEnvironmentVariableW(L"JAVA_HOME", home.c_str()));
+    const CRunResult run = runPravik({L"-x", service.name()});
+    SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+    EXPECT_EQ(run.exitCode, 0u);
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    const std::string library = utf8(home) + "\\bin\\server\\jvm.dll";
+    EXPECT_TRUE(inOrder(lines, "Looking for the JVM DLL at " + library + "\n",
+                        "JVM DLL " + library + " loaded successfully.\n"))
+        << lines;
+    EXPECT_TRUE(inOrder(lines, "CJvm::initialize Exit 0\n", "CJvm::runServiceMain Exit 0\n"));
+}
+
+TEST(ServiceStart, WithoutJavaHomeTheInstallersKeysGiveTheHighestVersion) {
+    CTempDir jdks;
+    const std::wstring createFails = fakeJvmDll(L"createfails");
+    makeTestJdk(jdks.file(L"temurin-17"), createFails);
+    makeTestJdk(jdks.file(L"temurin-8"), createFails);
+    const CRegistryTrees written({L"SOFTWARE\\JavaSoft", L"SOFTWARE\\Eclipse Adoptium"});
+    // The current version of the JavaSoft key comes first, but its JDK is gone.
+    setHklmString(L"SOFTWARE\\JavaSoft\\JDK", L"CurrentVersion", L"21");
+    setHklmString(L"SOFTWARE\\JavaSoft\\JDK\\21", L"JavaHome", jdks.file(L"removed"));
+    setHklmString(L"SOFTWARE\\Eclipse Adoptium\\JDK\\8.0.392.8\\hotspot\\MSI", L"Path", jdks.file(L"temurin-8"));
+    setHklmString(L"SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", L"Path", jdks.file(L"temurin-17"));
+
+    CTestService service(L"PravikStartRegistered");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ASSERT_EQ(service.install(withoutJvmDll(service.baseConfig(L"com.velsor.test.RecordingService"))), 0u);
+    const CStartFailure failure = startAndFail(service);
+    EXPECT_EQ(failure.exitCode, 16u);
+    const std::string removed = utf8(jdks.file(L"removed")) + "\\bin\\server\\jvm.dll";
+    const std::string chosen = utf8(jdks.file(L"temurin-17")) + "\\bin\\server\\jvm.dll";
+    EXPECT_TRUE(inOrder(failure.message, "Looking for the JVM DLL at " + removed + "\n",
+                        "JVM DLL " + chosen + " loaded successfully.\n"))
+        << failure.message;
+    EXPECT_FALSE(contains(failure.message, "temurin-8")) << failure.message;
+}
+
+TEST(ServiceStart, AJvmLibraryOfTheOtherBitnessIsNamedBeforeLoading) {
+    // A 64-bit library with the machine field of a 32-bit one: the check reads
+    // only the header, and the loader never sees the file.
+    CTempDir folder;
+    std::string image = readFileBytes(fakeJvmDll(L"createfails"));
+    ASSERT_GT(image.size(), 0x40u);
+    const std::size_t peHeader = static_cast<unsigned char>(image[0x3c]) | static_cast<unsigned char>(image[0x3d]) << 8;
+    ASSERT_EQ(image.compare(peHeader, 4, std::string("PE\0\0", 4)), 0);
+    image[peHeader + 4] = 0x4c;
+    image[peHeader + 5] = 0x01;
+    const std::wstring library = folder.file(L"jvm.dll");
+    writeFileBytes(library, image);
+
+    const CStartFailure failure = failWith(L"PravikStartBitness", {}, library.c_str());
+    EXPECT_EQ(failure.exitCode, 13u);
+    EXPECT_TRUE(contains(failure.message, utf8(library) +
+                                              " is a 32-bit JVM library and this pravik.exe is 64-bit: use a 64-bit "
+                                              "JDK or the 32-bit pravik.exe\n"))
+        << failure.message;
+    EXPECT_FALSE(contains(failure.message, "Cannot load the JVM DLL")) << failure.message;
 }
