@@ -36,15 +36,16 @@ public:
     // A copy of the text of keyPath\subkey:valueName, or null when it is missing.
     CHeapText readText(const wchar_t* keyPath, const wchar_t* subkey, const wchar_t* valueName) {
         clear();
-        return duplicateText(getRegStrValue(HKEY_LOCAL_MACHINE, keyPath, subkey, valueName, buffer.get(), kValueReadBytes));
+        return duplicateText(
+            getRegStrValue(HKEY_LOCAL_MACHINE, keyPath, subkey, valueName, buffer.get(), kValueReadBytes));
     }
 
     CHeapText readServiceText(const wchar_t* valueName) { return readText(kServicesKeyPath, serviceName, valueName); }
 
     CHeapText readServiceList(const wchar_t* valueName) {
         clear();
-        return duplicateText(getRegStrListValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, valueName, buffer.get(),
-                                         kValueReadBytes, L','));
+        return duplicateText(getRegStrListValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, valueName,
+                                                buffer.get(), kValueReadBytes, L','));
     }
 
     unsigned long readServiceNumber(const wchar_t* valueName) {
