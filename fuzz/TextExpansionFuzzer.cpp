@@ -61,15 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         text += alphabet[data[at] % letters];
     }
 
-    wchar_t* expanded = expandEnvStrings(text.c_str(), lookup);
-    if (expanded == nullptr || expansionModel(text, [](const std::wstring& name) {
-                                     bool defined = false;
-                                     const std::wstring& value = valueOf(name, &defined);
-                                     return defined ? &value : nullptr;
-                                 }) != expanded) {
+    const CHeapText expanded = expandEnvStrings(text.c_str(), lookup);
+    if (!expanded || expansionModel(text, [](const std::wstring& name) {
+                         bool defined = false;
+                         const std::wstring& value = valueOf(name, &defined);
+                         return defined ? &value : nullptr;
+                     }) != expanded.get()) {
         __builtin_trap();
     }
-    std::free(expanded);
 
     // The same text appended in pieces of the chosen size comes out whole.
     const std::size_t piece = 1 + data[0] % 64;

@@ -2,14 +2,14 @@
 
 #include <cwchar>
 
-wchar_t* duplicateText(const wchar_t* text) {
+CHeapText duplicateText(const wchar_t* text) {
     if (text == nullptr) {
         return nullptr;
     }
     const std::size_t length = std::wcslen(text);
-    auto* copy = static_cast<wchar_t*>(std::calloc(length + 1, sizeof(wchar_t)));
-    if (copy != nullptr) {
-        std::wmemcpy(copy, text, length);
+    CHeapText copy = allocateZeroed<wchar_t>(length + 1);
+    if (copy) {
+        std::wmemcpy(copy.get(), text, length);
     }
     return copy;
 }

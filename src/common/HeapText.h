@@ -20,5 +20,5 @@ CHeapPtr<T> allocateZeroed(std::size_t count) {
     return CHeapPtr<T>(static_cast<T*>(std::calloc(count == 0 ? 1 : count, sizeof(T))));
 }
 
-// A newly allocated copy of text (null for null text or when memory is short).
-wchar_t* duplicateText(const wchar_t* text);
+// A newly allocated copy of text, owned by the result (null for null text or when memory is short).
+CHeapText duplicateText(const wchar_t* text);

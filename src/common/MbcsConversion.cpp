@@ -4,7 +4,7 @@
 
 #include "common/HeapText.h"
 
-char* convertToMBCS(const wchar_t* text) {
+CHeapPtr<char> convertToMBCS(const wchar_t* text) {
     if (text == nullptr) {
         return nullptr;
     }
@@ -21,5 +21,5 @@ char* convertToMBCS(const wchar_t* text) {
     if (WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.get(), needed, nullptr, nullptr) <= 0) {
         return nullptr;
     }
-    return narrow.release();
+    return narrow;
 }

@@ -4,12 +4,12 @@ CConfigOption::CConfigOption(CLogger* logger) : logger(logger) {}
 
 void CConfigOption::setName(const wchar_t* text) {
     if (text != nullptr) {
-        name.reset(duplicateText(text));
+        name = duplicateText(text);
     }
 }
 
 void CConfigOption::setValue(const wchar_t* text) {
     if (text != nullptr) {
-        value.reset(duplicateText(text));
+        value = duplicateText(text);
     }
 }

@@ -34,17 +34,18 @@ public:
     bool isReady() const { return static_cast<bool>(buffer); }
 
     // A copy of the text of keyPath\subkey:valueName, or null when it is missing.
-    wchar_t* readText(const wchar_t* keyPath, const wchar_t* subkey, const wchar_t* valueName) {
+    CHeapText readText(const wchar_t* keyPath, const wchar_t* subkey, const wchar_t* valueName) {
         clear();
-        return copyOf(getRegStrValue(HKEY_LOCAL_MACHINE, keyPath, subkey, valueName, buffer.get(), kValueReadBytes));
+        return duplicateText(
+            getRegStrValue(HKEY_LOCAL_MACHINE, keyPath, subkey, valueName, buffer.get(), kValueReadBytes));
     }
 
-    wchar_t* readServiceText(const wchar_t* valueName) { return readText(kServicesKeyPath, serviceName, valueName); }
+    CHeapText readServiceText(const wchar_t* valueName) { return readText(kServicesKeyPath, serviceName, valueName); }
 
-    wchar_t* readServiceList(const wchar_t* valueName) {
+    CHeapText readServiceList(const wchar_t* valueName) {
         clear();
-        return copyOf(getRegStrListValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, valueName, buffer.get(),
-                                         kValueReadBytes, L','));
+        return duplicateText(getRegStrListValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, valueName,
+                                                buffer.get(), kValueReadBytes, L','));
     }
 
     unsigned long readServiceNumber(const wchar_t* valueName) {
@@ -53,7 +54,6 @@ public:
 
 private:
     void clear() { std::wmemset(buffer.get(), L'\0', kValueBufferCharacters); }
-    static wchar_t* copyOf(const wchar_t* text) { return text != nullptr ? duplicateText(text) : nullptr; }
 
     const wchar_t* serviceName;
     CHeapText buffer;

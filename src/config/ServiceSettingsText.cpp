@@ -21,7 +21,7 @@ const wchar_t* nameOf(const CNamedValue (&table)[Count], unsigned long value) {
 
 // The executable of an image path: the text between the opening character and
 // the next double quote when there is one, else the whole path.
-wchar_t* binaryPathOf(const wchar_t* imagePath) {
+CHeapText binaryPathOf(const wchar_t* imagePath) {
     if (imagePath[0] != L'\0') {
         const wchar_t* quote = std::wcschr(imagePath + 1, L'"');
         if (quote != nullptr) {
@@ -30,7 +30,7 @@ wchar_t* binaryPathOf(const wchar_t* imagePath) {
             if (path) {
                 std::wmemcpy(path.get(), imagePath + 1, length);
             }
-            return path.release();
+            return path;
         }
     }
     return duplicateText(imagePath);
@@ -54,7 +54,7 @@ wchar_t* appendSettingLine(wchar_t* text, unsigned long* capacity, const wchar_t
 wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned long* capacity) {
     CHeapText binaryPath;
     if (settings.imagePath != nullptr) {
-        binaryPath.reset(binaryPathOf(settings.imagePath));
+        binaryPath = binaryPathOf(settings.imagePath);
         if (!binaryPath) {
             return nullptr;
         }

@@ -16,7 +16,7 @@
 
 JniCreateJavaVmProc JNI_CreateJavaVM_proc = nullptr;
 JniGetDefaultJavaVmInitArgsProc JNI_GetDefaultJavaVMInitArgs_proc = nullptr;
-wchar_t* g_pVerboseOutputFile = nullptr;
+CHeapText g_pVerboseOutputFile;
 FILE* g_fpVerboseFileHandle = nullptr;
 
 namespace {
@@ -38,11 +38,11 @@ Proc requireEntryPoint(CLogger* logger, HMODULE library, const char* name, const
     return found;
 }
 
-char* copyNarrow(const char* text) {
+CHeapPtr<char> copyNarrow(const char* text) {
     const std::size_t length = std::strlen(text);
-    char* copy = static_cast<char*>(std::calloc(length + 1, 1));
-    if (copy != nullptr) {
-        std::memcpy(copy, text, length);
+    CHeapPtr<char> copy = allocateZeroed<char>(length + 1);
+    if (copy) {
+        std::memcpy(copy.get(), text, length);
     }
     return copy;
 }
@@ -60,18 +60,17 @@ void releaseInitArgs(JavaVMInitArgs* args) {
 }
 
 // Appends one option; false when memory ran out (the record stays consistent).
-bool appendOption(JavaVMInitArgs* args, char* optionString, void* extraInfo) {
-    if (optionString == nullptr) {
+bool appendOption(JavaVMInitArgs* args, CHeapPtr<char> optionString, void* extraInfo) {
+    if (!optionString) {
         return false;
     }
     auto* grown = static_cast<JavaVMOption*>(
         std::realloc(args->options, sizeof(JavaVMOption) * static_cast<std::size_t>(args->nOptions + 1)));
     if (grown == nullptr) {
-        std::free(optionString);
         return false;
     }
     args->options = grown;
-    args->options[args->nOptions].optionString = optionString;
+    args->options[args->nOptions].optionString = optionString.release();
     args->options[args->nOptions].extraInfo = extraInfo;
     ++args->nOptions;
     return true;
@@ -89,7 +88,7 @@ extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list ar
         CSrwLockGuard held(&verboseFileLock);
         if (g_fpVerboseFileHandle == nullptr) {
             // The wide path opens files that the ANSI code page cannot name.
-            g_fpVerboseFileHandle = _wfopen(g_pVerboseOutputFile, L"a");
+            g_fpVerboseFileHandle = _wfopen(g_pVerboseOutputFile.get(), L"a");
         }
         file = g_fpVerboseFileHandle;
     }
@@ -114,7 +113,6 @@ void CJvm::destroyJVM() { jvm = nullptr; }
 
 int CJvm::initialize() {
     CTraceScope trace(logger, L"CJvm::initialize");
-    std::free(g_pVerboseOutputFile);
     g_pVerboseOutputFile = getRegServiceParam(serviceName, kVerboseFileValue, logger, 0, 1);
     int result = loadJVMDll();
     if (result == 0) {

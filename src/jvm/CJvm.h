@@ -25,7 +25,7 @@ using JniGetDefaultJavaVmInitArgsProc = jint(JNICALL*)(void* args);
 extern JniCreateJavaVmProc JNI_CreateJavaVM_proc;
 extern JniGetDefaultJavaVmInitArgsProc JNI_GetDefaultJavaVMInitArgs_proc;
 // The JVM's verbose-output file (VerboseFile), and its stream once opened.
-extern wchar_t* g_pVerboseOutputFile;
+extern CHeapText g_pVerboseOutputFile;
 extern FILE* g_fpVerboseFileHandle;
 
 // The "vfprintf" hook: the JVM writes its console output through it.
@@ -56,8 +56,8 @@ protected:
     int getDefaultArgs();
     JavaVMInitArgs* createInitArgs();
     // The CommandLine value split into arguments (a block of terminated
-    // strings, free() it) and their number; null and 0 when there is no value.
-    wchar_t* getCommandLineArgs(int* count);
+    // strings, owned by the result) and their number; null and 0 when there is no value.
+    CHeapText getCommandLineArgs(int* count);
     wchar_t* dotsToSlashes(wchar_t* text);
     int registerNativeMethods(JNIEnv* environment);
     // The Java String[] of serviceMain from a block of count arguments.

@@ -29,7 +29,7 @@ wchar_t* CJvm::dotsToSlashes(wchar_t* text) {
     return text;
 }
 
-wchar_t* CJvm::getCommandLineArgs(int* count) {
+CHeapText CJvm::getCommandLineArgs(int* count) {
     // References stay unexpanded: they reach Java as written.
     CHeapText value(getRegServiceParam(serviceName, kCommandLineValue, logger, 0, 0));
     logger->logEntry(L"CJvm::getCommandLineArgs");
@@ -46,7 +46,7 @@ wchar_t* CJvm::getCommandLineArgs(int* count) {
     }
     *count = splitCommandLine(value.get(), block.get());
     logger->logExit(L"CJvm::getCommandLineArgs", *count);
-    return block.release();
+    return block;
 }
 
 int CJvm::registerNativeMethods(JNIEnv* env) {

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <cwchar>
 
 #include "common/HeapText.h"
@@ -17,7 +16,7 @@ const JNINativeMethod native_methods[kNativeMethodCount] = {
      reinterpret_cast<void*>(&Java_com_velsor_core_orb_PravikManager_sendServiceControl)},
 };
 
-wchar_t* allocGetTstrFromJstr(JNIEnv* environment, jstring text) {
+CHeapText allocGetTstrFromJstr(JNIEnv* environment, jstring text) {
     // The UTF-16 characters, not the modified UTF-8 form: that one encodes
     // characters outside the basic plane as surrogates, which a UTF-8 decoder rejects.
     jboolean isCopy = JNI_FALSE;
@@ -34,7 +33,7 @@ wchar_t* allocGetTstrFromJstr(JNIEnv* environment, jstring text) {
         std::wmemcpy(copy.get(), reinterpret_cast<const wchar_t*>(characters), static_cast<std::size_t>(length));
     }
     environment->ReleaseStringChars(text, characters);
-    return copy.release();
+    return copy;
 }
 
 extern "C" {
@@ -44,7 +43,7 @@ JNIEXPORT jboolean JNICALL Java_com_velsor_core_orb_PravikManager_sendServiceCon
                                                                                     jstring serviceName,
                                                                                     jint control) {
     (void)reference;
-    CHeapText name(serviceName != nullptr ? allocGetTstrFromJstr(environment, serviceName) : nullptr);
+    const CHeapText name = serviceName != nullptr ? allocGetTstrFromJstr(environment, serviceName) : nullptr;
     if (serviceName != nullptr && !name) {
         return JNI_FALSE;
     }

@@ -4,15 +4,17 @@
 // RegisterNatives and also exported by name.
 #include <jni.h>
 
+#include "common/HeapText.h"
+
 inline constexpr const char* kManagerClassName = "com/velsor/core/orb/PravikManager";
 inline constexpr int kNativeMethodCount = 2;
 
 // setServiceState "(IIIII)V" and sendServiceControl "(Ljava/lang/String;I)Z", in that order.
 extern const JNINativeMethod native_methods[kNativeMethodCount];
 
-// A newly allocated copy of the Java string's UTF-16 text (free() it); an
+// A newly allocated copy of the Java string's UTF-16 text, owned by the result; an
 // empty string when the characters cannot be had, null only when memory ran out.
-wchar_t* allocGetTstrFromJstr(JNIEnv* environment, jstring text);
+CHeapText allocGetTstrFromJstr(JNIEnv* environment, jstring text);
 
 extern "C" {
 JNIEXPORT jboolean JNICALL Java_com_velsor_core_orb_PravikManager_sendServiceControl(JNIEnv* environment,

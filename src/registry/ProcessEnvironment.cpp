@@ -11,4 +11,4 @@ unsigned long lookupProcessEnvironment(const wchar_t* name, wchar_t* buffer, uns
 
 }  // namespace
 
-wchar_t* expandEnvStrings(const wchar_t* text) { return expandEnvStrings(text, lookupProcessEnvironment); }
+CHeapText expandEnvStrings(const wchar_t* text) { return expandEnvStrings(text, lookupProcessEnvironment); }

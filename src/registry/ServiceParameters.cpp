@@ -34,8 +34,8 @@ int setRegStrValue(HKEY key, const wchar_t* valueName, const wchar_t* text, CLog
     return 0;
 }
 
-wchar_t* getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
-                            int expandEnvironment) {
+CHeapText getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
+                             int expandEnvironment) {
     CTextBuilder path;
     buildParametersPath(path, serviceName);
     if (path.failed()) {
@@ -78,10 +78,10 @@ wchar_t* getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName
     if (expandEnvironment) {
         return expandEnvStrings(value.get());
     }
-    return value.release();
+    return value;
 }
 
-wchar_t* getRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger) {
+CHeapText getRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger) {
     return getRegServiceParam(serviceName, valueName, logger, 1, 1);
 }
 

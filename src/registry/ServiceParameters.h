@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "common/ExitCodes.h"
+#include "common/HeapText.h"
 
 class CLogger;
 
@@ -13,14 +14,14 @@ class CLogger;
 // which stays open. 0, or 12 after logging the failure.
 int setRegStrValue(HKEY key, const wchar_t* valueName, const wchar_t* text, CLogger* logger);
 
-// One Parameters value as a newly allocated string (free() it), or null when the
+// One Parameters value as a newly allocated string owned by the result, or null when the
 // key or value is missing or unreadable. logErrors: report each failure through
 // the logger; expandEnvironment: replace %NAME% references (expandEnvStrings).
-wchar_t* getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
-                            int expandEnvironment);
+CHeapText getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
+                             int expandEnvironment);
 
 // getRegServiceParam with failures reported and references expanded.
-wchar_t* getRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger);
+CHeapText getRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger);
 
 // Creates the Parameters subkey if needed and stores text as REG_SZ; null text
 // deletes the value instead (a value that does not exist is no error).

@@ -56,9 +56,9 @@ wchar_t* appendCounted(wchar_t* buffer, unsigned long* capacity, const wchar_t* 
 }
 
 // Appends a piece; false when memory ran out (the buffer is then released).
-bool appendPiece(wchar_t** buffer, unsigned long* capacity, const wchar_t* text, std::size_t count) {
-    *buffer = appendCounted(*buffer, capacity, text, count);
-    return count == 0 || *buffer != nullptr;
+bool appendPiece(CHeapText& buffer, unsigned long* capacity, const wchar_t* text, std::size_t count) {
+    buffer.reset(appendCounted(buffer.release(), capacity, text, count));
+    return count == 0 || buffer;
 }
 
 }  // namespace
@@ -70,7 +70,7 @@ wchar_t* appendText(wchar_t* buffer, unsigned long* capacity, const wchar_t* tex
     return appendCounted(buffer, capacity, text, std::wcslen(text));
 }
 
-wchar_t* expandEnvStrings(const wchar_t* text, EnvironmentLookup lookup) {
+CHeapText expandEnvStrings(const wchar_t* text, EnvironmentLookup lookup) {
     if (text == nullptr) {
         return nullptr;
     }
@@ -82,7 +82,7 @@ wchar_t* expandEnvStrings(const wchar_t* text, EnvironmentLookup lookup) {
         return duplicateText(text);
     }
 
-    wchar_t* result = nullptr;
+    CHeapText result;
     unsigned long capacity = 0;
     const wchar_t* segment = text;
     const wchar_t* at = text;
@@ -94,13 +94,12 @@ wchar_t* expandEnvStrings(const wchar_t* text, EnvironmentLookup lookup) {
                 // Unmatched: it and everything after it stay literal.
                 break;
             }
-            if (!appendPiece(&result, &capacity, segment, static_cast<std::size_t>(at - segment))) {
+            if (!appendPiece(result, &capacity, segment, static_cast<std::size_t>(at - segment))) {
                 return nullptr;
             }
             const std::size_t nameLength = static_cast<std::size_t>(closing - at - 1);
             name = allocateZeroed<wchar_t>(nameLength + 1);
             if (!name) {
-                std::free(result);
                 return nullptr;
             }
             std::wmemcpy(name.get(), at + 1, nameLength);
@@ -108,7 +107,7 @@ wchar_t* expandEnvStrings(const wchar_t* text, EnvironmentLookup lookup) {
             const unsigned long found = nameLength == 0 ? 0 : lookup(name.get(), value.get(), kValueCapacity);
             if (found != 0 && found < kValueCapacity && value.get()[0] != L'\0') {
                 value.get()[kValueCapacity - 1] = L'\0';
-                if (!appendPiece(&result, &capacity, value.get(), std::wcslen(value.get()))) {
+                if (!appendPiece(result, &capacity, value.get(), std::wcslen(value.get()))) {
                     return nullptr;
                 }
             }
@@ -116,7 +115,7 @@ wchar_t* expandEnvStrings(const wchar_t* text, EnvironmentLookup lookup) {
             at = closing + 1;
         } else if (*at == L'\\' && at[1] == L'%') {
             // An escaped percent sign: drop the backslash, keep the sign as text.
-            if (!appendPiece(&result, &capacity, segment, static_cast<std::size_t>(at - segment))) {
+            if (!appendPiece(result, &capacity, segment, static_cast<std::size_t>(at - segment))) {
                 return nullptr;
             }
             segment = at + 1;
@@ -125,11 +124,9 @@ wchar_t* expandEnvStrings(const wchar_t* text, EnvironmentLookup lookup) {
             ++at;
         }
     }
-    if (!appendPiece(&result, &capacity, segment, std::wcslen(segment))) {
+    if (!appendPiece(result, &capacity, segment, std::wcslen(segment))) {
         return nullptr;
     }
     // The accumulator is oversized; hand back an exact copy (an empty one when nothing remained).
-    wchar_t* expanded = duplicateText(result != nullptr ? result : L"");
-    std::free(result);
-    return expanded;
+    return duplicateText(result ? result.get() : L"");
 }

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "install/InstallTestSupport.h"
 #include "support/PravikRunner.h"
+#include "support/ServiceFixture.h"
 #include "support/TestRegistry.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <lmcons.h>
 
 #include "common/Win32Handle.h"
-#include "install/InstallTestSupport.h"
 #include "install/ServiceLogonRight.h"
 #include "support/PravikRunner.h"
+#include "support/ServiceFixture.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include "common/Win32Handle.h"
 #include "install/CInstaller.h"
-#include "install/InstallTestSupport.h"
 #include "install/ServiceStop.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
 #include "registry/TraceSwitch.h"
 #include "support/PravikRunner.h"
+#include "support/ServiceFixture.h"
 #include "support/TestRegistry.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TestJvm.h"
+#include "support/Polling.h"
 
 namespace {
 
@@ -380,13 +381,15 @@ TEST(JvmBridge, RaiseSignal21MakesTheJvmPrintAThreadDump) {
     EXPECT_TRUE(CTestJvm::waitForOutput("\"main\"")) << CTestJvm::output();
     // Let the rest of the dump arrive before the process ends: ending while the
     // JVM still streams it through the hook has hung the process's exit.
+    // Quiet means unchanged over a dozen polls (about 600 ms).
     std::string::size_type seen = 0;
-    for (int quiet = 0, polls = 0; quiet < 3 && polls < 50; ++polls) {
-        Sleep(200);
+    int quiet = 0;
+    pollUntil([&] {
         const std::string::size_type now = CTestJvm::output().size();
         quiet = now == seen ? quiet + 1 : 0;
         seen = now;
-    }
+        return quiet >= 12;
+    });
 }
 
 TEST(JvmBridge, AFunctionTheBridgeDoesNotForwardFailsLoudly) {

@@ -9,6 +9,7 @@
 
 #include "BridgeWire.h"
 #include "TestJvm.h"
+#include "support/Polling.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -33,13 +34,7 @@ bool linuxProcessRuns(long long pid) {
 
 // Waits up to a minute for the process to end.
 bool waitUntilEnded(long long pid) {
-    for (int i = 0; i < 600; ++i) {
-        if (!linuxProcessRuns(pid)) {
-            return true;
-        }
-        Sleep(100);
-    }
-    return false;
+    return pollUntil([pid] { return !linuxProcessRuns(pid); });
 }
 
 // The test JVM's child program in a mode (JvmChild.cpp), its output and errors in one pipe.

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "common/HeapText.h"
@@ -20,14 +19,7 @@ namespace {
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // A returned string as a std::wstring, released; "<null>" for none.
-std::wstring taken(wchar_t* text) {
-    if (text == nullptr) {
-        return L"<null>";
-    }
-    std::wstring copy = text;
-    std::free(text);
-    return copy;
-}
+std::wstring taken(const CHeapText& text) { return text ? std::wstring(text.get()) : L"<null>"; }
 
 class ServiceParameters : public ::testing::Test {
 protected:

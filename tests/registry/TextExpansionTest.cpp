@@ -35,14 +35,9 @@ unsigned long lookup(const wchar_t* name, wchar_t* buffer, unsigned long capacit
 
 // The expansion's result as a string, releasing it.
 std::wstring expand(const std::wstring& text) {
-    wchar_t* result = expandEnvStrings(text.c_str(), lookup);
+    const CHeapText result = expandEnvStrings(text.c_str(), lookup);
     EXPECT_NE(result, nullptr) << "for text of " << text.size() << " characters";
-    if (result == nullptr) {
-        return L"<null>";
-    }
-    std::wstring copy = result;
-    std::free(result);
-    return copy;
+    return result ? std::wstring(result.get()) : L"<null>";
 }
 
 class Expansion : public ::testing::Test {
@@ -121,11 +116,10 @@ TEST(AppendText, ManySmallPiecesKeepEveryCharacter) {
 
 TEST_F(Expansion, TextWithoutPercentIsAnEqualCopy) {
     const wchar_t* text = L"C:\\Program Files\\app\\bin";
-    wchar_t* copy = expandEnvStrings(text, lookup);
+    const CHeapText copy = expandEnvStrings(text, lookup);
     ASSERT_NE(copy, nullptr);
-    EXPECT_NE(copy, text);
-    EXPECT_STREQ(copy, text);
-    std::free(copy);
+    EXPECT_NE(copy.get(), text);
+    EXPECT_STREQ(copy.get(), text);
     EXPECT_EQ(expand(L""), L"");
 }
 
@@ -171,10 +165,9 @@ TEST_F(Expansion, ValuesOfFourThousandCharactersOrMoreContributeNothing) {
 
 TEST_F(Expansion, NothingLeftGivesANewEmptyString) {
     for (const wchar_t* text : {L"%UNDEFINED%", L"%EMPTY%", L"%%", L"%UNDEFINED%%EMPTY%"}) {
-        wchar_t* result = expandEnvStrings(text, lookup);
+        const CHeapText result = expandEnvStrings(text, lookup);
         ASSERT_NE(result, nullptr) << "for " << testing::PrintToString(std::wstring(text));
-        EXPECT_STREQ(result, L"");
-        std::free(result);
+        EXPECT_STREQ(result.get(), L"");
     }
 }
 

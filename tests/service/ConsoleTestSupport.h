@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ServiceTestSupport.h"
+#include "support/ServiceFixture.h"
 
 extern const wchar_t* const kConsoleService;
 

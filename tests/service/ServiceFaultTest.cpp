@@ -6,9 +6,9 @@
 
 #include <thread>
 
-#include "ServiceTestSupport.h"
 #include "support/Polling.h"
 #include "support/PravikRunner.h"
+#include "support/ServiceFixture.h"
 #include "support/TestRegistry.h"
 
 namespace {

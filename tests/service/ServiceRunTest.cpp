@@ -5,8 +5,9 @@
 #include <atomic>
 #include <thread>
 
-#include "ServiceTestSupport.h"
+#include "support/Polling.h"
 #include "support/PravikRunner.h"
+#include "support/ServiceFixture.h"
 #include "support/TestRegistry.h"
 
 namespace {
@@ -130,9 +131,7 @@ TEST(ServiceRun, ConsoleEventCodesNeverReachServiceControlAndTheJvmWritesToTheVe
     EXPECT_TRUE(service.control(251)) << service.lastError();
     // The dump is written by a JVM thread of its own: wait for it before stopping.
     const std::wstring verboseFile = service.dir().file(L"verbose.log");
-    for (int round = 0; round < 1200 && !contains(readFileBytes(verboseFile), "Full thread dump"); ++round) {
-        Sleep(50);
-    }
+    pollUntil([&] { return contains(readFileBytes(verboseFile), "Full thread dump"); });
     EXPECT_TRUE(service.control(250)) << service.lastError();
     ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
     service.waitFor(SERVICE_STOPPED);
@@ -157,9 +156,7 @@ TEST(ServiceRun, JavaAsksForControlsThroughHiddenSenderInstances) {
     ASSERT_EQ(service.install(keys), 0u);
     ASSERT_TRUE(service.start()) << service.lastError();
     service.waitFor(SERVICE_RUNNING);
-    for (int round = 0; round < 1200 && !contains(recordOf(service), "relay true\nrelay true\n"); ++round) {
-        Sleep(50);
-    }
+    pollUntil([&] { return contains(recordOf(service), "relay true\nrelay true\n"); });
     EXPECT_TRUE(contains(recordOf(service), "relay true\nrelay true\n")) << recordOf(service);
     // Each sender parses four arguments: its path, -s, the name (blanks and all) and the code.
     const std::wstring traceFile = service.dir().file(L"trace.log");
@@ -172,15 +169,11 @@ TEST(ServiceRun, JavaAsksForControlsThroughHiddenSenderInstances) {
         }
         return count;
     };
-    for (int round = 0; round < 1200 && senders() < 2; ++round) {
-        Sleep(50);
-    }
+    pollUntil([&] { return senders() >= 2; });
     EXPECT_EQ(senders(), 2);
     // Wine's SCM kills a service that gets a control after STOP: the relayed
     // 202 must have arrived before the test stops the service.
-    for (int round = 0; round < 1200 && !contains(recordOf(service), "control 202\n"); ++round) {
-        Sleep(50);
-    }
+    pollUntil([&] { return contains(recordOf(service), "control 202\n"); });
     EXPECT_TRUE(contains(recordOf(service), "control 202\n")) << recordOf(service);
     ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
     service.waitFor(SERVICE_STOPPED);

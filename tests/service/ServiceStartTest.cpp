@@ -10,9 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "ServiceTestSupport.h"
 #include "common/Win32Handle.h"
+#include "support/Polling.h"
 #include "support/PravikRunner.h"
+#include "support/ServiceFixture.h"
 #include "support/TestRegistry.h"
 
 namespace {
@@ -102,19 +103,19 @@ TEST(ServiceStart, JvmLibraryFailuresAreTheServiceSpecificExitCode) {
     EXPECT_TRUE(contains(failure.message, "Cannot load JNI_CreateJavaVM from the JVM DLL : kernel32.dll\n"))
         << failure.message;
 
-    const std::wstring noDefaultArgs = fakeJvmDll(L"nodefault");
+    const std::wstring noDefaultArgs = brokenJvmDll(L"no-init-args");
     failure = failWith(L"PravikStart14b", {}, noDefaultArgs.c_str());
     EXPECT_EQ(failure.exitCode, 14u);
     EXPECT_TRUE(contains(failure.message, "Cannot load JNI_GetDefaultJavaVMInitArgs from the JVM DLL : "))
         << failure.message;
 
-    const std::wstring probeFails = fakeJvmDll(L"probefails");
+    const std::wstring probeFails = brokenJvmDll(L"init-args-fail");
     failure = failWith(L"PravikStart15", {}, probeFails.c_str());
     EXPECT_EQ(failure.exitCode, 15u);
     EXPECT_TRUE(contains(failure.message, "JNI_GetDefaultJavaVMInitArgs failed! -3\n")) << failure.message;
     EXPECT_FALSE(contains(failure.message, "CJvm::createInitArgs"));
 
-    const std::wstring createFails = fakeJvmDll(L"createfails");
+    const std::wstring createFails = brokenJvmDll(L"create-refused");
     failure = failWith(L"PravikStart16", {}, createFails.c_str());
     EXPECT_EQ(failure.exitCode, 16u);
     EXPECT_TRUE(contains(failure.message, "Failed to create Java VM rc= -1\n")) << failure.message;
@@ -184,7 +185,7 @@ TEST(ServiceStart, CreationArgumentsStopAtTheFirstMissingOptionAndCarryTheVerbos
     ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
     for (auto& [key, value] : keys) {
         if (key == L"jvmDLL") {
-            value = fakeJvmDll(L"createfails");
+            value = brokenJvmDll(L"create-refused");
         } else if (key == L"jvmOption1") {
             value = L"-Dfake.record=" + record;
         }
@@ -223,9 +224,7 @@ TEST(ServiceStart, ThePreinitCommandRunsInTheWorkingDirectoryBeforeTheJvm) {
 
     // The probe writes its file in the service's current directory, then waits.
     const std::wstring probe = service.dir().file(L"probe.txt");
-    for (int round = 0; round < 2400 && !fileExists(probe); ++round) {
-        Sleep(50);
-    }
+    pollUntil([&] { return fileExists(probe); });
     ASSERT_TRUE(fileExists(probe));
     const SERVICE_STATUS_PROCESS pending = service.status();
     EXPECT_EQ(pending.dwCurrentState, DWORD{SERVICE_START_PENDING});
@@ -286,7 +285,7 @@ TEST(ServiceStart, BareNamesAreNotLookedUpInTheWorkingDirectory) {
     CTestService service(L"PravikStartPlanted");
     CTraceSetting trace(service.dir().file(L"trace.log"));
     // What anyone who can write to the working directory might leave there.
-    ASSERT_TRUE(CopyFileW(fakeJvmDll(L"createfails").c_str(), service.dir().file(L"jvm.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(brokenJvmDll(L"create-refused").c_str(), service.dir().file(L"jvm.dll").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(preinitProbe().c_str(), service.dir().file(L"cmd.exe").c_str(), FALSE));
     writeFileBytes(service.dir().file(L"real.cmd"), "echo real> real.txt\r\n");
     ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
@@ -407,7 +406,7 @@ TEST(ServiceStart, WithoutJvmDllTheJdkOfJavaHomeRunsWithTheRuntimeDllsOfItsBinFo
 
 TEST(ServiceStart, WithoutJavaHomeTheInstallersKeysGiveTheHighestVersion) {
     CTempDir jdks;
-    const std::wstring createFails = fakeJvmDll(L"createfails");
+    const std::wstring createFails = brokenJvmDll(L"create-refused");
     makeTestJdk(jdks.file(L"temurin-17"), createFails);
     makeTestJdk(jdks.file(L"temurin-8"), createFails);
     const CRegistryTrees written({L"SOFTWARE\\JavaSoft", L"SOFTWARE\\Eclipse Adoptium"});
@@ -434,7 +433,7 @@ TEST(ServiceStart, AJvmLibraryOfTheOtherBitnessIsNamedBeforeLoading) {
     // A 64-bit library with the machine field of a 32-bit one: the check reads
     // only the header, and the loader never sees the file.
     CTempDir folder;
-    std::string image = readFileBytes(fakeJvmDll(L"createfails"));
+    std::string image = readFileBytes(brokenJvmDll(L"create-refused"));
     ASSERT_GT(image.size(), 0x40u);
     const std::size_t peHeader = static_cast<unsigned char>(image[0x3c]) | static_cast<unsigned char>(image[0x3d]) << 8;
     ASSERT_EQ(image.compare(peHeader, 4, std::string("PE\0\0", 4)), 0);

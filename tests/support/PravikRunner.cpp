@@ -100,3 +100,25 @@ std::string crlf(const std::string& text) {
     }
     return converted;
 }
+
+std::vector<std::string> outputLines(const std::string& output) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = output.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(output.substr(start, end - start));
+    }
+    if (start < output.size()) {
+        lines.push_back(output.substr(start));
+    }
+    return lines;
+}
+
+std::vector<std::string> nonEmptyLines(const std::string& output) {
+    std::vector<std::string> lines;
+    for (const auto& line : outputLines(output)) {
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}

@@ -22,3 +22,9 @@ CRunResult runPravik(const std::vector<std::wstring>& args, unsigned long timeou
 
 // "a\n" "b\n" -> "a\r\nb\r\n": what a console program's standard output carries.
 std::string crlf(const std::string& text);
+
+// Standard output split at CR LF (the last, empty piece dropped).
+std::vector<std::string> outputLines(const std::string& output);
+// The same without empty lines: the system's wording of an error code, which
+// tests never compare, brings its own line end.
+std::vector<std::string> nonEmptyLines(const std::string& output);

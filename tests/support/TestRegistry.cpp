@@ -87,3 +87,46 @@ bool hklmKeyExists(const std::wstring& keyPath) {
 CTraceSetting::CTraceSetting(const std::wstring& path) { setHklmString(kProgramKey, L"Trace", path); }
 
 CTraceSetting::~CTraceSetting() { deleteHklmValue(kProgramKey, L"Trace"); }
+
+std::optional<std::vector<std::wstring>> getHklmMultiString(const std::wstring& keyPath, const std::wstring& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD size = 0;
+    DWORD type = 0;
+    std::optional<std::vector<std::wstring>> entries;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_MULTI_SZ) {
+        std::wstring text(size / sizeof(wchar_t) + 2, L'\0');
+        if (RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()), &size) ==
+            ERROR_SUCCESS) {
+            entries.emplace();
+            for (const wchar_t* entry = text.c_str(); *entry != L'\0'; entry += wcslen(entry) + 1) {
+                entries->push_back(entry);
+            }
+        }
+    }
+    RegCloseKey(key);
+    return entries;
+}
+
+std::map<std::wstring, std::pair<DWORD, std::string>> snapshotKey(const std::wstring& keyPath) {
+    std::map<std::wstring, std::pair<DWORD, std::string>> values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return values;
+    }
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[512];
+        DWORD nameLength = 512;
+        DWORD type = 0;
+        BYTE data[8192];
+        DWORD size = sizeof(data);
+        if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) {
+            break;
+        }
+        values[std::wstring(name, nameLength)] = {type, std::string(reinterpret_cast<char*>(data), size)};
+    }
+    RegCloseKey(key);
+    return values;
+}

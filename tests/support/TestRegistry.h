@@ -2,6 +2,7 @@
 // Seeds and inspects the test prefix's registry with the platform's own calls.
 #include <windows.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,10 @@ std::optional<std::wstring> getHklmString(const std::wstring& keyPath, const std
 void deleteHklmValue(const std::wstring& keyPath, const std::wstring& name);
 void deleteHklmTree(const std::wstring& keyPath);
 bool hklmKeyExists(const std::wstring& keyPath);
+// A REG_MULTI_SZ value's entries; nothing when the value is missing.
+std::optional<std::vector<std::wstring>> getHklmMultiString(const std::wstring& keyPath, const std::wstring& name);
+// Every value of a key: name -> (type, bytes). Empty when the key is missing.
+std::map<std::wstring, std::pair<DWORD, std::string>> snapshotKey(const std::wstring& keyPath);
 
 // Points the program's trace at a file for the processes started from now on; off again when destroyed.
 class CTraceSetting {
