@@ -214,6 +214,7 @@ void removeService(SC_HANDLE manager, const wchar_t* name) {
 }
 
 struct CConsoleSubject {
+    std::wstring pipeName;
     std::wstring serverCommand;
     std::wstring senderCommand;
     std::wstring stopCommand;
@@ -221,6 +222,7 @@ struct CConsoleSubject {
     HANDLE probe = nullptr;
     HANDLE server = nullptr;
     std::vector<double> samples;
+    std::vector<double> inProcess;
     bool ready = false;
 };
 
@@ -276,25 +278,55 @@ void takeDown(CConsoleSubject& subject) {
 
 // "-s NAME 200" to pravik in console mode ("-x") against the floor pipe client
 // and server; pending while no console-mode instance answers.
+// The pipe alone: this process connects and writes the code as pravik's
+// sender does, and the time runs until the code has arrived.
+void sendInProcess(CConsoleSubject& subject) {
+    const double began = nowMs();
+    HANDLE pipe = CreateFileW(subject.pipeName.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) {
+        subject.ready = false;
+        return;
+    }
+    const DWORD code = 200;
+    DWORD written = 0;
+    WriteFile(pipe, &code, sizeof code, &written, nullptr);
+    CloseHandle(pipe);
+    if (WaitForSingleObject(subject.probe, 10000) != WAIT_OBJECT_0) {
+        subject.ready = false;
+        return;
+    }
+    subject.inProcess.push_back(nowMs() - began);
+    // The server goes back to listening before the next client comes.
+    Sleep(5);
+}
+
 void measureConsoleRoute(const wchar_t* pravikExe, const wchar_t* pipeServer, const wchar_t* pipeClient, int runs) {
     const std::wstring pravik = L"\"" + std::wstring(pravikExe) + L"\" ";
     const std::wstring floorPipe = L"\\\\.\\pipe\\PravikBenchFloorPipe";
     const std::wstring client = L"\"" + std::wstring(pipeClient) + L"\" " + floorPipe;
-    CConsoleSubject floor{L"\"" + std::wstring(pipeServer) + L"\" " + floorPipe, client + L" 200", client + L" 1",
-                          L"PravikBenchFloorPipe200", nullptr, nullptr, {}, false};
-    CConsoleSubject console{pravik + L"-x " + kPravikName, pravik + L"-s " + kPravikName + L" 200",
+    CConsoleSubject floor{floorPipe, L"\"" + std::wstring(pipeServer) + L"\" " + floorPipe, client + L" 200",
+                          client + L" 1", L"PravikBenchFloorPipe200", nullptr, nullptr, {}, {}, false};
+    CConsoleSubject console{L"\\\\.\\pipe\\" + std::wstring(kPravikName) + L"_PravikPipe",
+                            pravik + L"-x " + kPravikName, pravik + L"-s " + kPravikName + L" 200",
                             pravik + L"-s " + kPravikName + L" 1", L"PravikMinimalJvmControl200", nullptr, nullptr,
-                            {}, false};
+                            {}, {}, false};
     bringUp(floor);
     bringUp(console);
     for (int run = 0; run < runs && floor.ready && console.ready; ++run) {
         sendOnce(run % 2 == 0 ? floor : console);
         sendOnce(run % 2 == 0 ? console : floor);
     }
+    for (int run = 0; run < runs * 3 && floor.ready && console.ready; ++run) {
+        sendInProcess(run % 2 == 0 ? floor : console);
+        sendInProcess(run % 2 == 0 ? console : floor);
+    }
     takeDown(console);
     takeDown(floor);
     printFigure("control 200 through the pipe, console-mode instance (ms)", median(floor.samples),
                 console.ready ? median(console.samples) : -1, "ms");
+    printFigure("control 200 through the pipe, sent from the bench (ms)", median(floor.inProcess),
+                console.ready ? median(console.inProcess) : -1, "ms");
 }
 
 DWORD WINAPI idleThread(void*) {
