@@ -1,5 +1,7 @@
 #include "service/CExecutor.h"
 
+#include <new>
+
 #include "common/CTextBuilder.h"
 #include "common/DecimalText.h"
 #include "common/HeapText.h"
@@ -25,7 +27,7 @@ const DWORD kStartPendingHint = 2000;
 const DWORD kDefaultStopTimeout = 30000;
 // How long a thread dump may take before a stop that ran out of time ends the process.
 const DWORD kDumpPatienceMs = 3000;
-// How long the last report of such a stop may take.
+// How long the last report before the process ends may take.
 const DWORD kReportPatienceMs = 5000;
 
 }  // namespace
@@ -60,8 +62,15 @@ void javaExits(void* executor, int code) { static_cast<CExecutor*>(executor)->ja
 
 void stopBudgetSpent(void* executor) { static_cast<CExecutor*>(executor)->stopTimedOut(); }
 
-DWORD WINAPI reportStopTimedOut(LPVOID executor) {
-    static_cast<CExecutor*>(executor)->reportStopped(kStopTimedOut);
+// A final report handed to a thread of its own, which owns it.
+struct CFinalReport {
+    CExecutor* executor;
+    DWORD serviceSpecificExitCode;
+};
+
+DWORD WINAPI makeFinalReport(LPVOID report) {
+    const std::unique_ptr<CFinalReport> owned(static_cast<CFinalReport*>(report));
+    owned->executor->reportStopped(owned->serviceSpecificExitCode);
     return 0;
 }
 
@@ -217,7 +226,24 @@ void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
 
 void CExecutor::javaExiting(int code) {
     logger->logMessage(L"Java called System.exit with", static_cast<unsigned long>(code));
-    reportStopped(static_cast<DWORD>(code));
+    reportStoppedBeforeTheEnd(static_cast<DWORD>(code));
+}
+
+void CExecutor::reportStoppedBeforeTheEnd(DWORD serviceSpecificExitCode) {
+    // Wine's dispatcher holds a lock while a control handler runs, and its
+    // SetServiceStatus takes that lock after a STOPPED report has gone out:
+    // with serviceControl blocked (or in System.exit) the call never returns.
+    auto* report = new (std::nothrow) CFinalReport{this, serviceSpecificExitCode};
+    if (report == nullptr) {
+        reportStopped(serviceSpecificExitCode);
+        return;
+    }
+    CKernelHandle reporter(CreateThread(nullptr, 0, makeFinalReport, report, 0, nullptr));
+    if (reporter) {
+        WaitForSingleObject(reporter.get(), kReportPatienceMs);
+    } else {
+        makeFinalReport(report);
+    }
 }
 
 void CExecutor::reportStopped(DWORD serviceSpecificExitCode) {
@@ -229,15 +255,7 @@ void CExecutor::stopTimedOut() {
     CTextBuilder text;
     text.append(L"Service did not stop within ").appendDecimal(stopBudget.budgetMs()).append(L" ms");
     logger->logMessage(text.text());
-    // Wine's dispatcher holds a lock while a control handler runs, and its
-    // SetServiceStatus takes that lock after a STOPPED report has gone out:
-    // with serviceControl blocked, the call would never return.
-    CKernelHandle reporter(CreateThread(nullptr, 0, reportStopTimedOut, this, 0, nullptr));
-    if (reporter) {
-        WaitForSingleObject(reporter.get(), kReportPatienceMs);
-    } else {
-        reportStopped(kStopTimedOut);
-    }
+    reportStoppedBeforeTheEnd(kStopTimedOut);
     // Java holds threads that do not end, and maybe the SCM's or the pipe's
     // thread: nothing short of ending the process frees them.
     TerminateProcess(GetCurrentProcess(), kStopTimedOut);

@@ -33,6 +33,8 @@ public:
     void stopTimedOut();
     // The executor's own SERVICE_STOPPED report with this service-specific code.
     void reportStopped(DWORD serviceSpecificExitCode);
+    // The same when the process ends right after: waits for the report at most a few seconds.
+    void reportStoppedBeforeTheEnd(DWORD serviceSpecificExitCode);
     // Offers a console event to the Java side; nonzero when it was handled.
     int consoleSignalHandler(DWORD event);
     // The relay for the Java side: starts a hidden sender instance of this
