@@ -1,6 +1,6 @@
 #pragma once
 // Every result code of the program, by the number it has as an exit code (the
-// README's table). 13 to 24 end a service run; they are its service-specific
+// README's table). 13 to 24 and 26 end a service run; they are its service-specific
 // exit code, not the process's.
 
 // A switch lacked its value, or install and uninstall were asked for together.
@@ -40,3 +40,5 @@ inline constexpr int kPreinitNotStarted = 24;
 
 // Removal failed: the service could not be stopped or deleted and is still installed.
 inline constexpr int kNotRemoved = 25;
+// A service that did not stop within its stop budget (StopTimeout).
+inline constexpr int kStopTimedOut = 26;

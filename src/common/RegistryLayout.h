@@ -34,3 +34,5 @@ inline constexpr const wchar_t* kVerboseFileValue = L"VerboseFile";
 inline constexpr const wchar_t* kPreInitCmdValue = L"PreInitCmd";
 inline constexpr const wchar_t* kPreInitHintValue = L"PreInitHint";
 inline constexpr const wchar_t* kWorkingDirectoryValue = L"WorkingDirectory";
+// Milliseconds Java has to stop (decimal text; 0: no limit).
+inline constexpr const wchar_t* kStopTimeoutValue = L"StopTimeout";

@@ -96,6 +96,7 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
     CHeapText verboseFile(getRegServiceParam(serviceName, kVerboseFileValue, logger, 0, expand));
     CHeapText preInitCommand(getRegServiceParam(serviceName, kPreInitCmdValue, logger, 0, expand));
     CHeapText preInitHint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, expand));
+    CHeapText stopTimeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, expand));
     CHeapText workingDirectory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, expand));
 
     CServiceSettings settings;
@@ -113,6 +114,7 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
     settings.verboseFile = verboseFile.get();
     settings.preInitCommand = preInitCommand.get();
     settings.preInitHint = preInitHint.get();
+    settings.stopTimeout = stopTimeout.get();
     settings.workingDirectory = workingDirectory.get();
 
     unsigned long capacity = 0;

@@ -78,6 +78,7 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         {L"verboseOutput", settings.verboseFile},
         {L"preinitCommand", settings.preInitCommand},
         {L"preinitWaitHint", settings.preInitHint},
+        {L"stopTimeout", settings.stopTimeout},
         {L"workingDirectory", settings.workingDirectory},
     };
     wchar_t* text = nullptr;

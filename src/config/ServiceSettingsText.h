@@ -22,6 +22,7 @@ struct CServiceSettings {
     const wchar_t* verboseFile = nullptr;
     const wchar_t* preInitCommand = nullptr;
     const wchar_t* preInitHint = nullptr;
+    const wchar_t* stopTimeout = nullptr;
     const wchar_t* workingDirectory = nullptr;
 };
 

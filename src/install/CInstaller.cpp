@@ -36,6 +36,7 @@ const CParameterSource kParametersAfterOptions[] = {
     {kVerboseFileValue, L"verboseOutput"},
     {kPreInitCmdValue, L"preinitCommand"},
     {kPreInitHintValue, L"preinitWaitHint"},
+    {kStopTimeoutValue, L"stopTimeout"},
     {kWorkingDirectoryValue, L"workingDirectory"},
 };
 

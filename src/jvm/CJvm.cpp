@@ -8,6 +8,9 @@
 #include "common/SrwLockGuard.h"
 #include "config/ServiceSettingsText.h"
 #include "jvm/JvmLocator.h"
+#include "jvm/JvmOutputTrace.h"
+#include "jvm/JvmOwner.h"
+#include "jvm/JvmThreadDump.h"
 #include "jvm/LibraryBitness.h"
 #include "jvm/LibraryLoad.h"
 #include "log/CLogger.h"
@@ -80,8 +83,9 @@ bool appendOption(JavaVMInitArgs* args, CHeapPtr<char> optionString, void* extra
 
 extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list arguments) {
     (void)stream;
+    noteJvmOutput();
     if (g_pVerboseOutputFile == nullptr) {
-        return -1;
+        return traceJvmOutput(format, arguments);
     }
     FILE* file = nullptr;
     {
@@ -104,12 +108,22 @@ CJvm::CJvm(const wchar_t* serviceName, CLogger* logger) : logger(logger), servic
 
 CJvm::~CJvm() {
     destroyJVM();
+    setJvmOutputTrace(nullptr);
     std::free(className.exchange(nullptr));
     // The JVM and its threads keep running in the library until the process ends.
     jvmLibrary.detach();
 }
 
-void CJvm::destroyJVM() { jvm = nullptr; }
+void CJvm::destroyJVM() {
+    if (jvm != nullptr) {
+        // On the creating thread, which may attach: HotSpot waits for Java's
+        // non-daemon threads and runs the shutdown hooks; the executor's stop
+        // budget bounds the wait.
+        jvm->DestroyJavaVM();
+        rememberJvmForDumps(nullptr, nullptr);
+    }
+    jvm = nullptr;
+}
 
 int CJvm::initialize() {
     CTraceScope trace(logger, L"CJvm::initialize");
@@ -121,6 +135,7 @@ int CJvm::initialize() {
     if (result != 0) {
         return trace.exit(result);
     }
+    setJvmOutputTrace(logger);
     JavaVMInitArgs* args = createInitArgs();
     if (args == nullptr) {
         return trace.exit(kJvmCreationFailed);
@@ -133,6 +148,7 @@ int CJvm::initialize() {
         logger->logMessage(L"Failed to create Java VM rc=", static_cast<unsigned long>(status));
         return trace.exit(kJvmCreationFailed);
     }
+    rememberJvmForDumps(jvm, jvmLibrary.get());
     return trace.exit(0);
 }
 
@@ -206,8 +222,12 @@ JavaVMInitArgs* CJvm::createInitArgs() {
         }
         complete = appendOption(args, convertToMBCS(value.get()), nullptr);
     }
-    if (complete && g_pVerboseOutputFile != nullptr) {
+    // The output hook also without a verbose file: HotSpot's own output, thread dumps among it, then reaches the trace.
+    if (complete) {
         complete = appendOption(args, copyNarrow("vfprintf"), reinterpret_cast<void*>(&my_vfprintf));
+    }
+    if (complete) {
+        complete = appendOption(args, copyNarrow("exit"), reinterpret_cast<void*>(&jvmExitHook));
     }
     if (!complete) {
         logger->logMessage(L"Memory error in CJvm::createInitArgs");

@@ -3,25 +3,13 @@
 #include "jvm/CJvm.h"
 
 #include "common/ServiceNames.h"
+#include "jvm/JvmThreadDump.h"
 #include "log/CLogger.h"
 
 namespace {
 
 // Ctrl+Break in the platform's signal numbering.
 const jint kSignalBreak = 21;
-
-using RaiseSignalProc = jboolean(JNICALL*)(jint signal);
-
-RaiseSignalProc findRaiseSignal(HMODULE library) {
-    // 32-bit JVM libraries export the decorated stdcall name, 64-bit ones the plain name.
-    for (const char* name : {"_JVM_RaiseSignal@4", "JVM_RaiseSignal"}) {
-        FARPROC found = GetProcAddress(library, name);
-        if (found != nullptr) {
-            return reinterpret_cast<RaiseSignalProc>(reinterpret_cast<void (*)()>(found));
-        }
-    }
-    return nullptr;
-}
 
 }  // namespace
 

@@ -33,3 +33,10 @@ int sendControlThroughOwner(const wchar_t* serviceName, DWORD code) {
     CSrwSharedGuard held(&g_ownerLock);
     return g_owner.sendControl != nullptr ? g_owner.sendControl(g_owner.context, serviceName, code) : 0;
 }
+
+void JNICALL jvmExitHook(jint code) {
+    CSrwSharedGuard held(&g_ownerLock);
+    if (g_owner.exiting != nullptr) {
+        g_owner.exiting(g_owner.context, static_cast<int>(code));
+    }
+}

@@ -5,6 +5,8 @@
 // process), before any JVM is created.
 #include <windows.h>
 
+#include <jni.h>
+
 struct CJvmOwner {
     void* context = nullptr;
     // Java's setServiceState: the state the service reports.
@@ -13,6 +15,10 @@ struct CJvmOwner {
     // Java's sendServiceControl: 1 when the control was set going. Null
     // serviceName means the owner's own service.
     int (*sendControl)(void* context, const wchar_t* serviceName, DWORD code) = nullptr;
+    // Java called System.exit (or Runtime.halt): the JVM ends the process with
+    // code as soon as this returns. Runs on a thread of the JVM while its Java
+    // threads stand still, so it must not wait for Java.
+    void (*exiting)(void* context, int code) = nullptr;
 };
 
 // Kept until clearJvmOwner.
@@ -26,3 +32,6 @@ void clearJvmOwner();
 void reportStatusToOwner(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                          DWORD checkPoint, DWORD waitHint);
 int sendControlThroughOwner(const wchar_t* serviceName, DWORD code);
+
+// The JVM's "exit" hook: tells the owner.
+void JNICALL jvmExitHook(jint code);

@@ -1,11 +1,16 @@
 #include "service/CExecutor.h"
 
+#include <new>
+
+#include "common/CTextBuilder.h"
+#include "common/DecimalText.h"
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
 #include "common/RegistryReaders.h"
 #include "common/SrwLockGuard.h"
 #include "jvm/CJvm.h"
 #include "jvm/JvmOwner.h"
+#include "jvm/JvmThreadDump.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
 #include "service/PreinitCommand.h"
@@ -18,6 +23,12 @@ namespace {
 const DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
 // Wait hint of the report that opens the start.
 const DWORD kStartPendingHint = 2000;
+// How long Java has to stop when StopTimeout is not set.
+const DWORD kDefaultStopTimeout = 30000;
+// How long a thread dump may take before a stop that ran out of time ends the process.
+const DWORD kDumpPatienceMs = 3000;
+// How long the last report before the process ends may take.
+const DWORD kReportPatienceMs = 5000;
 
 }  // namespace
 
@@ -47,9 +58,26 @@ int relayJavaControl(void* executor, const wchar_t* serviceName, DWORD code) {
     return static_cast<CExecutor*>(executor)->sendControlSignal(serviceName, code);
 }
 
+void javaExits(void* executor, int code) { static_cast<CExecutor*>(executor)->javaExiting(code); }
+
+void stopBudgetSpent(void* executor) { static_cast<CExecutor*>(executor)->stopTimedOut(); }
+
+// A final report handed to a thread of its own, which owns it.
+struct CFinalReport {
+    CExecutor* executor;
+    DWORD serviceSpecificExitCode;
+};
+
+DWORD WINAPI makeFinalReport(LPVOID report) {
+    const std::unique_ptr<CFinalReport> owned(static_cast<CFinalReport*>(report));
+    owned->executor->reportStopped(owned->serviceSpecificExitCode);
+    return 0;
+}
+
 }  // namespace
 
-CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName) : serviceName(serviceName), logger(logger) {
+CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName)
+    : serviceName(serviceName), logger(logger), stopBudget(stopBudgetSpent, this) {
     finishedEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
@@ -62,7 +90,7 @@ void CExecutor::execute(int consoleMode) {
         CSrwLockGuard held(&g_executorLock);
         g_pExecutor = this;
     }
-    registerJvmOwner(CJvmOwner{this, reportJavaStatus, relayJavaControl});
+    registerJvmOwner(CJvmOwner{this, reportJavaStatus, relayJavaControl, javaExits});
     if (devMode == 0) {
         startSCMDispatcher();
     } else {
@@ -184,6 +212,44 @@ void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
     if (failure != NO_ERROR) {
         logFailure(logger, L"SetServiceStatus failed ", failure);
     }
+    stopBudget.report(currentState, checkPoint, waitHint);
+}
+
+void CExecutor::javaExiting(int code) {
+    logger->logMessage(L"Java called System.exit with", static_cast<unsigned long>(code));
+    reportStoppedBeforeTheEnd(static_cast<DWORD>(code));
+}
+
+void CExecutor::reportStoppedBeforeTheEnd(DWORD serviceSpecificExitCode) {
+    // Wine's dispatcher holds a lock while a control handler runs, and its
+    // SetServiceStatus takes that lock after a STOPPED report has gone out:
+    // with serviceControl blocked (or in System.exit) the call never returns.
+    auto* report = new (std::nothrow) CFinalReport{this, serviceSpecificExitCode};
+    if (report == nullptr) {
+        reportStopped(serviceSpecificExitCode);
+        return;
+    }
+    CKernelHandle reporter(CreateThread(nullptr, 0, makeFinalReport, report, 0, nullptr));
+    if (reporter) {
+        WaitForSingleObject(reporter.get(), kReportPatienceMs);
+    } else {
+        makeFinalReport(report);
+    }
+}
+
+void CExecutor::reportStopped(DWORD serviceSpecificExitCode) {
+    recordStatus(SERVICE_STOPPED, 0, serviceSpecificExitCode, 0, 0, false);
+}
+
+void CExecutor::stopTimedOut() {
+    dumpJvmThreads(logger, kDumpPatienceMs);
+    CTextBuilder text;
+    text.append(L"Service did not stop within ").appendDecimal(stopBudget.budgetMs()).append(L" ms");
+    logger->logMessage(text.text());
+    reportStoppedBeforeTheEnd(kStopTimedOut);
+    // Java holds threads that do not end, and maybe the SCM's or the pipe's
+    // thread: nothing short of ending the process frees them.
+    TerminateProcess(GetCurrentProcess(), kStopTimedOut);
 }
 
 int CExecutor::executePreinitCommand() {
@@ -196,6 +262,10 @@ int CExecutor::executePreinitCommand() {
 int CExecutor::startServiceTask() {
     logger->logEntry(L"CExecutor::startServiceTask");
     executePreinitCommand();
+    CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
+    if (!stopBudget.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout)) {
+        logFailure(logger, L"Error creating the stop budget thread, stops are not bounded.", GetLastError());
+    }
     CJvm* host = new CJvm(serviceName, logger);
     {
         CSrwLockGuard held(&jvmLock);
@@ -209,8 +279,11 @@ int CExecutor::startServiceTask() {
         }
         SetConsoleCtrlHandler(signal_handler, TRUE);
         code = host->runServiceMain();
+        // The JVM's shutdown counts as part of the stop.
+        stopBudget.arm();
     }
     destroyJvmHost();
+    stopBudget.finish();
     logger->logExit(L"CExecutor::startServiceTask", code);
     return code;
 }
@@ -234,6 +307,9 @@ void CExecutor::releaseJvm() {
 void CExecutor::forwardControl(DWORD control) {
     CJvm* host = acquireReadyJvm();
     if (host != nullptr) {
+        if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
+            stopBudget.arm();
+        }
         host->sendControlCommand(control);
         releaseJvm();
     }

@@ -8,6 +8,7 @@
 
 #include "common/ExitCodes.h"
 #include "common/Win32Handle.h"
+#include "service/CStopBudget.h"
 
 class CJvm;
 class CLogger;
@@ -26,6 +27,14 @@ public:
     void serviceControlHandler(DWORD control);
     void setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                           DWORD checkPoint, DWORD waitHint);
+    // Java called System.exit: the last report, before the JVM ends the process.
+    void javaExiting(int code);
+    // The stop budget ran out: a thread dump, STOPPED with 26, the end of the process.
+    void stopTimedOut();
+    // The executor's own SERVICE_STOPPED report with this service-specific code.
+    void reportStopped(DWORD serviceSpecificExitCode);
+    // The same when the process ends right after: waits for the report at most a few seconds.
+    void reportStoppedBeforeTheEnd(DWORD serviceSpecificExitCode);
     // Offers a console event to the Java side; nonzero when it was handled.
     int consoleSignalHandler(DWORD event);
     // The relay for the Java side: starts a hidden sender instance of this
@@ -64,6 +73,9 @@ private:
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
     SERVICE_STATUS serviceStatus = {};
     CLogger* logger;
+
+    // From a forwarded stop (or the return of serviceMain) to the end of the JVM.
+    CStopBudget stopBudget;
 
     SRWLOCK jvmLock = SRWLOCK_INIT;
     CONDITION_VARIABLE forwardingsDone = CONDITION_VARIABLE_INIT;

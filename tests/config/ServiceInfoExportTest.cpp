@@ -90,6 +90,7 @@ protected:
         setHklmString(parametersKey, L"VerboseFile", L"C:\\logs\\verbose.txt");
         setHklmString(parametersKey, L"PreInitCmd", L"cmd /c %PRAVIK_INFO_HOME%\\prepare.bat");
         setHklmString(parametersKey, L"PreInitHint", L"5000");
+        setHklmString(parametersKey, L"StopTimeout", L"60000");
         setHklmString(parametersKey, L"WorkingDirectory", L"%PRAVIK_INFO_HOME%\\work");
         // Installed under the configuration key's spelling, read back case-insensitively.
         setHklmString(parametersKey, L"jvmOption1", L"-Xmx256m");
@@ -114,6 +115,7 @@ protected:
                "verboseOutput=C:\\logs\\verbose.txt\r\n"
                "preinitCommand=cmd /c " + home + "\\prepare.bat\r\n"
                "preinitWaitHint=5000\r\n"
+               "stopTimeout=60000\r\n"
                "workingDirectory=" + home + "\\work\r\n"
                "JVMOption1=-Xmx256m\r\n"
                "JVMOption2=-Dhome=" + home + "\r\n";
@@ -351,11 +353,12 @@ TEST_F(ServiceInfo, ExportedFilesParseBackInTheirEncoding) {
             {L"verboseOutput", L"C:\\logs\\verbose.txt"},
             {L"preinitCommand", L"cmd /c %PRAVIK_INFO_HOME%\\prepare.bat"},
             {L"preinitWaitHint", L"5000"},
+            {L"stopTimeout", L"60000"},
             {L"workingDirectory", L"%PRAVIK_INFO_HOME%\\work"},
             {L"JVMOption1", L"-Xmx256m"},
             {L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%"},
         };
-        ASSERT_EQ(config.getOptionCount(), 17) << "unicode " << unicode;
+        ASSERT_EQ(config.getOptionCount(), 18) << "unicode " << unicode;
         const CConfigNode* node = config.getFirstNode();
         for (const auto& pair : expected) {
             ASSERT_NE(node, nullptr);

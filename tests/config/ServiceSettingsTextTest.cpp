@@ -43,6 +43,7 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
     settings.verboseFile = L"C:\\logs\\verbose.txt";
     settings.preInitCommand = L"cmd /c prepare.bat";
     settings.preInitHint = L"5000";
+    settings.stopTimeout = L"60000";
     settings.workingDirectory = L"C:\\apps";
     EXPECT_EQ(build(settings),
               L"serviceDisplayName=Order Service\r\n"
@@ -59,6 +60,7 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
               L"verboseOutput=C:\\logs\\verbose.txt\r\n"
               L"preinitCommand=cmd /c prepare.bat\r\n"
               L"preinitWaitHint=5000\r\n"
+              L"stopTimeout=60000\r\n"
               L"workingDirectory=C:\\apps\r\n");
 }
 

@@ -1,4 +1,4 @@
-// The skeleton template: its shape (127 CR LF lines of 7-bit ASCII, the build
+// The skeleton template: its shape (134 CR LF lines of 7-bit ASCII, the build
 // date in the first line), its exact key, default and example lines, and that
 // it parses back into just the three required options.
 #include <gtest/gtest.h>
@@ -75,6 +75,7 @@ const std::vector<std::string> kKeyLines = {
     "#verboseOutput=$$FILENAME$$",
     "#preinitCommand=$$COMMAND$$",
     "#preinitWaitHint=$$HINTMILLISECONDS$$",
+    "#stopTimeout=$$STOPMILLISECONDS$$",
     "#workingDirectory=$$WORKINGPATHNAME$$",
 };
 
@@ -92,6 +93,7 @@ const std::vector<std::string> kDefaultLines = {
     "# The default value is no file for verbose output",
     "# The default value is no preinitalization command.",
     "# The default value is 2000.",
+    "# The default value is 30000.",
     "# The default value is the windows system directory such as c:\\windows\\system32.",
 };
 
@@ -131,7 +133,7 @@ TEST(SkeletonTemplate, HundredTwentySevenCrLfLinesOfSevenBitAscii) {
         }
     }
     const std::vector<std::string> lines = linesOf(text);
-    ASSERT_EQ(lines.size(), 127u);
+    ASSERT_EQ(lines.size(), 134u);
     EXPECT_NE(lines.back(), "<unterminated>");
     EXPECT_EQ(lines.back(), "#workingDirectory=$$WORKINGPATHNAME$$");
 }
@@ -153,7 +155,7 @@ TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
     EXPECT_TRUE(lines[8].empty());
 }
 
-TEST(SkeletonTemplate, SixteenKeyBlocksWithTheExactKeyAndDefaultLines) {
+TEST(SkeletonTemplate, SeventeenKeyBlocksWithTheExactKeyAndDefaultLines) {
     const std::vector<std::string> lines = linesOf(templateText());
     std::vector<std::string> keyLines;
     for (const std::string& line : lines) {
@@ -164,7 +166,7 @@ TEST(SkeletonTemplate, SixteenKeyBlocksWithTheExactKeyAndDefaultLines) {
     EXPECT_EQ(keyLines, kKeyLines);
 
     const std::vector<std::vector<std::string>> blocks = blocksOf(lines);
-    ASSERT_EQ(blocks.size(), 17u);
+    ASSERT_EQ(blocks.size(), 18u);
     std::size_t keyIndex = 0;
     for (std::size_t number = 1; number < blocks.size(); ++number) {
         const std::vector<std::string>& block = blocks[number];

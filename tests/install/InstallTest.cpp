@@ -41,7 +41,8 @@ TEST(Install, WritesEverySettingOfTheFile) {
          "jvmDLL=%JAVA_HOME%\\bin\\server\\jvm.dll", "jvmOption1=-Djava.class.path=.;C:\\classes",
          "jvmOption2=-Xmx%HEAP%"},
         {"commandLineParms=one \"two words\" %THREE%", "verboseOutput=C:\\logs\\verbose.txt",
-         "preinitCommand=cmd /c echo %DATE%", "preinitWaitHint=5000", "workingDirectory=%TEMP%\\work"});
+         "preinitCommand=cmd /c echo %DATE%", "preinitWaitHint=5000", "stopTimeout=60000",
+         "workingDirectory=%TEMP%\\work"});
     const std::wstring file = writeConfig(directory, L"full.cfg", lines);
 
     const CRunResult run = runPravik({L"-i", file});
@@ -72,6 +73,7 @@ TEST(Install, WritesEverySettingOfTheFile) {
         {L"VerboseFile", L"C:\\logs\\verbose.txt"},
         {L"PreInitCmd", L"cmd /c echo %DATE%"},
         {L"PreInitHint", L"5000"},
+        {L"StopTimeout", L"60000"},
         {L"WorkingDirectory", L"%TEMP%\\work"},
     };
     std::map<std::wstring, std::wstring> stored;

@@ -233,3 +233,14 @@ TEST(ConsoleMode, ThePipeHasAnExplicitDaclForSystemAdministratorsAndItsOwnUser) 
     sendAndAwait(service, L"SERVICE_CONTROL_STOP", "stopping");
     EXPECT_EQ(instance.waitForEnd(), 0u);
 }
+
+TEST(ConsoleMode, SystemExitEndsTheRunWithItsCode) {
+    CTestService service(L"PravikConsoleExit");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ASSERT_EQ(service.install(consoleConfig(service, L" -exit 3")), 0u);
+    CConsoleInstance instance(pravikExe(), service.name());
+    ASSERT_TRUE(instance.started());
+    EXPECT_EQ(instance.waitForEnd(), 3u);
+    const std::string lines = readFileBytes(service.dir().file(L"trace.log"));
+    EXPECT_TRUE(contains(lines, "Java called System.exit with 3\r\n")) << lines;
+}

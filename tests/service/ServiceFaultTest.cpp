@@ -21,11 +21,17 @@ std::string traceOf(const CTestService& service) {
     return stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
 }
 
-// Installs the faulty service with its fault and starts it.
-void startFaulty(CTestService& service, const std::wstring& fault) {
+// Installs the faulty service with its fault (and more keys).
+void installFaulty(CTestService& service, const std::wstring& fault, const ConfigKeys& extraKeys = {}) {
     ConfigKeys keys = service.baseConfig(kFaultyService);
     keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt")) + L" " + fault});
+    keys.insert(keys.end(), extraKeys.begin(), extraKeys.end());
     ASSERT_EQ(service.install(keys), 0u);
+}
+
+// Installs the faulty service with its fault and starts it.
+void startFaulty(CTestService& service, const std::wstring& fault, const ConfigKeys& extraKeys = {}) {
+    installFaulty(service, fault, extraKeys);
     ASSERT_TRUE(service.start()) << service.lastError();
 }
 
@@ -126,4 +132,59 @@ TEST(ServiceFault, JavaThreadsReportingWhileTheServiceEndsReachNothingFreed) {
         EXPECT_EQ(service.waitForProcessEnd(), 0u) << "run " << run;
         EXPECT_EQ(service.status().dwCurrentState, DWORD{SERVICE_STOPPED}) << "run " << run;
     }
+}
+
+TEST(ServiceFault, SystemExitStopsTheServiceWithItsCode) {
+    CTestService service(L"PravikFaultExit");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    startFaulty(service, L"-exit 3");
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, DWORD{ERROR_SERVICE_SPECIFIC_ERROR});
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 3u);
+    EXPECT_EQ(service.waitForProcessEnd(), 3u);
+    EXPECT_TRUE(contains(traceOf(service), "Java called System.exit with 3\n")) << traceOf(service);
+}
+
+TEST(ServiceFault, ShutdownHooksRunAfterServiceMainReturns) {
+    CTestService service(L"PravikFaultHook");
+    startFaulty(service, L"-shutdownHook");
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    // The JVM shut down before the final report.
+    EXPECT_TRUE(contains(recordOf(service), "stopping\nhook ran\n")) << recordOf(service);
+}
+
+namespace {
+
+// Sends STOP to a service that will not stop with a stop budget of two
+// seconds: STOPPED with 26 once the budget is spent, a dump in the trace.
+void expectStopBudgetSpent(const std::wstring& baseName, const std::wstring& fault) {
+    CTestService service(baseName);
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    startFaulty(service, fault, {{L"stopTimeout", L"2000"}});
+    service.waitFor(SERVICE_RUNNING);
+    const ULONGLONG asked = GetTickCount64();
+    std::thread stopper([&] { service.control(SERVICE_CONTROL_STOP); });
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    const ULONGLONG elapsed = GetTickCount64() - asked;
+    stopper.join();
+    EXPECT_EQ(stopped.dwWin32ExitCode, DWORD{ERROR_SERVICE_SPECIFIC_ERROR});
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 26u);
+    EXPECT_GE(elapsed, 2000u);
+    EXPECT_EQ(service.waitForProcessEnd(), 26u);
+    EXPECT_TRUE(contains(recordOf(service), "control 1\n")) << recordOf(service);
+    const std::string lines = traceOf(service);
+    EXPECT_TRUE(inOrder(lines, "Full thread dump", "Service did not stop within 2000 ms\n")) << lines;
+}
+
+}  // namespace
+
+TEST(ServiceFault, AServiceThatTakesStopAndNeverStopsIsStoppedWhenTheBudgetIsSpent) {
+    expectStopBudgetSpent(L"PravikFaultNeverStop", L"-neverStop");
+}
+
+TEST(ServiceFault, AServiceControlThatBlocksDuringAStopIsBoundedByTheBudget) {
+    expectStopBudgetSpent(L"PravikFaultBlockOnStop", L"-blockOnStop");
 }

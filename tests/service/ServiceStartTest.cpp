@@ -200,11 +200,12 @@ TEST(ServiceStart, CreationArgumentsStopAtTheFirstMissingOptionAndCarryTheVerbos
         ASSERT_TRUE(service.start()) << service.lastError();
         EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 16u);
     }
-    EXPECT_EQ(readFileBytes(record), "version=10002 ignoreUnrecognized=1 options=4\r\n"
+    EXPECT_EQ(readFileBytes(record), "version=10002 ignoreUnrecognized=1 options=5\r\n"
                                      "[-Dfake.record=" + utf8(record) + "] -\r\n"
                                      "[-Xexpanded=C:] -\r\n"
                                      "[] -\r\n"
-                                     "[vfprintf] hook\r\n");
+                                     "[vfprintf] hook\r\n"
+                                     "[exit] hook\r\n");
     // Created on the first output, appended to on the next run.
     const std::string once = "fake JVM says hello 42\r\nand once more\r\n";
     EXPECT_EQ(readFileBytes(service.dir().file(verboseName)), once + once);

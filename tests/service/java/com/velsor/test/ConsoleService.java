@@ -56,12 +56,15 @@ public final class ConsoleService {
         String restartMarker = null;
         String relayName = null;
         int relayCode = 0;
+        Integer exitCode = null;
         for (int i = 1; i < args.length; i++) {
             if ("-restartOnce".equals(args[i]) && i + 1 < args.length) {
                 restartMarker = args[++i];
             } else if ("-relayTo".equals(args[i]) && i + 2 < args.length) {
                 relayName = args[++i];
                 relayCode = Integer.parseInt(args[++i]);
+            } else if ("-exit".equals(args[i]) && i + 1 < args.length) {
+                exitCode = Integer.valueOf(args[++i]);
             } else if ("-slowControl".equals(args[i]) && i + 1 < args.length) {
                 synchronized (ConsoleService.class) {
                     slowControl = Integer.parseInt(args[++i]);
@@ -80,6 +83,9 @@ public final class ConsoleService {
         }
         if (relayName != null) {
             record("relay " + PravikManager.sendServiceControl(relayName, relayCode));
+        }
+        if (exitCode != null) {
+            System.exit(exitCode);
         }
         synchronized (lock) {
             while (!stopRequested) {

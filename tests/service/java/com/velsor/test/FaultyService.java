@@ -23,6 +23,11 @@ import java.nio.charset.StandardCharsets;
  * <li>"-throwAtStart": serviceMain throws before it reports any state.</li>
  * <li>"-reportStorm N": at STOP, N threads start reporting STOP_PENDING in a
  * loop that never ends, while serviceMain reports STOPPED and returns.</li>
+ * <li>"-exit N": serviceMain reports RUNNING, then calls System.exit(N).</li>
+ * <li>"-shutdownHook": a shutdown hook records "hook ran"; otherwise the service
+ * runs and stops as it should.</li>
+ * <li>"-neverStop": STOP is recorded and otherwise ignored.</li>
+ * <li>"-blockOnStop": serviceControl never returns from STOP.</li>
  * </ul>
  */
 public final class FaultyService {
@@ -68,7 +73,13 @@ public final class FaultyService {
             record("returning");
             return;
         }
+        if ("-shutdownHook".equals(fault)) {
+            Runtime.getRuntime().addShutdownHook(new Thread(() -> record("hook ran")));
+        }
         PravikManager.reportRunning(PravikManager.SERVICE_ACCEPT_STOP);
+        if ("-exit".equals(fault)) {
+            System.exit((int) milliseconds);
+        }
         synchronized (lock) {
             while (!stopRequested) {
                 try {
@@ -97,6 +108,14 @@ public final class FaultyService {
 
     public static void serviceControl(int control) {
         record("control " + control);
+        if (control == PravikManager.SERVICE_CONTROL_STOP && "-neverStop".equals(fault)) {
+            return;
+        }
+        if (control == PravikManager.SERVICE_CONTROL_STOP && "-blockOnStop".equals(fault)) {
+            for (;;) {
+                pause(60000);
+            }
+        }
         if (control == PravikManager.SERVICE_CONTROL_STOP || control == PravikManager.SERVICE_CONTROL_SHUTDOWN) {
             synchronized (lock) {
                 stopRequested = true;

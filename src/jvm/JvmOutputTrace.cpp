@@ -1,0 +1,63 @@
+#include "jvm/JvmOutputTrace.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "common/CTextBuilder.h"
+#include "common/HeapText.h"
+#include "common/SrwLockGuard.h"
+#include "log/CLogger.h"
+
+namespace {
+
+// JVM threads print at the same time; the logger and the line being built are under the lock.
+SRWLOCK g_outputLock = SRWLOCK_INIT;
+CLogger* g_logger = nullptr;
+CTextBuilder g_line;
+
+}  // namespace
+
+void setJvmOutputTrace(CLogger* logger) {
+    CSrwLockGuard held(&g_outputLock);
+    g_logger = logger;
+    g_line.clear();
+}
+
+int traceJvmOutput(const char* format, va_list arguments) {
+    va_list measure;
+    va_copy(measure, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0) {
+        return length;
+    }
+    CHeapPtr<char> text = allocateZeroed<char>(static_cast<std::size_t>(length) + 1);
+    if (!text) {
+        return -1;
+    }
+    std::vsnprintf(text.get(), static_cast<std::size_t>(length) + 1, format, arguments);
+    std::fputs(text.get(), stdout);
+    std::fflush(stdout);
+
+    // HotSpot prints in the ANSI code page, a line often in several pieces.
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.get(), length, nullptr, 0);
+    CHeapText wide = allocateZeroed<wchar_t>(static_cast<std::size_t>(wideLength) + 1);
+    if (!wide || MultiByteToWideChar(CP_ACP, 0, text.get(), length, wide.get(), wideLength) != wideLength) {
+        return length;
+    }
+    CSrwLockGuard held(&g_outputLock);
+    if (g_logger == nullptr) {
+        return length;
+    }
+    for (int index = 0; index < wideLength; ++index) {
+        const wchar_t character = wide.get()[index];
+        if (character == L'\n') {
+            g_logger->writeEntry(g_line.text(), nullptr, nullptr);
+            g_line.clear();
+        } else if (character != L'\r') {
+            g_line.appendChar(character);
+        }
+    }
+    return length;
+}
