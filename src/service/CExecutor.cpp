@@ -241,6 +241,12 @@ void CExecutor::reportStopped(DWORD serviceSpecificExitCode) {
     recordStatus(SERVICE_STOPPED, 0, serviceSpecificExitCode, 0, 0, false);
 }
 
+void CExecutor::armStopBudget() {
+    if (!stopBudget.arm()) {
+        logFailure(logger, L"Error creating the stop budget thread, stops are not bounded.", GetLastError());
+    }
+}
+
 void CExecutor::stopTimedOut() {
     dumpJvmThreads(logger, kDumpPatienceMs);
     CTextBuilder text;
@@ -263,9 +269,7 @@ int CExecutor::startServiceTask() {
     logger->logEntry(L"CExecutor::startServiceTask");
     executePreinitCommand();
     CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
-    if (!stopBudget.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout)) {
-        logFailure(logger, L"Error creating the stop budget thread, stops are not bounded.", GetLastError());
-    }
+    stopBudget.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout);
     CJvm* host = new CJvm(serviceName, logger);
     {
         CSrwLockGuard held(&jvmLock);
@@ -280,7 +284,7 @@ int CExecutor::startServiceTask() {
         SetConsoleCtrlHandler(signal_handler, TRUE);
         code = host->runServiceMain();
         // The JVM's shutdown counts as part of the stop.
-        stopBudget.arm();
+        armStopBudget();
     }
     destroyJvmHost();
     stopBudget.finish();
@@ -308,7 +312,7 @@ void CExecutor::forwardControl(DWORD control) {
     CJvm* host = acquireReadyJvm();
     if (host != nullptr) {
         if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
-            stopBudget.arm();
+            armStopBudget();
         }
         host->sendControlCommand(control);
         releaseJvm();

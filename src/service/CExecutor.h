@@ -57,6 +57,8 @@ protected:
     CJvm* acquireReadyJvm();
     void releaseJvm();
     void forwardControl(DWORD control);
+    // Starts the stop budget's clock, saying so when it cannot be watched.
+    void armStopBudget();
     // Ends readiness, waits for the forwardings in progress, then destroys the host.
     void destroyJvmHost();
 

@@ -135,6 +135,8 @@ jint JNICALL attachCurrentThread(JavaVM*, void** env, void*) {
     return 0;
 }
 jint JNICALL detachCurrentThread(JavaVM*) { return 0; }
+// The service has ended by the time the host shuts the JVM down.
+jint JNICALL destroyJavaVm(JavaVM*) { return 0; }
 jint JNICALL getEnv(JavaVM*, void** env, jint) {
     *env = &environment;
     return 0;
@@ -173,6 +175,7 @@ void buildTables() {
     invokeFunctions.AttachCurrentThreadAsDaemon = &attachCurrentThread;
     invokeFunctions.DetachCurrentThread = &detachCurrentThread;
     invokeFunctions.GetEnv = &getEnv;
+    invokeFunctions.DestroyJavaVM = &destroyJavaVm;
     machine.functions = &invokeFunctions;
 }
 
