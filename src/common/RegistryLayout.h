@@ -34,3 +34,5 @@ inline constexpr const wchar_t* kVerboseFileValue = L"VerboseFile";
 inline constexpr const wchar_t* kPreInitCmdValue = L"PreInitCmd";
 inline constexpr const wchar_t* kPreInitHintValue = L"PreInitHint";
 inline constexpr const wchar_t* kWorkingDirectoryValue = L"WorkingDirectory";
+inline constexpr const wchar_t* kStandardOutputValue = L"StandardOutput";
+inline constexpr const wchar_t* kStandardErrorValue = L"StandardError";

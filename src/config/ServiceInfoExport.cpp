@@ -97,6 +97,8 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
     CHeapText preInitCommand(getRegServiceParam(serviceName, kPreInitCmdValue, logger, 0, expand));
     CHeapText preInitHint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, expand));
     CHeapText workingDirectory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, expand));
+    CHeapText standardOutput(getRegServiceParam(serviceName, kStandardOutputValue, logger, 0, expand));
+    CHeapText standardError(getRegServiceParam(serviceName, kStandardErrorValue, logger, 0, expand));
 
     CServiceSettings settings;
     settings.serviceName = serviceName;
@@ -114,6 +116,8 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
     settings.preInitCommand = preInitCommand.get();
     settings.preInitHint = preInitHint.get();
     settings.workingDirectory = workingDirectory.get();
+    settings.standardOutput = standardOutput.get();
+    settings.standardError = standardError.get();
 
     unsigned long capacity = 0;
     wchar_t* text = buildServiceSettingsText(settings, &capacity);

@@ -79,6 +79,8 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         {L"preinitCommand", settings.preInitCommand},
         {L"preinitWaitHint", settings.preInitHint},
         {L"workingDirectory", settings.workingDirectory},
+        {L"standardOutput", settings.standardOutput},
+        {L"standardError", settings.standardError},
     };
     wchar_t* text = nullptr;
     *capacity = 0;

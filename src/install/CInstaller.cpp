@@ -37,6 +37,8 @@ const CParameterSource kParametersAfterOptions[] = {
     {kPreInitCmdValue, L"preinitCommand"},
     {kPreInitHintValue, L"preinitWaitHint"},
     {kWorkingDirectoryValue, L"workingDirectory"},
+    {kStandardOutputValue, L"standardOutput"},
+    {kStandardErrorValue, L"standardError"},
 };
 
 }  // namespace

@@ -91,6 +91,8 @@ protected:
         setHklmString(parametersKey, L"PreInitCmd", L"cmd /c %PRAVIK_INFO_HOME%\\prepare.bat");
         setHklmString(parametersKey, L"PreInitHint", L"5000");
         setHklmString(parametersKey, L"WorkingDirectory", L"%PRAVIK_INFO_HOME%\\work");
+        setHklmString(parametersKey, L"StandardOutput", L"%PRAVIK_INFO_HOME%\\out.log");
+        setHklmString(parametersKey, L"StandardError", L"C:\\logs\\err.log");
         // Installed under the configuration key's spelling, read back case-insensitively.
         setHklmString(parametersKey, L"jvmOption1", L"-Xmx256m");
         setHklmString(parametersKey, L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%");
@@ -115,6 +117,8 @@ protected:
                "preinitCommand=cmd /c " + home + "\\prepare.bat\r\n"
                "preinitWaitHint=5000\r\n"
                "workingDirectory=" + home + "\\work\r\n"
+               "standardOutput=" + home + "\\out.log\r\n"
+               "standardError=C:\\logs\\err.log\r\n"
                "JVMOption1=-Xmx256m\r\n"
                "JVMOption2=-Dhome=" + home + "\r\n";
     }
@@ -352,10 +356,12 @@ TEST_F(ServiceInfo, ExportedFilesParseBackInTheirEncoding) {
             {L"preinitCommand", L"cmd /c %PRAVIK_INFO_HOME%\\prepare.bat"},
             {L"preinitWaitHint", L"5000"},
             {L"workingDirectory", L"%PRAVIK_INFO_HOME%\\work"},
+            {L"standardOutput", L"%PRAVIK_INFO_HOME%\\out.log"},
+            {L"standardError", L"C:\\logs\\err.log"},
             {L"JVMOption1", L"-Xmx256m"},
             {L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%"},
         };
-        ASSERT_EQ(config.getOptionCount(), 17) << "unicode " << unicode;
+        ASSERT_EQ(config.getOptionCount(), 19) << "unicode " << unicode;
         const CConfigNode* node = config.getFirstNode();
         for (const auto& pair : expected) {
             ASSERT_NE(node, nullptr);

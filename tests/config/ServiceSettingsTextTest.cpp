@@ -44,6 +44,8 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
     settings.preInitCommand = L"cmd /c prepare.bat";
     settings.preInitHint = L"5000";
     settings.workingDirectory = L"C:\\apps";
+    settings.standardOutput = L"C:\\apps\\out.log";
+    settings.standardError = L"C:\\apps\\err.log";
     EXPECT_EQ(build(settings),
               L"serviceDisplayName=Order Service\r\n"
               L"serviceName=OrderSvc\r\n"
@@ -59,7 +61,9 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
               L"verboseOutput=C:\\logs\\verbose.txt\r\n"
               L"preinitCommand=cmd /c prepare.bat\r\n"
               L"preinitWaitHint=5000\r\n"
-              L"workingDirectory=C:\\apps\r\n");
+              L"workingDirectory=C:\\apps\r\n"
+              L"standardOutput=C:\\apps\\out.log\r\n"
+              L"standardError=C:\\apps\\err.log\r\n");
 }
 
 TEST(ServiceSettingsText, MissingValuesLeaveTheirLinesOutButTheServiceName) {

@@ -1,4 +1,4 @@
-// The skeleton template: its shape (127 CR LF lines of 7-bit ASCII, the build
+// The skeleton template: its shape (140 CR LF lines of 7-bit ASCII, the build
 // date in the first line), its exact key, default and example lines, and that
 // it parses back into just the three required options.
 #include <gtest/gtest.h>
@@ -76,9 +76,11 @@ const std::vector<std::string> kKeyLines = {
     "#preinitCommand=$$COMMAND$$",
     "#preinitWaitHint=$$HINTMILLISECONDS$$",
     "#workingDirectory=$$WORKINGPATHNAME$$",
+    "#standardOutput=$$FILENAME$$",
+    "#standardError=$$FILENAME$$",
 };
 
-// The default line of each optional block, from interactiveService to workingDirectory.
+// The default line of each optional block, from interactiveService to standardError.
 const std::vector<std::string> kDefaultLines = {
     "# The default value is FALSE",
     "# The default value is SERVICE_DEMAND_START",
@@ -93,6 +95,8 @@ const std::vector<std::string> kDefaultLines = {
     "# The default value is no preinitalization command.",
     "# The default value is 2000.",
     "# The default value is the windows system directory such as c:\\windows\\system32.",
+    "# The default value is no file: the output is lost.",
+    "# The default value is no file: the output is lost.",
 };
 
 const char* const kOptional = "# This is an optional config parameter.";
@@ -117,7 +121,7 @@ int countOf(const std::vector<std::string>& lines, const std::string& line) {
 
 }  // namespace
 
-TEST(SkeletonTemplate, HundredTwentySevenCrLfLinesOfSevenBitAscii) {
+TEST(SkeletonTemplate, HundredFortyCrLfLinesOfSevenBitAscii) {
     const std::string text = templateText();
     for (unsigned char byte : text) {
         ASSERT_TRUE(byte >= 0x01 && byte <= 0x7F) << static_cast<int>(byte);
@@ -131,9 +135,9 @@ TEST(SkeletonTemplate, HundredTwentySevenCrLfLinesOfSevenBitAscii) {
         }
     }
     const std::vector<std::string> lines = linesOf(text);
-    ASSERT_EQ(lines.size(), 127u);
+    ASSERT_EQ(lines.size(), 140u);
     EXPECT_NE(lines.back(), "<unterminated>");
-    EXPECT_EQ(lines.back(), "#workingDirectory=$$WORKINGPATHNAME$$");
+    EXPECT_EQ(lines.back(), "#standardError=$$FILENAME$$");
 }
 
 TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
@@ -153,7 +157,7 @@ TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
     EXPECT_TRUE(lines[8].empty());
 }
 
-TEST(SkeletonTemplate, SixteenKeyBlocksWithTheExactKeyAndDefaultLines) {
+TEST(SkeletonTemplate, EighteenKeyBlocksWithTheExactKeyAndDefaultLines) {
     const std::vector<std::string> lines = linesOf(templateText());
     std::vector<std::string> keyLines;
     for (const std::string& line : lines) {
@@ -164,7 +168,7 @@ TEST(SkeletonTemplate, SixteenKeyBlocksWithTheExactKeyAndDefaultLines) {
     EXPECT_EQ(keyLines, kKeyLines);
 
     const std::vector<std::vector<std::string>> blocks = blocksOf(lines);
-    ASSERT_EQ(blocks.size(), 17u);
+    ASSERT_EQ(blocks.size(), 19u);
     std::size_t keyIndex = 0;
     for (std::size_t number = 1; number < blocks.size(); ++number) {
         const std::vector<std::string>& block = blocks[number];
