@@ -21,10 +21,11 @@ std::string traceOf(const CTestService& service) {
     return stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
 }
 
-// Installs the faulty service with its fault and starts it.
-void startFaulty(CTestService& service, const std::wstring& fault) {
+// Installs the faulty service with its fault (and more keys) and starts it.
+void startFaulty(CTestService& service, const std::wstring& fault, const ConfigKeys& more = {}) {
     ConfigKeys keys = service.baseConfig(kFaultyService);
     keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt")) + L" " + fault});
+    keys.insert(keys.end(), more.begin(), more.end());
     ASSERT_EQ(service.install(keys), 0u);
     ASSERT_TRUE(service.start()) << service.lastError();
 }
@@ -111,6 +112,29 @@ TEST(ServiceFault, AnExceptionBeforeAnyStateReportEndsTheRunAsStoppedWithZero) {
     EXPECT_TRUE(inOrder(lines, "Java exception cleared after serviceMain\n", "CJvm::runServiceMain Exit 0\n"))
         << lines;
     EXPECT_FALSE(contains(lines, "Set service to state"));
+}
+
+// A service has no console: what Java prints lands in the files it names,
+// appended to an earlier run's, or in one file named for both.
+TEST(ServiceFault, WhatJavaPrintsBeforeItFailsIsInTheOutputFiles) {
+    for (const bool oneFile : {false, true}) {
+        CTestService service(oneFile ? L"PravikFaultPrintsToOneFile" : L"PravikFaultPrints");
+        const std::wstring output = service.dir().file(L"out.log");
+        const std::wstring error = oneFile ? output : service.dir().file(L"err.log");
+        if (!oneFile) {
+            writeFileBytes(error, "an earlier run\n");
+        }
+        startFaulty(service, L"-printAndFail", {{L"standardOutput", output}, {L"standardError", error}});
+        EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 1u);
+        EXPECT_EQ(service.waitForProcessEnd(), 0u);
+        const std::string printed = readFileBytes(output);
+        const std::string trace = readFileBytes(error);
+        EXPECT_TRUE(contains(printed, "printed to System.out\n")) << printed;
+        EXPECT_EQ(trace.rfind(oneFile ? "" : "an earlier run\n", 0), 0u) << trace;
+        EXPECT_TRUE(contains(trace, "java.lang.IllegalStateException: printed to System.err on purpose\n")) << trace;
+        EXPECT_TRUE(contains(trace, "at com.velsor.test.FaultyService.serviceMain")) << trace;
+        EXPECT_EQ(contains(printed, "IllegalStateException"), oneFile) << printed;
+    }
 }
 
 // Java threads that report states in a loop while the service ends reach
