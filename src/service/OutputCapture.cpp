@@ -77,7 +77,8 @@ void COutputCapture::redirect(CLogger* logger, HANDLE file, DWORD standardHandle
     SetStdHandle(standardHandle, file);
     // The C runtime's descriptor owns a handle of its own: _open_osfhandle
     // takes over the duplicate, _dup2 gives the descriptor another, and
-    // closing the intermediate descriptor leaves the descriptor's.
+    // closing the intermediate descriptor leaves the descriptor's. The handle
+    // appends by itself; _O_APPEND would only add a seek to every write.
     CFileHandle duplicate;
     if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), duplicate.put(), 0, FALSE,
                          DUPLICATE_SAME_ACCESS)) {
@@ -85,7 +86,7 @@ void COutputCapture::redirect(CLogger* logger, HANDLE file, DWORD standardHandle
         return;
     }
     std::fflush(descriptor == 1 ? stdout : stderr);
-    const int intermediate = _open_osfhandle(reinterpret_cast<intptr_t>(duplicate.get()), _O_APPEND | _O_WRONLY);
+    const int intermediate = _open_osfhandle(reinterpret_cast<intptr_t>(duplicate.get()), _O_WRONLY);
     if (intermediate >= 0) {
         duplicate.detach();
     }
