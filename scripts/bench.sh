@@ -80,7 +80,7 @@ tr -d '\r' <"$figures" | awk -F'|' '
     if (name ~ /^peak private/) return "+ < 1024 KiB";
     if (name ~ /^config parse/) return "~ 10 (linear)";
     if (name ~ /^trace off/) return "~ 0";
-    if (name ~ /^Java output/) return ">= 0.8";
+    if (name ~ /^output capture/) return ">= 0.8";
     return "-";
   }
   BEGIN { printf "| %-58s | %12s | %12s | %16s | %-13s |\n", "Figure (median)", "floor", "pravik", "ratio", "goal";
