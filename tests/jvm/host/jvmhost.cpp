@@ -198,17 +198,18 @@ struct CCapturedStream {
 };
 CCapturedStream g_captured[] = {{1}, {2}};
 
-// Forwards what the pipe holds now; the stream's mutex is held.
-void forwardPending(CCapturedStream& stream) {
+// Forwards what the pipe holds now; the stream's mutex is held. False once
+// the stream has ended (Java closed System.out) or the DLL is gone.
+bool forwardPending(CCapturedStream& stream) {
     for (;;) {
         const ssize_t size = ::read(stream.readEnd, stream.buffer, sizeof stream.buffer);
         if (size <= 0) {
-            return;
+            return size < 0 && (errno == EAGAIN || errno == EINTR);
         }
         CWireWriter writer;
         writer.u32(stream.descriptor).data(stream.buffer, static_cast<size_t>(size));
         if (!sendOutput(opStandardOutput, writer)) {
-            return;
+            return false;
         }
     }
 }
@@ -220,7 +221,9 @@ void forwardStream(CCapturedStream* stream) {
             return;
         }
         std::lock_guard<std::mutex> lock(stream->mutex);
-        forwardPending(*stream);
+        if (!forwardPending(*stream)) {
+            return;
+        }
     }
 }
 
