@@ -190,13 +190,14 @@ bool sendOutput(uint32_t op, const CWireWriter& writer) {
 // Here descriptors 1 and 2 are pipes whose bytes the DLL writes to those handles.
 
 struct CCapturedStream {
+    explicit CCapturedStream(uint32_t descriptor) : descriptor(descriptor) {}
     const uint32_t descriptor;
     int readEnd = -1;  // non-blocking
     // Held while bytes are read and forwarded, so that they keep their order.
     std::mutex mutex;
     char buffer[65536];  // under mutex
 };
-CCapturedStream g_captured[] = {{1}, {2}};
+CCapturedStream g_captured[] = {CCapturedStream(1), CCapturedStream(2)};
 
 // Forwards what the pipe holds now; the stream's mutex is held. False once
 // the stream has ended (Java closed System.out) or the DLL is gone.
