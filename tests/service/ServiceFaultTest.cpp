@@ -129,9 +129,9 @@ TEST(ServiceFault, WhatJavaPrintsBeforeItFailsIsInTheOutputFiles) {
         EXPECT_EQ(service.waitForProcessEnd(), 0u);
         const std::string printed = readFileBytes(output);
         const std::string trace = readFileBytes(error);
-        EXPECT_TRUE(contains(printed, "printed to System.out\n")) << printed;
+        EXPECT_TRUE(contains(printed, "printed to System.out")) << printed;
         EXPECT_EQ(trace.rfind(oneFile ? "" : "an earlier run\n", 0), 0u) << trace;
-        EXPECT_TRUE(contains(trace, "java.lang.IllegalStateException: printed to System.err on purpose\n")) << trace;
+        EXPECT_TRUE(contains(trace, "java.lang.IllegalStateException: printed to System.err on purpose")) << trace;
         EXPECT_TRUE(contains(trace, "at com.velsor.test.FaultyService.serviceMain")) << trace;
         EXPECT_EQ(contains(printed, "IllegalStateException"), oneFile) << printed;
     }
