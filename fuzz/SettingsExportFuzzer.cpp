@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             current.push_back(static_cast<wchar_t>(data[at]));
         }
     }
-    values.resize(12);
-    present.resize(12, false);
+    values.resize(14);
+    present.resize(14, false);
     auto text = [&](size_t index) { return present[index] ? values[index].c_str() : nullptr; };
 
     CServiceSettings settings;
@@ -50,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.preInitCommand = text(9);
     settings.preInitHint = text(10);
     settings.workingDirectory = text(11);
+    settings.standardOutput = text(12);
+    settings.standardError = text(13);
 
     unsigned long capacity = 0;
     wchar_t* built = buildServiceSettingsText(settings, &capacity);

@@ -36,3 +36,5 @@ inline constexpr const wchar_t* kPreInitHintValue = L"PreInitHint";
 inline constexpr const wchar_t* kWorkingDirectoryValue = L"WorkingDirectory";
 // Milliseconds Java has to stop (decimal text; 0: no limit).
 inline constexpr const wchar_t* kStopTimeoutValue = L"StopTimeout";
+inline constexpr const wchar_t* kStandardOutputValue = L"StandardOutput";
+inline constexpr const wchar_t* kStandardErrorValue = L"StandardError";

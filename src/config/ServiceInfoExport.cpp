@@ -98,6 +98,8 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
     CHeapText preInitHint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, expand));
     CHeapText stopTimeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, expand));
     CHeapText workingDirectory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, expand));
+    CHeapText standardOutput(getRegServiceParam(serviceName, kStandardOutputValue, logger, 0, expand));
+    CHeapText standardError(getRegServiceParam(serviceName, kStandardErrorValue, logger, 0, expand));
 
     CServiceSettings settings;
     settings.serviceName = serviceName;
@@ -116,6 +118,8 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
     settings.preInitHint = preInitHint.get();
     settings.stopTimeout = stopTimeout.get();
     settings.workingDirectory = workingDirectory.get();
+    settings.standardOutput = standardOutput.get();
+    settings.standardError = standardError.get();
 
     unsigned long capacity = 0;
     wchar_t* text = buildServiceSettingsText(settings, &capacity);

@@ -80,6 +80,8 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         {L"preinitWaitHint", settings.preInitHint},
         {L"stopTimeout", settings.stopTimeout},
         {L"workingDirectory", settings.workingDirectory},
+        {L"standardOutput", settings.standardOutput},
+        {L"standardError", settings.standardError},
     };
     wchar_t* text = nullptr;
     *capacity = 0;

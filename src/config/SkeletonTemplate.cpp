@@ -142,7 +142,20 @@ const char kBody[] =
     "# as a fully qualified path.\r\n"
     "# This is an optional config parameter.\r\n"
     "# The default value is the windows system directory such as c:\\windows\\system32.\r\n"
-    "#workingDirectory=$$WORKINGPATHNAME$$\r\n";
+    "#workingDirectory=$$WORKINGPATHNAME$$\r\n"
+    "\r\n"
+    "# The file that receives what the Java service application writes to\r\n"
+    "# System.out when it runs as a service; appended to, created if missing.\r\n"
+    "# It may name the same file as standardError.\r\n"
+    "# This is an optional config parameter.\r\n"
+    "# The default value is no file: the output is lost.\r\n"
+    "#standardOutput=$$FILENAME$$\r\n"
+    "\r\n"
+    "# The file that receives what the Java service application writes to\r\n"
+    "# System.err when it runs as a service, stack traces among it.\r\n"
+    "# This is an optional config parameter.\r\n"
+    "# The default value is no file: the output is lost.\r\n"
+    "#standardError=$$FILENAME$$\r\n";
 
 }  // namespace
 

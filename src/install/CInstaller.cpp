@@ -38,6 +38,8 @@ const CParameterSource kParametersAfterOptions[] = {
     {kPreInitHintValue, L"preinitWaitHint"},
     {kStopTimeoutValue, L"stopTimeout"},
     {kWorkingDirectoryValue, L"workingDirectory"},
+    {kStandardOutputValue, L"standardOutput"},
+    {kStandardErrorValue, L"standardError"},
 };
 
 }  // namespace

@@ -268,6 +268,11 @@ int CExecutor::executePreinitCommand() {
 int CExecutor::startServiceTask() {
     logger->logEntry(L"CExecutor::startServiceTask");
     executePreinitCommand();
+    // Only a service lacks a console. The pre-initialisation command has run
+    // by now: its output is its own (name a redirection in the command).
+    if (devMode == 0) {
+        capture.start(logger, serviceName);
+    }
     CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
     stopBudget.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout);
     CJvm* host = new CJvm(serviceName, logger);

@@ -9,6 +9,7 @@
 #include "common/ExitCodes.h"
 #include "common/Win32Handle.h"
 #include "service/CStopBudget.h"
+#include "service/OutputCapture.h"
 
 class CJvm;
 class CLogger;
@@ -70,6 +71,8 @@ protected:
 private:
     int devMode = 0;
     const wchar_t* serviceName;
+    // Declared before jvm: the JVM host goes first, the files it writes to after it.
+    COutputCapture capture;
     std::unique_ptr<CJvm> jvm;
     CKernelHandle finishedEvent;
     SERVICE_STATUS_HANDLE statusHandle = nullptr;

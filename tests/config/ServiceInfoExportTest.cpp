@@ -92,6 +92,8 @@ protected:
         setHklmString(parametersKey, L"PreInitHint", L"5000");
         setHklmString(parametersKey, L"StopTimeout", L"60000");
         setHklmString(parametersKey, L"WorkingDirectory", L"%PRAVIK_INFO_HOME%\\work");
+        setHklmString(parametersKey, L"StandardOutput", L"%PRAVIK_INFO_HOME%\\out.log");
+        setHklmString(parametersKey, L"StandardError", L"C:\\logs\\err.log");
         // Installed under the configuration key's spelling, read back case-insensitively.
         setHklmString(parametersKey, L"jvmOption1", L"-Xmx256m");
         setHklmString(parametersKey, L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%");
@@ -117,6 +119,8 @@ protected:
                "preinitWaitHint=5000\r\n"
                "stopTimeout=60000\r\n"
                "workingDirectory=" + home + "\\work\r\n"
+               "standardOutput=" + home + "\\out.log\r\n"
+               "standardError=C:\\logs\\err.log\r\n"
                "JVMOption1=-Xmx256m\r\n"
                "JVMOption2=-Dhome=" + home + "\r\n";
     }
@@ -355,10 +359,12 @@ TEST_F(ServiceInfo, ExportedFilesParseBackInTheirEncoding) {
             {L"preinitWaitHint", L"5000"},
             {L"stopTimeout", L"60000"},
             {L"workingDirectory", L"%PRAVIK_INFO_HOME%\\work"},
+            {L"standardOutput", L"%PRAVIK_INFO_HOME%\\out.log"},
+            {L"standardError", L"C:\\logs\\err.log"},
             {L"JVMOption1", L"-Xmx256m"},
             {L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%"},
         };
-        ASSERT_EQ(config.getOptionCount(), 18) << "unicode " << unicode;
+        ASSERT_EQ(config.getOptionCount(), 20) << "unicode " << unicode;
         const CConfigNode* node = config.getFirstNode();
         for (const auto& pair : expected) {
             ASSERT_NE(node, nullptr);

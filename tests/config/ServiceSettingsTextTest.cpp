@@ -45,6 +45,8 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
     settings.preInitHint = L"5000";
     settings.stopTimeout = L"60000";
     settings.workingDirectory = L"C:\\apps";
+    settings.standardOutput = L"C:\\apps\\out.log";
+    settings.standardError = L"C:\\apps\\err.log";
     EXPECT_EQ(build(settings),
               L"serviceDisplayName=Order Service\r\n"
               L"serviceName=OrderSvc\r\n"
@@ -61,7 +63,9 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
               L"preinitCommand=cmd /c prepare.bat\r\n"
               L"preinitWaitHint=5000\r\n"
               L"stopTimeout=60000\r\n"
-              L"workingDirectory=C:\\apps\r\n");
+              L"workingDirectory=C:\\apps\r\n"
+              L"standardOutput=C:\\apps\\out.log\r\n"
+              L"standardError=C:\\apps\\err.log\r\n");
 }
 
 TEST(ServiceSettingsText, MissingValuesLeaveTheirLinesOutButTheServiceName) {

@@ -1,4 +1,4 @@
-// The skeleton template: its shape (134 CR LF lines of 7-bit ASCII, the build
+// The skeleton template: its shape (147 CR LF lines of 7-bit ASCII, the build
 // date in the first line), its exact key, default and example lines, and that
 // it parses back into just the three required options.
 #include <gtest/gtest.h>
@@ -77,9 +77,11 @@ const std::vector<std::string> kKeyLines = {
     "#preinitWaitHint=$$HINTMILLISECONDS$$",
     "#stopTimeout=$$STOPMILLISECONDS$$",
     "#workingDirectory=$$WORKINGPATHNAME$$",
+    "#standardOutput=$$FILENAME$$",
+    "#standardError=$$FILENAME$$",
 };
 
-// The default line of each optional block, from interactiveService to workingDirectory.
+// The default line of each optional block, from interactiveService to standardError.
 const std::vector<std::string> kDefaultLines = {
     "# The default value is FALSE",
     "# The default value is SERVICE_DEMAND_START",
@@ -95,6 +97,8 @@ const std::vector<std::string> kDefaultLines = {
     "# The default value is 2000.",
     "# The default value is 30000.",
     "# The default value is the windows system directory such as c:\\windows\\system32.",
+    "# The default value is no file: the output is lost.",
+    "# The default value is no file: the output is lost.",
 };
 
 const char* const kOptional = "# This is an optional config parameter.";
@@ -119,7 +123,7 @@ int countOf(const std::vector<std::string>& lines, const std::string& line) {
 
 }  // namespace
 
-TEST(SkeletonTemplate, HundredTwentySevenCrLfLinesOfSevenBitAscii) {
+TEST(SkeletonTemplate, HundredFortySevenCrLfLinesOfSevenBitAscii) {
     const std::string text = templateText();
     for (unsigned char byte : text) {
         ASSERT_TRUE(byte >= 0x01 && byte <= 0x7F) << static_cast<int>(byte);
@@ -133,9 +137,9 @@ TEST(SkeletonTemplate, HundredTwentySevenCrLfLinesOfSevenBitAscii) {
         }
     }
     const std::vector<std::string> lines = linesOf(text);
-    ASSERT_EQ(lines.size(), 134u);
+    ASSERT_EQ(lines.size(), 147u);
     EXPECT_NE(lines.back(), "<unterminated>");
-    EXPECT_EQ(lines.back(), "#workingDirectory=$$WORKINGPATHNAME$$");
+    EXPECT_EQ(lines.back(), "#standardError=$$FILENAME$$");
 }
 
 TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
@@ -155,7 +159,7 @@ TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
     EXPECT_TRUE(lines[8].empty());
 }
 
-TEST(SkeletonTemplate, SeventeenKeyBlocksWithTheExactKeyAndDefaultLines) {
+TEST(SkeletonTemplate, NineteenKeyBlocksWithTheExactKeyAndDefaultLines) {
     const std::vector<std::string> lines = linesOf(templateText());
     std::vector<std::string> keyLines;
     for (const std::string& line : lines) {
@@ -166,7 +170,7 @@ TEST(SkeletonTemplate, SeventeenKeyBlocksWithTheExactKeyAndDefaultLines) {
     EXPECT_EQ(keyLines, kKeyLines);
 
     const std::vector<std::vector<std::string>> blocks = blocksOf(lines);
-    ASSERT_EQ(blocks.size(), 18u);
+    ASSERT_EQ(blocks.size(), 20u);
     std::size_t keyIndex = 0;
     for (std::size_t number = 1; number < blocks.size(); ++number) {
         const std::vector<std::string>& block = blocks[number];

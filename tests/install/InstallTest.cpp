@@ -42,7 +42,7 @@ TEST(Install, WritesEverySettingOfTheFile) {
          "jvmOption2=-Xmx%HEAP%"},
         {"commandLineParms=one \"two words\" %THREE%", "verboseOutput=C:\\logs\\verbose.txt",
          "preinitCommand=cmd /c echo %DATE%", "preinitWaitHint=5000", "stopTimeout=60000",
-         "workingDirectory=%TEMP%\\work"});
+         "workingDirectory=%TEMP%\\work", "standardOutput=%TEMP%\\out.log", "standardError=C:\\logs\\err.log"});
     const std::wstring file = writeConfig(directory, L"full.cfg", lines);
 
     const CRunResult run = runPravik({L"-i", file});
@@ -75,13 +75,25 @@ TEST(Install, WritesEverySettingOfTheFile) {
         {L"PreInitHint", L"5000"},
         {L"StopTimeout", L"60000"},
         {L"WorkingDirectory", L"%TEMP%\\work"},
+        {L"StandardOutput", L"%TEMP%\\out.log"},
+        {L"StandardError", L"C:\\logs\\err.log"},
     };
-    std::map<std::wstring, std::wstring> stored;
-    for (const auto& [valueName, typed] : snapshotKey(parametersKeyPath(name))) {
-        EXPECT_EQ(typed.first, static_cast<DWORD>(REG_SZ)) << narrow(valueName);
-        stored[valueName] = getHklmString(parametersKeyPath(name), valueName).value_or(L"?");
-    }
-    EXPECT_EQ(stored, expected);
+    auto stored = [&name] {
+        std::map<std::wstring, std::wstring> values;
+        for (const auto& [valueName, typed] : snapshotKey(parametersKeyPath(name))) {
+            EXPECT_EQ(typed.first, static_cast<DWORD>(REG_SZ)) << narrow(valueName);
+            values[valueName] = getHklmString(parametersKeyPath(name), valueName).value_or(L"?");
+        }
+        return values;
+    };
+    EXPECT_EQ(stored(), expected);
+
+    // Exported, removed and installed again from the export, every value comes back as it was.
+    const std::wstring exported = directory.file(L"exported.cfg");
+    EXPECT_EQ(runPravik({L"-e", name, exported}).exitCode, 0u);
+    ASSERT_EQ(runPravik({L"-r", name}).exitCode, 0u);
+    ASSERT_EQ(runPravik({L"-i", exported}).exitCode, 0u);
+    EXPECT_EQ(stored(), expected);
 }
 
 TEST(Install, SameServiceTwiceFailsWith8AndKeepsTheFirst) {

@@ -119,6 +119,29 @@ TEST(ServiceFault, AnExceptionBeforeAnyStateReportEndsTheRunAsStoppedWithZero) {
     EXPECT_FALSE(contains(lines, "Set service to state"));
 }
 
+// A service has no console: what Java prints lands in the files it names,
+// appended to an earlier run's, or in one file named for both.
+TEST(ServiceFault, WhatJavaPrintsBeforeItFailsIsInTheOutputFiles) {
+    for (const bool oneFile : {false, true}) {
+        CTestService service(oneFile ? L"PravikFaultPrintsToOneFile" : L"PravikFaultPrints");
+        const std::wstring output = service.dir().file(L"out.log");
+        const std::wstring error = oneFile ? output : service.dir().file(L"err.log");
+        if (!oneFile) {
+            writeFileBytes(error, "an earlier run\n");
+        }
+        startFaulty(service, L"-printAndFail", {{L"standardOutput", output}, {L"standardError", error}});
+        EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 1u);
+        EXPECT_EQ(service.waitForProcessEnd(), 0u);
+        const std::string printed = readFileBytes(output);
+        const std::string trace = readFileBytes(error);
+        EXPECT_TRUE(contains(printed, "printed to System.out")) << printed;
+        EXPECT_EQ(trace.rfind(oneFile ? "" : "an earlier run\n", 0), 0u) << trace;
+        EXPECT_TRUE(contains(trace, "java.lang.IllegalStateException: printed to System.err on purpose")) << trace;
+        EXPECT_TRUE(contains(trace, "at com.velsor.test.FaultyService.serviceMain")) << trace;
+        EXPECT_EQ(contains(printed, "IllegalStateException"), oneFile) << printed;
+    }
+}
+
 // Java threads that report states in a loop while the service ends reach
 // nothing that is gone: every run ends with exit code 0 and stays stopped.
 TEST(ServiceFault, JavaThreadsReportingWhileTheServiceEndsReachNothingFreed) {

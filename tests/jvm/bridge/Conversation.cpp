@@ -285,7 +285,8 @@ void acceptJavaThreads() {
 }
 
 // JVM output, for the program's vfprintf hook, in the order the JVM wrote it;
-// the JVM's exit and abort, which end this process as they would end HotSpot's.
+// what Java and the JVM wrote to standard output and error; the JVM's exit
+// and abort, which end this process as they would end HotSpot's.
 void serveOutput() {
     CMessage message;
     while (recvMessage(g_control, message)) {
@@ -308,6 +309,21 @@ void serveOutput() {
             const std::string text = in.str();
             if (g_hook != nullptr) {
                 callHook("%s", text.c_str());
+            }
+            std::lock_guard<std::mutex> lock(g_controlSendMutex);
+            sendMessage(g_control, opOutputDone, {});
+        }
+        if (message.op == opStandardOutput) {
+            CWireReader in(message.payload);
+            const uint32_t descriptor = in.u32();
+            const std::string bytes = in.str();
+            // As a JVM on Windows writes them: through the process's standard
+            // handles, which a service may have pointed at files. A missing
+            // handle loses the bytes, as it would there.
+            HANDLE handle = GetStdHandle(descriptor == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+            DWORD written = 0;
+            if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+                WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
             }
             std::lock_guard<std::mutex> lock(g_controlSendMutex);
             sendMessage(g_control, opOutputDone, {});

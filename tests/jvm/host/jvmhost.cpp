@@ -9,13 +9,16 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <condition_variable>
@@ -171,6 +174,93 @@ void controlReader() {
     std::_Exit(0);
 }
 
+// Sends output for the DLL's output thread and waits until it has been handled.
+bool sendOutput(uint32_t op, const CWireWriter& writer) {
+    std::unique_lock<std::mutex> lock(g_outputMutex);
+    if (!sendMessage(g_controlFd, op, writer.bytes)) {
+        return false;
+    }
+    const uint64_t mine = ++g_outputsSent;
+    g_outputDone.wait(lock, [mine] { return g_outputsDone >= mine; });
+    return true;
+}
+
+// ---- standard output and error: on Windows, Java's System.out and System.err
+// and the JVM's own printing write to the Windows process's standard handles.
+// Here descriptors 1 and 2 are pipes whose bytes the DLL writes to those handles.
+
+struct CCapturedStream {
+    explicit CCapturedStream(uint32_t descriptor) : descriptor(descriptor) {}
+    const uint32_t descriptor;
+    int readEnd = -1;  // non-blocking
+    // Held while bytes are read and forwarded, so that they keep their order.
+    std::mutex mutex;
+    char buffer[65536];  // under mutex
+};
+CCapturedStream g_captured[] = {CCapturedStream(1), CCapturedStream(2)};
+
+// Forwards what the pipe holds now; the stream's mutex is held. False once
+// the stream has ended (Java closed System.out) or the DLL is gone.
+bool forwardPending(CCapturedStream& stream) {
+    for (;;) {
+        const ssize_t size = ::read(stream.readEnd, stream.buffer, sizeof stream.buffer);
+        if (size <= 0) {
+            return size < 0 && (errno == EAGAIN || errno == EINTR);
+        }
+        CWireWriter writer;
+        writer.u32(stream.descriptor).data(stream.buffer, static_cast<size_t>(size));
+        if (!sendOutput(opStandardOutput, writer)) {
+            return false;
+        }
+    }
+}
+
+void forwardStream(CCapturedStream* stream) {
+    pollfd readable{stream->readEnd, POLLIN, 0};
+    for (;;) {
+        if (::poll(&readable, 1, -1) < 0 && errno != EINTR) {
+            return;
+        }
+        std::lock_guard<std::mutex> lock(stream->mutex);
+        if (!forwardPending(*stream)) {
+            return;
+        }
+    }
+}
+
+// A write on Windows has reached the handle when it returns: before the
+// Windows side goes on (a reply, a native callback, the JVM's exit), every
+// byte written so far has been written there.
+void flushCapturedOutput() {
+    for (CCapturedStream& stream : g_captured) {
+        std::lock_guard<std::mutex> lock(stream.mutex);
+        forwardPending(stream);
+    }
+}
+
+bool captureStandardStreams() {
+    for (CCapturedStream& stream : g_captured) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            return false;
+        }
+        const bool moved = ::dup2(ends[1], static_cast<int>(stream.descriptor)) >= 0;
+        ::close(ends[1]);
+        if (!moved || ::fcntl(ends[0], F_SETFL, O_NONBLOCK) != 0) {
+            return false;
+        }
+        stream.readEnd = ends[0];
+        std::thread(forwardStream, &stream).detach();
+    }
+    return true;
+}
+
+// Sends to the Windows side, which goes on when it reads this.
+bool answer(int fd, uint32_t op, const std::vector<uint8_t>& payload) {
+    flushCapturedOutput();
+    return sendMessage(fd, op, payload);
+}
+
 // HotSpot's output hook: hands the text to the DLL, which calls the Windows
 // process's own hook, and waits until it has, so output keeps its order.
 jint JNICALL outputHook(FILE*, const char* format, va_list args) {
@@ -185,15 +275,9 @@ jint JNICALL outputHook(FILE*, const char* format, va_list args) {
     std::vsnprintf(text.data(), text.size(), format, args);
     text.resize(static_cast<size_t>(length));
 
-    std::unique_lock<std::mutex> lock(g_outputMutex);
     CWireWriter writer;
     writer.str(text);
-    if (!sendMessage(g_controlFd, opOutput, writer.bytes)) {
-        return -1;
-    }
-    const uint64_t mine = ++g_outputsSent;
-    g_outputDone.wait(lock, [mine] { return g_outputsDone >= mine; });
-    return length;
+    return sendOutput(opOutput, writer) ? length : -1;
 }
 
 // HotSpot's exit and abort hooks, called on the VM thread: the DLL runs the
@@ -201,6 +285,7 @@ jint JNICALL outputHook(FILE*, const char* format, va_list args) {
 // connection and so ends this one (controlReader). Until then the JVM stays
 // where a real one would be: inside the hook.
 [[noreturn]] void handOver(uint32_t op, const CWireWriter& payload) {
+    flushCapturedOutput();
     {
         std::lock_guard<std::mutex> lock(g_outputMutex);
         sendMessage(g_controlFd, op, payload.bytes);
@@ -302,7 +387,7 @@ CValue callback(int slot, JNIEnv* env, jobject self, std::initializer_list<CValu
         writer.value(value);
     }
     CValue result;
-    if (!sendMessage(conversation->fd, opCallback, writer.bytes) || !serve(*conversation, true, &result)) {
+    if (!answer(conversation->fd, opCallback, writer.bytes) || !serve(*conversation, true, &result)) {
         std::fprintf(stderr, "jvmhost: the DLL went away during a native call\n");
         std::_Exit(0);
     }
@@ -465,7 +550,7 @@ bool handle(CConversation& c, const CMessage& request, CWireWriter& out) {
             // Only the JVM's threads may be left; HotSpot waits for the non-daemon ones.
             const jint status = g_vm->DestroyJavaVM();
             out.i32(status);
-            sendMessage(c.fd, opReply, out.bytes);
+            answer(c.fd, opReply, out.bytes);
             std::_Exit(0);
         }
         case opGetVersion: out.i32(env->GetVersion()); break;
@@ -599,7 +684,7 @@ bool serve(CConversation& conversation, bool inCallback, CValue* callbackResult)
         }
         CWireWriter out;
         const bool goOn = handle(conversation, request, out);
-        if (!sendMessage(conversation.fd, opReply, out.bytes) || !goOn) {
+        if (!answer(conversation.fd, opReply, out.bytes) || !goOn) {
             return false;
         }
     }
@@ -682,7 +767,7 @@ void runConversation(int fd) {
         conversation.env = env;
     }
     out.i32(status);
-    if (!sendMessage(fd, opReply, out.bytes) || status != JNI_OK) {
+    if (!answer(fd, opReply, out.bytes) || status != JNI_OK) {
         ::close(fd);
         return;
     }
@@ -733,6 +818,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::thread(controlReader).detach();
+    if (!captureStandardStreams()) {
+        std::perror("jvmhost: capture of standard output");
+        return 1;
+    }
 
     for (;;) {
         const int fd = ::accept(listener, nullptr, nullptr);

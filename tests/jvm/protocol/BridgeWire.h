@@ -16,6 +16,7 @@ enum Op : uint32_t {
     opOutputDone = 3,     // dll -> host: the hook has run
     opExit = 4,           // host -> dll: i32 code; Java called System.exit or Runtime.halt
     opAbort = 5,          // host -> dll: the JVM aborts (a fatal error, -Xcheck:jni among them)
+    opStandardOutput = 6, // host -> dll: u32 descriptor (1 or 2), bytes written to it; answered by opOutputDone
 
     // Conversations: first message of a connection opened by the DLL.
     opCreate = 10,        // i32 version, u8 ignoreUnrecognized, i32 hook position (-1: none), u32 n,

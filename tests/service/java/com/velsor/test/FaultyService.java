@@ -21,6 +21,8 @@ import java.nio.charset.StandardCharsets;
  * <li>"-neverRunning MS": serviceMain reports no state at all and returns after
  * MS milliseconds.</li>
  * <li>"-throwAtStart": serviceMain throws before it reports any state.</li>
+ * <li>"-printAndFail": serviceMain prints a line to System.out and a stack
+ * trace to System.err, then reports STOPPED with code 1.</li>
  * <li>"-reportStorm N": at STOP, N threads start reporting STOP_PENDING in a
  * loop that never ends, while serviceMain reports STOPPED and returns.</li>
  * <li>"-exit N": serviceMain reports RUNNING, then calls System.exit(N).</li>
@@ -67,6 +69,12 @@ public final class FaultyService {
         record("started " + fault);
         if ("-throwAtStart".equals(fault)) {
             throw new IllegalStateException("thrown before any state was reported, on purpose");
+        }
+        if ("-printAndFail".equals(fault)) {
+            System.out.println("printed to System.out");
+            new IllegalStateException("printed to System.err on purpose").printStackTrace();
+            PravikManager.reportStopped(1);
+            return;
         }
         if ("-neverRunning".equals(fault)) {
             pause(milliseconds);
