@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
 #include <cwchar>
 
 #include "common/HeapText.h"
@@ -85,21 +86,31 @@ void writeSettingsFile(const wchar_t* text, const wchar_t* fileName, CLogger* lo
     WriteFile(file.get(), narrow.get(), static_cast<DWORD>(std::strlen(narrow.get())), &written, nullptr);
 }
 
+// The Parameters values of the export, read in this order; only a missing
+// service class is worth a message.
+struct CParameterField {
+    const wchar_t* valueName;
+    const wchar_t* CServiceSettings::*member;
+    int logErrors;
+};
+const CParameterField kParameterFields[] = {
+    {kJvmDllValue, &CServiceSettings::jvmDll, 0},
+    {kPravikClassValue, &CServiceSettings::pravikClass, 1},
+    {kCommandLineValue, &CServiceSettings::commandLine, 0},
+    {kVerboseFileValue, &CServiceSettings::verboseFile, 0},
+    {kPreInitCmdValue, &CServiceSettings::preInitCommand, 0},
+    {kPreInitHintValue, &CServiceSettings::preInitHint, 0},
+    {kStopTimeoutValue, &CServiceSettings::stopTimeout, 0},
+    {kWorkingDirectoryValue, &CServiceSettings::workingDirectory, 0},
+    {kStandardOutputValue, &CServiceSettings::standardOutput, 0},
+    {kStandardErrorValue, &CServiceSettings::standardError, 0},
+};
+
 wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader, CLogger* logger, int expand) {
     CHeapText displayName(reader.readServiceText(kDisplayNameValue));
     CHeapText imagePath(reader.readServiceText(kImagePathValue));
     CHeapText dependencies(reader.readServiceList(kDependOnServiceValue));
     CHeapText description(reader.readServiceText(kDescriptionValue));
-    CHeapText jvmDll(getRegServiceParam(serviceName, kJvmDllValue, logger, 0, expand));
-    CHeapText pravikClass(getRegServiceParam(serviceName, kPravikClassValue, logger, 1, expand));
-    CHeapText commandLine(getRegServiceParam(serviceName, kCommandLineValue, logger, 0, expand));
-    CHeapText verboseFile(getRegServiceParam(serviceName, kVerboseFileValue, logger, 0, expand));
-    CHeapText preInitCommand(getRegServiceParam(serviceName, kPreInitCmdValue, logger, 0, expand));
-    CHeapText preInitHint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, expand));
-    CHeapText stopTimeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, expand));
-    CHeapText workingDirectory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, expand));
-    CHeapText standardOutput(getRegServiceParam(serviceName, kStandardOutputValue, logger, 0, expand));
-    CHeapText standardError(getRegServiceParam(serviceName, kStandardErrorValue, logger, 0, expand));
 
     CServiceSettings settings;
     settings.serviceName = serviceName;
@@ -110,16 +121,12 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
     settings.imagePath = imagePath.get();
     settings.dependencies = dependencies.get();
     settings.description = description.get();
-    settings.jvmDll = jvmDll.get();
-    settings.pravikClass = pravikClass.get();
-    settings.commandLine = commandLine.get();
-    settings.verboseFile = verboseFile.get();
-    settings.preInitCommand = preInitCommand.get();
-    settings.preInitHint = preInitHint.get();
-    settings.stopTimeout = stopTimeout.get();
-    settings.workingDirectory = workingDirectory.get();
-    settings.standardOutput = standardOutput.get();
-    settings.standardError = standardError.get();
+    CHeapText parameters[std::size(kParameterFields)];
+    for (std::size_t index = 0; index < std::size(kParameterFields); ++index) {
+        const CParameterField& field = kParameterFields[index];
+        parameters[index] = getRegServiceParam(serviceName, field.valueName, logger, field.logErrors, expand);
+        settings.*field.member = parameters[index].get();
+    }
 
     unsigned long capacity = 0;
     wchar_t* text = buildServiceSettingsText(settings, &capacity);
