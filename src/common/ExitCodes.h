@@ -40,3 +40,6 @@ inline constexpr int kPreinitNotStarted = 24;
 
 // Removal failed: the service could not be stopped or deleted and is still installed.
 inline constexpr int kNotRemoved = 25;
+
+// 27 is set in Java, not by pravik.exe: the service-specific exit code with which
+// pravik.jar's MainClassService stops a program that was not ready in time.
