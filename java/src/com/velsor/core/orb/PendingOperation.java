@@ -28,8 +28,10 @@ final class PendingOperation {
         reportCheckPoint.accept(checkPoint);
         worker.start();
         // Bounded rounds: the service control manager waits for a rising check point within the wait hint.
-        for (worker.join(TICK_MILLIS); worker.isAlive(); worker.join(TICK_MILLIS)) {
+        worker.join(TICK_MILLIS);
+        while (worker.isAlive()) {
             reportCheckPoint.accept(++checkPoint);
+            worker.join(TICK_MILLIS);
         }
         // join makes the worker's write visible here.
         return thrown[0];

@@ -3,6 +3,7 @@ package com.velsor.core.orb;
 import java.io.File;
 import java.io.FileOutputStream;
 import java.io.IOException;
+import java.net.InetAddress;
 import java.net.ServerSocket;
 import java.nio.file.Files;
 import java.util.Properties;
@@ -162,24 +163,31 @@ public final class MainClassServiceCheck {
         check(!entered.isReady(false) && entered.isReady(true), "without properties, ready when main is entered");
 
         int port;
-        try (ServerSocket server = new ServerSocket(0, 1, java.net.InetAddress.getByName("127.0.0.1"))) {
+        try (ServerSocket server = new ServerSocket(0, 1, InetAddress.getByName("127.0.0.1"))) {
             port = server.getLocalPort();
             check(readiness("pravik.ready.port", Integer.toString(port), null).isReady(true), "ready when the port answers");
         }
-        // The same port, closed now: never ready, so the timeout ends the wait after rising check points.
-        final AtomicInteger lastCheckPoint = new AtomicInteger();
-        final ProgramReadiness closed = readiness("pravik.ready.port", Integer.toString(port), "600");
-        final ProgramReadiness.Outcome outcome = closed.await(() -> true, () -> false, checkPoint -> {
-            check(checkPoint == lastCheckPoint.get() + 1, "check points rise by one");
-            lastCheckPoint.set(checkPoint);
-        });
-        check(outcome == ProgramReadiness.Outcome.TIMED_OUT, "a port that never answers times out");
-        check(lastCheckPoint.get() >= 2, "the check point rose while waiting");
+        // The same port, closed now: never ready, so the timeout ends the wait.
+        check(readiness("pravik.ready.port", Integer.toString(port), "300").await(() -> true, () -> false, checkPoint -> { })
+                == ProgramReadiness.Outcome.TIMED_OUT, "a port that never answers times out");
 
         final File file = new File(Files.createTempDirectory("pravik-check").toFile(), "ready");
         final ProgramReadiness byFile = readiness("pravik.ready.file", file.getPath(), null);
         check(!byFile.isReady(true), "not ready while the file is missing");
-        check(file.createNewFile() && byFile.isReady(true), "ready once the file exists");
+        // The file appears at the third round: the wait ends at the next, after check points 1, 2, 3.
+        final AtomicInteger lastCheckPoint = new AtomicInteger();
+        final ProgramReadiness.Outcome outcome = byFile.await(() -> true, () -> false, checkPoint -> {
+            check(checkPoint == lastCheckPoint.get() + 1, "check points rise by one");
+            lastCheckPoint.set(checkPoint);
+            if (checkPoint == 3) {
+                try {
+                    check(file.createNewFile(), "the file is made");
+                } catch (IOException e) {
+                    throw new IllegalStateException(e);
+                }
+            }
+        });
+        check(outcome == ProgramReadiness.Outcome.READY && lastCheckPoint.get() == 3, "ready once the file exists");
         check(file.delete() && file.getParentFile().delete(), "clean up");
 
         check(readiness(null, null, "0").await(() -> true, () -> true, checkPoint -> { })
