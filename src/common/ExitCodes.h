@@ -42,3 +42,6 @@ inline constexpr int kPreinitNotStarted = 24;
 inline constexpr int kNotRemoved = 25;
 // A service that did not stop within its stop budget (StopTimeout).
 inline constexpr int kStopTimedOut = 26;
+
+// 27 is set in Java, not by pravik.exe: the service-specific exit code with which
+// pravik.jar's MainClassService stops a program that was not ready in time.

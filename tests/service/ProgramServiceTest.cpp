@@ -1,0 +1,101 @@
+// Java programs that report no state themselves, run by pravik.jar's own
+// service classes: an unmodified server through MainClassService, and a
+// PravikService through PravikServiceRunner.
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include "support/ServiceFixture.h"
+#include "support/Polling.h"
+
+namespace {
+
+// A TCP port on 127.0.0.1 that nothing listens on right now.
+unsigned short freeLoopbackPort() {
+    WSADATA data;
+    EXPECT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof(address);
+    EXPECT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0) << WSAGetLastError();
+    EXPECT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size), 0) << WSAGetLastError();
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+bool portAnswers(unsigned short port) {
+    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool connected = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    closesocket(client);
+    return connected;
+}
+
+// Java's own START_PENDING reports raise the check point; pravik's report before Java has 0.
+void expectStartPendingWithRisingCheckPoint(CTestService& service) {
+    SERVICE_STATUS_PROCESS now = {};
+    EXPECT_TRUE(pollUntil([&] {
+        now = service.status();
+        return now.dwCurrentState != SERVICE_START_PENDING || now.dwCheckPoint >= 2;
+    }));
+    EXPECT_EQ(now.dwCurrentState, DWORD{SERVICE_START_PENDING});
+    EXPECT_GE(now.dwCheckPoint, 2u);
+}
+
+void expectStoppedWithZero(CTestService& service) {
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+}
+
+}  // namespace
+
+TEST(ProgramService, AnUnmodifiedServerRunsOnceItsPortAnswersAndItsStopMethodEndsIt) {
+    CTestService service(L"PravikProgram");
+    const unsigned short port = freeLoopbackPort();
+    const std::wstring gate = service.dir().file(L"gate");
+    const std::wstring record = service.dir().file(L"record.txt");
+    ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.MainClassService");
+    keys.push_back({L"jvmOption2", L"-Dpravik.ready.port=" + std::to_wstring(port)});
+    keys.push_back({L"jvmOption3", L"-Dpravik.stop=com.velsor.test.SlowHttpServer.shutdown"});
+    keys.push_back({L"commandLineParms", L"com.velsor.test.SlowHttpServer " + std::to_wstring(port) + L" " +
+                                             unixPathOf(gate) + L" " + unixPathOf(record)});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+
+    expectStartPendingWithRisingCheckPoint(service);
+    EXPECT_FALSE(portAnswers(port));
+    writeFileBytes(gate, "");
+    const SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
+    EXPECT_EQ(running.dwControlsAccepted, DWORD{SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN});
+    EXPECT_TRUE(portAnswers(port));
+
+    expectStoppedWithZero(service);
+    EXPECT_EQ(readFileBytes(record), "shutdown\n");
+}
+
+TEST(ProgramService, APravikServiceWithoutStateCodeStartsRunsAndStops) {
+    CTestService service(L"PravikBaseClass");
+    const std::wstring gate = service.dir().file(L"gate");
+    const std::wstring record = service.dir().file(L"record.txt");
+    ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.PravikServiceRunner");
+    keys.push_back({L"jvmOption2", L"-Dpravik.service=com.velsor.test.GatedService"});
+    keys.push_back({L"commandLineParms", unixPathOf(gate) + L" " + unixPathOf(record)});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+
+    expectStartPendingWithRisingCheckPoint(service);
+    writeFileBytes(gate, "");
+    const SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
+    EXPECT_EQ(running.dwControlsAccepted, DWORD{SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN});
+
+    expectStoppedWithZero(service);
+    EXPECT_EQ(readFileBytes(record), "started\nstopped\n");
+}

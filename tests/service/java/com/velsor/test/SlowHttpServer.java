@@ -1,0 +1,50 @@
+package com.velsor.test;
+
+import com.sun.net.httpserver.HttpServer;
+
+import java.io.File;
+import java.io.FileOutputStream;
+import java.io.IOException;
+import java.io.OutputStream;
+import java.net.InetSocketAddress;
+import java.nio.charset.StandardCharsets;
+
+/**
+ * A small server that knows nothing of pravik: main waits until the file named
+ * by its second argument exists, then serves HTTP on 127.0.0.1 at the port of
+ * its first argument and returns; shutdown stops it. What happens goes as
+ * lines to the file of its third argument.
+ */
+public final class SlowHttpServer {
+    private static volatile HttpServer server;
+    private static volatile String recordFile;
+
+    private SlowHttpServer() {
+    }
+
+    public static void main(String[] args) throws IOException, InterruptedException {
+        recordFile = args[2];
+        final File gate = new File(args[1]);
+        // The test opens the gate after it has seen the service wait; the test ends the service in any case.
+        while (!gate.exists()) {
+            Thread.sleep(50);
+        }
+        final HttpServer http = HttpServer.create(new InetSocketAddress("127.0.0.1", Integer.parseInt(args[0])), 0);
+        http.createContext("/", exchange -> {
+            final byte[] body = "hello\n".getBytes(StandardCharsets.UTF_8);
+            exchange.sendResponseHeaders(200, body.length);
+            try (OutputStream out = exchange.getResponseBody()) {
+                out.write(body);
+            }
+        });
+        http.start();
+        server = http;
+    }
+
+    static void shutdown() throws IOException {
+        try (OutputStream out = new FileOutputStream(recordFile, true)) {
+            out.write("shutdown\n".getBytes(StandardCharsets.UTF_8));
+        }
+        server.stop(0);
+    }
+}
