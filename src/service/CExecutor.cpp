@@ -146,6 +146,9 @@ void CExecutor::serviceMain() {
             serviceStatus.dwServiceType = serviceType;
             serviceStatus.dwWin32ExitCode = NO_ERROR;
         }
+        // Before the first report: from then on a controller may be watching
+        // the start, and the watch thread would cost it time.
+        startStopBudget();
         // Some service control managers (Wine's) take a first report of
         // SERVICE_STOPPED for a start that never happened and discard its
         // exit code; opening with START_PENDING keeps a start failure's code.
@@ -241,8 +244,9 @@ void CExecutor::reportStopped(DWORD serviceSpecificExitCode) {
     recordStatus(SERVICE_STOPPED, 0, serviceSpecificExitCode, 0, 0, false);
 }
 
-void CExecutor::armStopBudget() {
-    if (!stopBudget.arm()) {
+void CExecutor::startStopBudget() {
+    CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
+    if (!stopBudget.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout)) {
         logFailure(logger, L"Error creating the stop budget thread, stops are not bounded.", GetLastError());
     }
 }
@@ -273,8 +277,6 @@ int CExecutor::startServiceTask() {
     if (devMode == 0) {
         capture.start(logger, serviceName);
     }
-    CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
-    stopBudget.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout);
     CJvm* host = new CJvm(serviceName, logger);
     {
         CSrwLockGuard held(&jvmLock);
@@ -289,7 +291,7 @@ int CExecutor::startServiceTask() {
         SetConsoleCtrlHandler(signal_handler, TRUE);
         code = host->runServiceMain();
         // The JVM's shutdown counts as part of the stop.
-        armStopBudget();
+        stopBudget.arm();
     }
     destroyJvmHost();
     stopBudget.finish();
@@ -317,7 +319,7 @@ void CExecutor::forwardControl(DWORD control) {
     CJvm* host = acquireReadyJvm();
     if (host != nullptr) {
         if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
-            armStopBudget();
+            stopBudget.arm();
         }
         host->sendControlCommand(control);
         releaseJvm();

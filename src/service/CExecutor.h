@@ -58,8 +58,8 @@ protected:
     CJvm* acquireReadyJvm();
     void releaseJvm();
     void forwardControl(DWORD control);
-    // Starts the stop budget's clock, saying so when it cannot be watched.
-    void armStopBudget();
+    // Starts watching for a stop within StopTimeout, saying so when it cannot.
+    void startStopBudget();
     // Ends readiness, waits for the forwardings in progress, then destroys the host.
     void destroyJvmHost();
 

@@ -2,10 +2,20 @@
 
 #include "common/SrwLockGuard.h"
 
-void CStopBudget::start(DWORD budgetMs) {
+bool CStopBudget::start(DWORD budgetMs) {
     CSrwLockGuard held(&lock);
     deadline = CStopDeadline(budgetMs);
     finished = false;
+    if (budgetMs == 0) {
+        return true;
+    }
+    wake.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    timer.reset(CreateWaitableTimerW(nullptr, TRUE, nullptr));
+    if (wake && timer) {
+        // The watch takes the lock first thing, so it waits until this caller lets go.
+        thread.reset(CreateThread(nullptr, 0, watch, this, 0, nullptr));
+    }
+    return static_cast<bool>(thread);
 }
 
 DWORD CStopBudget::budgetMs() {
@@ -13,46 +23,41 @@ DWORD CStopBudget::budgetMs() {
     return deadline.budgetMs();
 }
 
-bool CStopBudget::startWatchLocked() {
-    if (thread || finished || deadline.budgetMs() == 0) {
-        return static_cast<bool>(thread);
-    }
-    wake.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (wake) {
-        // The watch takes the lock first thing, so it waits until this caller lets go.
-        thread.reset(CreateThread(nullptr, 0, watch, this, 0, nullptr));
-    }
-    return static_cast<bool>(thread);
+namespace {
+
+// Sets the timer to fire waitMs from now.
+void setTimer(HANDLE timer, std::uint64_t waitMs) {
+    LARGE_INTEGER due;
+    // Relative, in 100-nanosecond units.
+    due.QuadPart = -static_cast<LONGLONG>(waitMs) * 10000;
+    SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
 }
 
-bool CStopBudget::arm() {
-    bool watched = false;
-    {
-        CSrwLockGuard held(&lock);
-        deadline.arm(GetTickCount64());
-        watched = startWatchLocked() || deadline.budgetMs() == 0;
+}  // namespace
+
+void CStopBudget::moveTimerLocked(std::uint64_t now, std::uint64_t waitBefore) {
+    const std::uint64_t waitAfter = deadline.waitMs(now);
+    // The watch sleeps on the timer and is not woken: a stop pays one call
+    // to set the timer, not a switch to another thread.
+    if (thread && waitAfter != waitBefore && waitAfter != CStopDeadline::kNoDeadline) {
+        setTimer(timer.get(), waitAfter);
     }
-    if (wake) {
-        SetEvent(wake.get());
-    }
-    return watched;
+}
+
+void CStopBudget::arm() {
+    CSrwLockGuard held(&lock);
+    const std::uint64_t now = GetTickCount64();
+    const std::uint64_t waitBefore = deadline.waitMs(now);
+    deadline.arm(now);
+    moveTimerLocked(now, waitBefore);
 }
 
 void CStopBudget::report(DWORD currentState, DWORD checkPoint, DWORD waitHint) {
-    bool armed = false;
-    {
-        CSrwLockGuard held(&lock);
-        if (currentState != SERVICE_START_PENDING) {
-            startWatchLocked();
-        }
-        const std::uint64_t now = GetTickCount64();
-        deadline.report(now, currentState == SERVICE_STOP_PENDING, checkPoint, waitHint);
-        armed = deadline.waitMs(now) != CStopDeadline::kNoDeadline;
-    }
-    // Only an armed deadline can have moved.
-    if (armed && wake) {
-        SetEvent(wake.get());
-    }
+    CSrwLockGuard held(&lock);
+    const std::uint64_t now = GetTickCount64();
+    const std::uint64_t waitBefore = deadline.waitMs(now);
+    deadline.report(now, currentState == SERVICE_STOP_PENDING, checkPoint, waitHint);
+    moveTimerLocked(now, waitBefore);
 }
 
 void CStopBudget::finish() {
@@ -79,21 +84,24 @@ DWORD WINAPI CStopBudget::watch(LPVOID self) {
 }
 
 void CStopBudget::watchUntilDone() {
+    const HANDLE events[] = {wake.get(), timer.get()};
     for (;;) {
-        std::uint64_t waitMs = 0;
         {
             CSrwSharedGuard held(&lock);
             if (finished) {
                 return;
             }
-            waitMs = deadline.waitMs(GetTickCount64());
+            const std::uint64_t waitMs = deadline.waitMs(GetTickCount64());
+            if (waitMs == 0) {
+                break;
+            }
+            // Fired early for a deadline that a report has moved on: wait for the new one.
+            if (waitMs != CStopDeadline::kNoDeadline && WaitForSingleObject(timer.get(), 0) == WAIT_OBJECT_0) {
+                setTimer(timer.get(), waitMs);
+            }
         }
-        if (waitMs == 0) {
-            onExpiry(context);
-            return;
-        }
-        // Woken early by every arm, report and finish, which may move the deadline.
-        const DWORD slice = waitMs >= INFINITE ? INFINITE : static_cast<DWORD>(waitMs);
-        WaitForSingleObject(wake.get(), slice);
+        // Until the timer fires or finish wakes the watch.
+        WaitForMultipleObjects(2, events, FALSE, INFINITE);
     }
+    onExpiry(context);
 }

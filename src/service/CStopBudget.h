@@ -1,10 +1,10 @@
 #pragma once
 // The stop budget of one service run: a watch thread that calls its handler
 // once the armed deadline (common/StopDeadline.h) has passed. It owns the
-// thread, the event that wakes it and the lock over the deadline. The thread
-// is made once a stop may come (the service has reported a state other than
-// START_PENDING, or a stop is armed), so that the start does not wait for it.
+// thread, its timer, the event that wakes it and the lock over the deadline.
 #include <windows.h>
+
+#include <cstdint>
 
 #include "common/StopDeadline.h"
 #include "common/Win32Handle.h"
@@ -20,12 +20,11 @@ public:
     CStopBudget(const CStopBudget&) = delete;
     CStopBudget& operator=(const CStopBudget&) = delete;
 
-    // The budget of this run (0: no limit).
-    void start(DWORD budgetMs);
+    // Starts watching with this budget (0: no limit); false when the thread could not be made.
+    bool start(DWORD budgetMs);
     DWORD budgetMs();
-    // The stop has been asked for (or serviceMain has returned): the budget runs
-    // from now on. False when it has a limit but no watch thread could be made.
-    bool arm();
+    // The stop has been asked for (or serviceMain has returned): the budget runs from now on.
+    void arm();
     // A status report, which may be progress of the stop.
     void report(DWORD currentState, DWORD checkPoint, DWORD waitHint);
     // The run has ended in time: the watch ends, the handler is not called. Once only.
@@ -34,9 +33,8 @@ public:
 private:
     static DWORD WINAPI watch(LPVOID self);
     void watchUntilDone();
-    // Makes the watch thread unless it runs, the budget has no limit or the run
-    // has ended; with the lock held. Whether a watch runs.
-    bool startWatchLocked();
+    // Sets the watch's timer when the deadline has moved; with the lock held.
+    void moveTimerLocked(std::uint64_t now, std::uint64_t waitBefore);
 
     ExpiryHandler onExpiry;
     void* context;
@@ -44,8 +42,10 @@ private:
     SRWLOCK lock = SRWLOCK_INIT;
     CStopDeadline deadline{0};
     bool finished = false;
-    // Made together under the lock and kept until destruction: Java threads
-    // may still report after finish.
+    // Made by start, before any other thread arms or reports, and kept until
+    // destruction: Java threads may still report after finish. The timer fires at the deadline; the
+    // event wakes the watch for finish.
     CKernelHandle wake;
+    CKernelHandle timer;
     CKernelHandle thread;
 };

@@ -12,6 +12,7 @@ void CExecutor::startDevModeService() {
     if (!pipeServer.start()) {
         logger->logMessage(L"Error creating pipe thread, signalling is not available.");
     }
+    startStopBudget();
     // The exit code of a console-mode run is 0 whatever the service's result.
     startServiceTask();
     logger->logExit(L"CExecutor::startDevModeService", 0);
