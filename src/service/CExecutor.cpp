@@ -92,6 +92,9 @@ void CExecutor::execute(int consoleMode) {
     }
     registerJvmOwner(CJvmOwner{this, reportJavaStatus, relayJavaControl, javaExits});
     if (devMode == 0) {
+        // Before the dispatcher: a thread made while the service starts
+        // holds the start up for milliseconds under Wine.
+        startStopBudget();
         startSCMDispatcher();
     } else {
         startDevModeService();
@@ -146,14 +149,6 @@ void CExecutor::serviceMain() {
             serviceStatus.dwServiceType = serviceType;
             serviceStatus.dwWin32ExitCode = NO_ERROR;
         }
-        // Before the first report: from then on a controller may be watching
-        // the start, and the watch thread would cost it time.
-        startStopBudget();
-        // Some service control managers (Wine's) take a first report of
-        // SERVICE_STOPPED for a start that never happened and discard its
-        // exit code; opening with START_PENDING keeps a start failure's code.
-        recordStatus(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint, false);
-
         CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
         if (directory && !SetCurrentDirectoryW(directory.get())) {
             const DWORD error = GetLastError();
@@ -276,6 +271,12 @@ int CExecutor::startServiceTask() {
     // by now: its output is its own (name a redirection in the command).
     if (devMode == 0) {
         capture.start(logger, serviceName);
+        // Some service control managers (Wine's) take a first report of
+        // SERVICE_STOPPED for a start that never happened and discard its
+        // exit code, or end a service that has not reported within seconds:
+        // START_PENDING goes before the JVM. Not sooner: from then on a
+        // controller polls the start, and what it polls slows down.
+        recordStatus(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint, false);
     }
     CJvm* host = new CJvm(serviceName, logger);
     {
