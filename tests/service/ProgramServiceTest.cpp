@@ -57,16 +57,18 @@ void expectStoppedWithZero(CTestService& service) {
 
 }  // namespace
 
-TEST(ProgramService, AnUnmodifiedServerRunsOnceItsPortAnswersAndItsStopMethodEndsIt) {
-    CTestService service(L"PravikProgram");
+// Runs SlowHttpServer through MainClassService, ready once its port answers,
+// with the stop method named (or none); RUNNING at the end.
+void runSlowServer(CTestService& service, const wchar_t* stopMethod) {
     const unsigned short port = freeLoopbackPort();
     const std::wstring gate = service.dir().file(L"gate");
-    const std::wstring record = service.dir().file(L"record.txt");
     ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.MainClassService");
     keys.push_back({L"jvmOption2", L"-Dpravik.ready.port=" + std::to_wstring(port)});
-    keys.push_back({L"jvmOption3", L"-Dpravik.stop=com.velsor.test.SlowHttpServer.shutdown"});
+    if (stopMethod != nullptr) {
+        keys.push_back({L"jvmOption3", std::wstring(L"-Dpravik.stop=") + stopMethod});
+    }
     keys.push_back({L"commandLineParms", L"com.velsor.test.SlowHttpServer " + std::to_wstring(port) + L" " +
-                                             unixPathOf(gate) + L" " + unixPathOf(record)});
+                                             unixPathOf(gate) + L" " + unixPathOf(service.dir().file(L"record.txt"))});
     ASSERT_EQ(service.install(keys), 0u);
     ASSERT_TRUE(service.start()) << service.lastError();
 
@@ -76,9 +78,21 @@ TEST(ProgramService, AnUnmodifiedServerRunsOnceItsPortAnswersAndItsStopMethodEnd
     const SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
     EXPECT_EQ(running.dwControlsAccepted, DWORD{SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN});
     EXPECT_TRUE(portAnswers(port));
+}
 
+TEST(ProgramService, AnUnmodifiedServerRunsOnceItsPortAnswersAndItsStopMethodEndsIt) {
+    CTestService service(L"PravikProgram");
+    runSlowServer(service, L"com.velsor.test.SlowHttpServer.shutdown");
     expectStoppedWithZero(service);
-    EXPECT_EQ(readFileBytes(record), "shutdown\n");
+    // The JVM is shut down in order after the program: its hook runs too.
+    EXPECT_EQ(readFileBytes(service.dir().file(L"record.txt")), "shutdown\nhook\n");
+}
+
+TEST(ProgramService, WithoutAStopMethodSystemExitEndsTheProgramThroughItsHooks) {
+    CTestService service(L"PravikProgramExit");
+    runSlowServer(service, nullptr);
+    expectStoppedWithZero(service);
+    EXPECT_EQ(readFileBytes(service.dir().file(L"record.txt")), "hook\n");
 }
 
 TEST(ProgramService, APravikServiceWithoutStateCodeStartsRunsAndStops) {

@@ -12,8 +12,9 @@ import java.nio.charset.StandardCharsets;
 /**
  * A small server that knows nothing of pravik: main waits until the file named
  * by its second argument exists, then serves HTTP on 127.0.0.1 at the port of
- * its first argument and returns; shutdown stops it. What happens goes as
- * lines to the file of its third argument.
+ * its first argument and returns; shutdown stops it, and so does the end of
+ * the JVM, whose shutdown hook it registers. What happens goes as lines to
+ * the file of its third argument.
  */
 public final class SlowHttpServer {
     private static volatile HttpServer server;
@@ -24,6 +25,7 @@ public final class SlowHttpServer {
 
     public static void main(String[] args) throws IOException, InterruptedException {
         recordFile = args[2];
+        Runtime.getRuntime().addShutdownHook(new Thread(() -> record("hook\n")));
         final File gate = new File(args[1]);
         // The test opens the gate after it has seen the service wait; the test ends the service in any case.
         while (!gate.exists()) {
@@ -41,10 +43,16 @@ public final class SlowHttpServer {
         server = http;
     }
 
-    static void shutdown() throws IOException {
-        try (OutputStream out = new FileOutputStream(recordFile, true)) {
-            out.write("shutdown\n".getBytes(StandardCharsets.UTF_8));
-        }
+    static void shutdown() {
+        record("shutdown\n");
         server.stop(0);
+    }
+
+    private static void record(String line) {
+        try (OutputStream out = new FileOutputStream(recordFile, true)) {
+            out.write(line.getBytes(StandardCharsets.UTF_8));
+        } catch (IOException e) {
+            throw new IllegalStateException(e);
+        }
     }
 }
