@@ -64,7 +64,9 @@ protected:
     jobjectArray makeArguments(const wchar_t* block, int count);
     // A JNI call with an exception pending is undefined: after every call into
     // Java and every failed JNI step the exception is traced and cleared.
-    bool clearPendingException(JNIEnv* environment, const wchar_t* step);
+    // describe: print Java's stack trace on System.err first (for an exception
+    // out of Java's own code, the one clue a service without a console leaves).
+    bool clearPendingException(JNIEnv* environment, const wchar_t* step, bool describe = false);
     // A JNI environment for the calling thread, attached for one call.
     CJniAttachment attachThread();
 

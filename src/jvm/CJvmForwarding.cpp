@@ -65,7 +65,7 @@ void CJvm::sendControlCommand(DWORD control) {
                 } else {
                     logger->logMessage(L"Sending service control : ", describeControlCode(control));
                     env->CallStaticVoidMethod(javaClass, method, static_cast<jint>(control));
-                    clearPendingException(env, L"serviceControl");
+                    clearPendingException(env, L"serviceControl", true);
                 }
             }
         }

@@ -11,9 +11,13 @@
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
 
-bool CJvm::clearPendingException(JNIEnv* env, const wchar_t* step) {
+bool CJvm::clearPendingException(JNIEnv* env, const wchar_t* step, bool describe) {
     if (!env->ExceptionCheck()) {
         return false;
+    }
+    if (describe) {
+        // Clears it too.
+        env->ExceptionDescribe();
     }
     env->ExceptionClear();
     logger->writeEntry(L"Java exception cleared after ", step, nullptr);
@@ -145,7 +149,7 @@ int CJvm::runServiceMain() {
         } else {
             environment->CallStaticVoidMethod(javaClass, serviceMainId, javaArguments);
             // An exception out of serviceMain ends the run like a return.
-            clearPendingException(environment, L"serviceMain");
+            clearPendingException(environment, L"serviceMain", true);
         }
     }
     logger->logExit(L"CJvm::runServiceMain", result);

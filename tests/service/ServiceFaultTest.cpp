@@ -108,11 +108,17 @@ TEST(ServiceFault, AServiceThatNeverReportsRunningIsStoppedByTheExecutorWhenItRe
 TEST(ServiceFault, AnExceptionBeforeAnyStateReportEndsTheRunAsStoppedWithZero) {
     CTestService service(L"PravikFaultThrowAtStart");
     CTraceSetting trace(service.dir().file(L"trace.log"));
-    startFaulty(service, L"-throwAtStart");
+    const std::wstring error = service.dir().file(L"err.log");
+    startFaulty(service, L"-throwAtStart", {{L"standardError", error}});
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
     EXPECT_EQ(recordOf(service), "started -throwAtStart\n");
+    // Java's own account of the exception is kept, stack trace and all.
+    EXPECT_TRUE(contains(readFileBytes(error), "java.lang.IllegalStateException: thrown before any state was "
+                                               "reported, on purpose"))
+        << readFileBytes(error);
+    EXPECT_TRUE(contains(readFileBytes(error), "at com.velsor.test.FaultyService.serviceMain")) << readFileBytes(error);
     const std::string lines = traceOf(service);
     EXPECT_TRUE(inOrder(lines, "Java exception cleared after serviceMain\n", "CJvm::runServiceMain Exit 0\n"))
         << lines;
