@@ -2,6 +2,18 @@
 
 #include "common/SrwLockGuard.h"
 
+namespace {
+
+// Sets the timer to fire waitMs from now.
+void setTimer(HANDLE timer, std::uint64_t waitMs) {
+    LARGE_INTEGER due;
+    // Relative, in 100-nanosecond units.
+    due.QuadPart = -static_cast<LONGLONG>(waitMs) * 10000;
+    SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
+}
+
+}  // namespace
+
 bool CStopBudget::start(DWORD budgetMs) {
     CSrwLockGuard held(&lock);
     deadline = CStopDeadline(budgetMs);
@@ -22,18 +34,6 @@ DWORD CStopBudget::budgetMs() {
     CSrwSharedGuard held(&lock);
     return deadline.budgetMs();
 }
-
-namespace {
-
-// Sets the timer to fire waitMs from now.
-void setTimer(HANDLE timer, std::uint64_t waitMs) {
-    LARGE_INTEGER due;
-    // Relative, in 100-nanosecond units.
-    due.QuadPart = -static_cast<LONGLONG>(waitMs) * 10000;
-    SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
-}
-
-}  // namespace
 
 void CStopBudget::moveTimerLocked(std::uint64_t now, std::uint64_t waitBefore) {
     const std::uint64_t waitAfter = deadline.waitMs(now);
