@@ -156,7 +156,7 @@ int CJvm::loadJVMDll() {
     CTraceScope trace(logger, L"CJvm::loadJVMDll");
     CHeapText configured(getRegServiceParameter(serviceName, kJvmDllValue, logger));
     CJvmLocator locator(logger);
-    const CHeapText found(configured ? nullptr : locator.find());
+    const CHeapText found = configured ? CHeapText() : locator.find();
     const wchar_t* path = configured ? configured.get() : (found ? found.get() : L"jvm.dll");
     if (reportOtherBitness(path, logger)) {
         return trace.exit(kJvmLibraryNotLoaded);

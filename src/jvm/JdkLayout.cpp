@@ -48,17 +48,17 @@ int compareNumbers(const wchar_t* left, std::size_t leftLength, const wchar_t* r
 
 }  // namespace
 
-wchar_t* jdkLibraryPath(const wchar_t* home, std::size_t layout) {
+CHeapText jdkLibraryPath(const wchar_t* home, std::size_t layout) {
     CTextBuilder path;
     path.append(home);
     if (path.length() == 0 || !isSeparator(path.text()[path.length() - 1])) {
         path.appendChar(L'\\');
     }
     path.append(kJdkLibraryLayouts[layout]);
-    return path.release();
+    return CHeapText(path.release());
 }
 
-wchar_t* jdkImportFolder(const wchar_t* libraryPath) {
+CHeapText jdkImportFolder(const wchar_t* libraryPath) {
     // The ends of the file name, of its folder and of the folder above.
     const wchar_t* fileStart = nullptr;
     const wchar_t* folderStart = nullptr;
@@ -79,7 +79,7 @@ wchar_t* jdkImportFolder(const wchar_t* libraryPath) {
     }
     CTextBuilder above;
     above.append(libraryPath, static_cast<std::size_t>(folderStart - 1 - libraryPath));
-    return above.release();
+    return CHeapText(above.release());
 }
 
 int compareJavaVersions(const wchar_t* left, const wchar_t* right) {

@@ -4,20 +4,22 @@
 // system and the registry.
 #include <cstddef>
 
+#include "common/HeapText.h"
+
 // The layouts of jvm.dll below a JDK or JRE folder, most common first:
 // bin\server (JDK 9 on, and the JRE of 8), bin\client (32-bit JREs), then
 // jre\bin\server (a JDK 8 and older).
 extern const wchar_t* const kJdkLibraryLayouts[];
 extern const std::size_t kJdkLibraryLayoutCount;
 
-// home joined to the layout's relative path with one backslash (free() it);
-// null when memory ran out.
-wchar_t* jdkLibraryPath(const wchar_t* home, std::size_t layout);
+// home joined to the layout's relative path with one backslash, owned by the
+// result; null when memory ran out.
+CHeapText jdkLibraryPath(const wchar_t* home, std::size_t layout);
 
 // The folder whose runtime DLLs a JVM library imports: for ...\bin\server\jvm.dll
-// or ...\bin\client\jvm.dll the ...\bin above it (free() it). Null for a library
-// in any other folder, and when memory ran out.
-wchar_t* jdkImportFolder(const wchar_t* libraryPath);
+// or ...\bin\client\jvm.dll the ...\bin above it, owned by the result. Null for
+// a library in any other folder, and when memory ran out.
+CHeapText jdkImportFolder(const wchar_t* libraryPath);
 
 // Orders version names as installers write them ("1.8", "1.8.0_392", "17.0.9.9",
 // "zulu-21"): the numbers in them compared one by one, a name with more numbers

@@ -44,8 +44,8 @@ const CRegisteredJvms kRegisteredJvms[] = {
 // installers of this program's bitness write.
 constexpr REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 
-// A string value, environment references expanded (free() it); null when absent or empty.
-wchar_t* readString(HKEY key, const wchar_t* subkey, const wchar_t* valueName) {
+// A string value, environment references expanded, owned by the result; null when absent or empty.
+CHeapText readString(HKEY key, const wchar_t* subkey, const wchar_t* valueName) {
     // REG_EXPAND_SZ values come expanded, as REG_SZ.
     constexpr DWORD kStrings = RRF_RT_REG_SZ;
     // The value may grow between the two calls; a few rounds settle it.
@@ -61,7 +61,7 @@ wchar_t* readString(HKEY key, const wchar_t* subkey, const wchar_t* valueName) {
         }
         const LSTATUS status = RegGetValueW(key, subkey, valueName, kStrings, nullptr, value.get(), &size);
         if (status == ERROR_SUCCESS) {
-            return value.release();
+            return value;
         }
         if (status != ERROR_MORE_DATA) {
             return nullptr;
@@ -70,8 +70,8 @@ wchar_t* readString(HKEY key, const wchar_t* subkey, const wchar_t* valueName) {
     return nullptr;
 }
 
-// The names of key's subkeys (free() it) and their number.
-CVersionName* subkeyNames(HKEY key, std::size_t* count) {
+// The names of key's subkeys, owned by the result, and their number.
+CHeapPtr<CVersionName> subkeyNames(HKEY key, std::size_t* count) {
     *count = 0;
     DWORD subkeys = 0;
     if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -91,7 +91,7 @@ CVersionName* subkeyNames(HKEY key, std::size_t* count) {
         }
         ++*count;
     }
-    return names.release();
+    return names;
 }
 
 }  // namespace
@@ -103,31 +103,30 @@ void CJvmLocator::noteTried(const wchar_t* place, const wchar_t* remark) {
     tried.append(place).append(remark);
 }
 
-wchar_t* CJvmLocator::existing(wchar_t* path) {
-    CHeapText owned(path);
-    if (!owned) {
+CHeapText CJvmLocator::existing(CHeapText path) {
+    if (!path) {
         return nullptr;
     }
-    logger->logMessage(L"Looking for the JVM DLL at ", owned.get());
-    const DWORD attributes = GetFileAttributesW(owned.get());
+    logger->logMessage(L"Looking for the JVM DLL at ", path.get());
+    const DWORD attributes = GetFileAttributesW(path.get());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        return owned.release();
+        return path;
     }
-    noteTried(owned.get(), nullptr);
+    noteTried(path.get(), nullptr);
     return nullptr;
 }
 
-wchar_t* CJvmLocator::belowHome(const wchar_t* home) {
+CHeapText CJvmLocator::belowHome(const wchar_t* home) {
     for (std::size_t layout = 0; layout < kJdkLibraryLayoutCount; ++layout) {
-        wchar_t* found = existing(jdkLibraryPath(home, layout));
-        if (found != nullptr) {
+        CHeapText found = existing(jdkLibraryPath(home, layout));
+        if (found) {
             return found;
         }
     }
     return nullptr;
 }
 
-wchar_t* CJvmLocator::fromEnvironment() {
+CHeapText CJvmLocator::fromEnvironment() {
     const DWORD needed = GetEnvironmentVariableW(L"JAVA_HOME", nullptr, 0);
     CHeapText home = allocateZeroed<wchar_t>(needed);
     const DWORD length = home ? GetEnvironmentVariableW(L"JAVA_HOME", home.get(), needed) : 0;
@@ -139,7 +138,7 @@ wchar_t* CJvmLocator::fromEnvironment() {
     return belowHome(home.get());
 }
 
-wchar_t* CJvmLocator::fromRegistry() {
+CHeapText CJvmLocator::fromRegistry() {
     for (const CRegisteredJvms& source : kRegisteredJvms) {
         CRegKey key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, source.key, 0, KEY_READ | kOwnView, key.put()) != ERROR_SUCCESS) {
@@ -148,9 +147,9 @@ wchar_t* CJvmLocator::fromRegistry() {
             continue;
         }
         logger->logMessage(L"Looking for the JVM DLL in HKLM\\", source.key);
-        const CHeapText current(readString(key.get(), nullptr, L"CurrentVersion"));
+        const CHeapText current = readString(key.get(), nullptr, L"CurrentVersion");
         std::size_t count = 0;
-        const CHeapPtr<CVersionName> versions(subkeyNames(key.get(), &count));
+        const CHeapPtr<CVersionName> versions = subkeyNames(key.get(), &count);
         if (count == 0) {
             noteTried(L"HKLM\\", source.key);
         }
@@ -162,14 +161,14 @@ wchar_t* CJvmLocator::fromRegistry() {
                 continue;
             }
             if (source.libraryValue != nullptr) {
-                wchar_t* found = existing(readString(version.get(), source.below, source.libraryValue));
-                if (found != nullptr) {
+                CHeapText found = existing(readString(version.get(), source.below, source.libraryValue));
+                if (found) {
                     return found;
                 }
             }
-            const CHeapText home(readString(version.get(), source.below, source.homeValue));
-            wchar_t* found = home ? belowHome(home.get()) : nullptr;
-            if (found != nullptr) {
+            const CHeapText home = readString(version.get(), source.below, source.homeValue);
+            CHeapText found = home ? belowHome(home.get()) : nullptr;
+            if (found) {
                 return found;
             }
         }
@@ -177,12 +176,12 @@ wchar_t* CJvmLocator::fromRegistry() {
     return nullptr;
 }
 
-wchar_t* CJvmLocator::find() {
-    wchar_t* found = fromEnvironment();
-    if (found == nullptr) {
+CHeapText CJvmLocator::find() {
+    CHeapText found = fromEnvironment();
+    if (!found) {
         found = fromRegistry();
     }
-    if (found == nullptr) {
+    if (!found) {
         noteTried(L"jvm.dll", L" on the safe DLL search path");
     }
     return found;

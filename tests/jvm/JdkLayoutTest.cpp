@@ -9,8 +9,7 @@
 
 namespace {
 
-std::wstring text(wchar_t* owned) {
-    const CHeapText held(owned);
+std::wstring text(const CHeapText& held) {
     return held ? std::wstring(held.get()) : L"(none)";
 }
 
