@@ -6,13 +6,6 @@
 #include "jvm/JvmThreadDump.h"
 #include "log/CLogger.h"
 
-namespace {
-
-// Ctrl+Break in the platform's signal numbering.
-const jint kSignalBreak = 21;
-
-}  // namespace
-
 CJniAttachment CJvm::attachThread() {
     CJniAttachment attachment(jvm);
     if (!attachment) {

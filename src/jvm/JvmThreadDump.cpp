@@ -8,8 +8,6 @@
 
 namespace {
 
-// Ctrl+Break in the platform's signal numbering: HotSpot answers it with a dump.
-const jint kSignalBreak = 21;
 // The JVM writes the dump on a thread of its own after the signal: it counts
 // as written once its output has been quiet this long.
 const ULONGLONG kQuietMs = 300;

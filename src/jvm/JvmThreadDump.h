@@ -9,6 +9,9 @@ class CLogger;
 
 using RaiseSignalProc = jboolean(JNICALL*)(jint signal);
 
+// Ctrl+Break in the platform's signal numbering: HotSpot answers it with a dump.
+inline constexpr jint kSignalBreak = 21;
+
 // The JVM library's signal entry, or null when it has none.
 RaiseSignalProc findRaiseSignal(HMODULE library);
 
