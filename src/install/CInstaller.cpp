@@ -37,6 +37,7 @@ const CParameterSource kParametersAfterOptions[] = {
     {kPreInitCmdValue, L"preinitCommand"},
     {kPreInitHintValue, L"preinitWaitHint"},
     {kStopTimeoutValue, L"stopTimeout"},
+    {kPreshutdownTimeoutValue, L"preshutdownTimeout"},
     {kWorkingDirectoryValue, L"workingDirectory"},
     {kStandardOutputValue, L"standardOutput"},
     {kStandardErrorValue, L"standardError"},
@@ -135,17 +136,22 @@ int CInstaller::createMSService(CConfigFile* config) {
         return trace.exit(kServiceNotCreated);
     }
 
+    // Checked before anything is granted or created: the manager takes a number.
+    unsigned long preshutdownMs = 0;
+    const wchar_t* preshutdownText = config->getStrOptionValue(L"preshutdownTimeout", nullptr);
+    if (preshutdownText != nullptr && !parseMilliseconds(preshutdownText, &preshutdownMs)) {
+        logger->logMessage(L"preshutdownTimeout is not a number of milliseconds: ", preshutdownText);
+        return trace.exit(kConfigLineWithoutValue);
+    }
+
     const wchar_t* accountName = request.accountName;
-    const wchar_t* password = request.accountPassword;
-    if (accountName != nullptr && password != nullptr) {
-        const wchar_t* account = accountForLogonRight(accountName);
-        logger->logMessage(L"Setting logon as a service right on account ", account);
-        const long granted = SetServiceRightW(account, nullptr);
-        if (granted == 0) {
-            logger->logMessage(L"Logon as a service right set successfullly.");
-        } else {
-            logger->logMessage(L"Failed to set logon as a service right.", static_cast<unsigned long>(granted));
-        }
+    const EAccountKind accountKind = accountName != nullptr ? accountKindOf(accountName) : EAccountKind::ordinary;
+    // Virtual and group managed accounts have no password of their own to give.
+    const wchar_t* password = accountKind == EAccountKind::ordinary ? request.accountPassword : nullptr;
+    if (accountKind == EAccountKind::groupManaged) {
+        grantLogonRight(accountName);
+    } else if (accountName != nullptr && password != nullptr) {
+        grantLogonRight(accountForLogonRight(accountName));
     }
 
     CHeapText dependencies;
@@ -170,9 +176,30 @@ int CInstaller::createMSService(CConfigFile* config) {
         if (!service) {
             logFailure(logger, L"Could create service", GetLastError());
             result = kServiceNotCreated;
+        } else {
+            // A virtual account exists from the creation of its service on.
+            if (accountKind == EAccountKind::virtualAccount) {
+                grantLogonRight(accountName);
+            }
+            if (preshutdownText != nullptr) {
+                SERVICE_PRESHUTDOWN_INFO preshutdown = {preshutdownMs};
+                if (!ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown)) {
+                    logFailure(logger, L"Cannot set the preshutdown timeout of the service", GetLastError());
+                }
+            }
         }
     }
     return trace.exit(result);
+}
+
+void CInstaller::grantLogonRight(const wchar_t* account) {
+    logger->logMessage(L"Setting logon as a service right on account ", account);
+    const long granted = SetServiceRightW(account, nullptr);
+    if (granted == 0) {
+        logger->logMessage(L"Logon as a service right set successfullly.");
+    } else {
+        logger->logMessage(L"Failed to set logon as a service right.", static_cast<unsigned long>(granted));
+    }
 }
 
 int CInstaller::installOtherProperties(CConfigFile* config) {

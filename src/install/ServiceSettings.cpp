@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "common/AsciiCase.h"
 #include "common/CTextBuilder.h"
 #include "common/RegistryLayout.h"
 #include "common/ServiceNames.h"
@@ -45,6 +46,38 @@ CHeapText buildDependencyList(const wchar_t* commaSeparated) {
 const wchar_t* accountForLogonRight(const wchar_t* accountName) {
     const wchar_t* backslash = std::wcsrchr(accountName, L'\\');
     return backslash != nullptr ? backslash + 1 : accountName;
+}
+
+EAccountKind accountKindOf(const wchar_t* accountName) {
+    const wchar_t* domain = L"NT SERVICE\\";
+    const wchar_t* name = accountName;
+    while (*domain != L'\0' && toUpperAscii(*name) == *domain) {
+        ++domain;
+        ++name;
+    }
+    if (*domain == L'\0' && *name != L'\0') {
+        return EAccountKind::virtualAccount;
+    }
+    const std::size_t length = std::wcslen(accountName);
+    if (length > 1 && accountName[length - 1] == L'$') {
+        return EAccountKind::groupManaged;
+    }
+    return EAccountKind::ordinary;
+}
+
+bool parseMilliseconds(const wchar_t* text, unsigned long* milliseconds) {
+    unsigned long long value = 0;
+    for (const wchar_t* digit = text; *digit != L'\0'; ++digit) {
+        if (*digit < L'0' || *digit > L'9') {
+            return false;
+        }
+        value = value * 10 + static_cast<unsigned long long>(*digit - L'0');
+        if (value > 0xFFFFFFFFULL) {
+            return false;
+        }
+    }
+    *milliseconds = static_cast<unsigned long>(value);
+    return text[0] != L'\0';
 }
 
 CHeapText buildServiceKeyPath(const wchar_t* serviceName) {

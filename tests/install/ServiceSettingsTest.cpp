@@ -86,6 +86,28 @@ TEST(ServiceSettings, AccountPartAfterTheLastBackslash) {
     EXPECT_STREQ(accountForLogonRight(L".\\"), L"");
 }
 
+TEST(ServiceSettings, VirtualAndGroupManagedAccountsAreKnownByTheirForm) {
+    EXPECT_EQ(accountKindOf(L"NT SERVICE\\MySvc"), EAccountKind::virtualAccount);
+    EXPECT_EQ(accountKindOf(L"nt service\\MySvc"), EAccountKind::virtualAccount);
+    EXPECT_EQ(accountKindOf(L"CONTOSO\\web$"), EAccountKind::groupManaged);
+    EXPECT_EQ(accountKindOf(L"web$"), EAccountKind::groupManaged);
+    for (const wchar_t* ordinary : {L"NT SERVICE\\", L"NT SERVICES\\x", L"DOMAIN\\user", L"LocalSystem", L"$", L""}) {
+        EXPECT_EQ(accountKindOf(ordinary), EAccountKind::ordinary) << ordinary;
+    }
+}
+
+TEST(ServiceSettings, MillisecondsAreDigitsWithin32Bits) {
+    unsigned long value = 7;
+    EXPECT_TRUE(parseMilliseconds(L"0", &value));
+    EXPECT_EQ(value, 0u);
+    EXPECT_TRUE(parseMilliseconds(L"4294967295", &value));
+    EXPECT_EQ(value, 4294967295u);
+    for (const wchar_t* bad : {L"", L"4294967296", L"-1", L"+5", L" 5", L"5s", L"1e3"}) {
+        value = 7;
+        EXPECT_FALSE(parseMilliseconds(bad, &value)) << bad;
+    }
+}
+
 TEST(ServiceSettings, ServiceKeyPathHoldsAnyName) {
     EXPECT_EQ(std::wstring(buildServiceKeyPath(L"MySvc").get()), L"SYSTEM\\CurrentControlSet\\Services\\MySvc");
     const std::wstring name(2000, L'n');
