@@ -11,6 +11,7 @@
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
 #include "config/ServiceSettingsText.h"
+#include "install/ScmSettings.h"
 #include "install/ServiceLogonRight.h"
 #include "install/ServiceSettings.h"
 #include "install/ServiceStop.h"
@@ -55,12 +56,24 @@ int CInstaller::install() {
         if (!requiredOptionsPresent(&config)) {
             result = kMissingOption;
         } else {
-            result = createMSService(&config);
+            // Checked before anything is created; set last, so that a setting the
+            // manager refuses leaves a service that runs, only without it.
+            CScmSettings scmSettings;
+            int recognised = 1;
+            const unsigned long startType =
+                startTypeFromWord(config.getStrOptionValue(L"startType", nullptr), &recognised);
+            result = readScmSettings(config, startType, logger, &scmSettings);
+            if (result == 0) {
+                result = createMSService(&config);
+            }
             if (result == 0) {
                 result = installOtherProperties(&config);
-                if (result == 0) {
-                    logger->logMessage(L"Service successfully installed.");
-                }
+            }
+            if (result == 0) {
+                result = applyScmSettings(config.getStrOptionValue(L"serviceName", nullptr), scmSettings, logger);
+            }
+            if (result == 0) {
+                logger->logMessage(L"Service successfully installed.");
             }
         }
     }
@@ -136,14 +149,6 @@ int CInstaller::createMSService(CConfigFile* config) {
         return trace.exit(kServiceNotCreated);
     }
 
-    // Checked before anything is granted or created: the manager takes a number.
-    unsigned long preshutdownMs = 0;
-    const wchar_t* preshutdownText = config->getStrOptionValue(L"preshutdownTimeout", nullptr);
-    if (preshutdownText != nullptr && !parseMilliseconds(preshutdownText, &preshutdownMs)) {
-        logger->logMessage(L"preshutdownTimeout is not a number of milliseconds: ", preshutdownText);
-        return trace.exit(kConfigLineWithoutValue);
-    }
-
     const wchar_t* accountName = request.accountName;
     const EAccountKind accountKind = accountName != nullptr ? accountKindOf(accountName) : EAccountKind::ordinary;
     // Virtual and group managed accounts have no password of their own to give.
@@ -176,17 +181,9 @@ int CInstaller::createMSService(CConfigFile* config) {
         if (!service) {
             logFailure(logger, L"Could create service", GetLastError());
             result = kServiceNotCreated;
-        } else {
+        } else if (accountKind == EAccountKind::virtualAccount) {
             // A virtual account exists from the creation of its service on.
-            if (accountKind == EAccountKind::virtualAccount) {
-                grantLogonRight(accountName);
-            }
-            if (preshutdownText != nullptr) {
-                SERVICE_PRESHUTDOWN_INFO preshutdown = {preshutdownMs};
-                if (!ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown)) {
-                    logFailure(logger, L"Cannot set the preshutdown timeout of the service", GetLastError());
-                }
-            }
+            grantLogonRight(accountName);
         }
     }
     return trace.exit(result);

@@ -65,21 +65,6 @@ EAccountKind accountKindOf(const wchar_t* accountName) {
     return EAccountKind::ordinary;
 }
 
-bool parseMilliseconds(const wchar_t* text, unsigned long* milliseconds) {
-    unsigned long long value = 0;
-    for (const wchar_t* digit = text; *digit != L'\0'; ++digit) {
-        if (*digit < L'0' || *digit > L'9') {
-            return false;
-        }
-        value = value * 10 + static_cast<unsigned long long>(*digit - L'0');
-        if (value > 0xFFFFFFFFULL) {
-            return false;
-        }
-    }
-    *milliseconds = static_cast<unsigned long>(value);
-    return text[0] != L'\0';
-}
-
 CHeapText buildServiceKeyPath(const wchar_t* serviceName) {
     CTextBuilder path;
     appendServiceKeyPath(path, serviceName);

@@ -51,9 +51,5 @@ enum class EAccountKind {
 };
 EAccountKind accountKindOf(const wchar_t* accountName);
 
-// The decimal milliseconds of preshutdownTimeout: digits only, within 32 bits.
-// False for any other text.
-bool parseMilliseconds(const wchar_t* text, unsigned long* milliseconds);
-
 // "SYSTEM\CurrentControlSet\Services\<service name>". Null when memory is short.
 CHeapText buildServiceKeyPath(const wchar_t* serviceName);

@@ -1,4 +1,4 @@
-// The skeleton template: its shape (155 CR LF lines of 7-bit ASCII, the build
+// The skeleton template: its shape (196 CR LF lines of 7-bit ASCII, the build
 // date in the first line), its exact key, default and example lines, and that
 // it parses back into just the three required options.
 #include <gtest/gtest.h>
@@ -79,6 +79,12 @@ const std::vector<std::string> kKeyLines = {
     "#workingDirectory=$$WORKINGPATHNAME$$",
     "#standardOutput=$$FILENAME$$",
     "#standardError=$$FILENAME$$",
+    "#delayedAutoStart=$$TRUE | FALSE$$",
+    "#failureActions=$$ACTION/MILLISECONDS,...$$",
+    "#failureResetPeriod=$$SECONDS$$",
+    "#failureCommand=$$COMMAND$$",
+    "#failureActionsOnNonCrashFailures=$$TRUE | FALSE$$",
+    "#serviceSidType=$$NONE | UNRESTRICTED | RESTRICTED$$",
     "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$",
 };
 
@@ -100,6 +106,12 @@ const std::vector<std::string> kDefaultLines = {
     "# The default value is the windows system directory such as c:\\windows\\system32.",
     "# The default value is no file: the output is lost.",
     "# The default value is no file: the output is lost.",
+    "# The default value is FALSE",
+    "# The default value is no action.",
+    "# The default value is 86400.",
+    "# The default value is no command.",
+    "# The default value is FALSE",
+    "# The default value is NONE",
     "# The default value is no preshutdown control.",
 };
 
@@ -125,7 +137,7 @@ int countOf(const std::vector<std::string>& lines, const std::string& line) {
 
 }  // namespace
 
-TEST(SkeletonTemplate, HundredFiftyFiveCrLfLinesOfSevenBitAscii) {
+TEST(SkeletonTemplate, HundredNinetySixCrLfLinesOfSevenBitAscii) {
     const std::string text = templateText();
     for (unsigned char byte : text) {
         ASSERT_TRUE(byte >= 0x01 && byte <= 0x7F) << static_cast<int>(byte);
@@ -139,7 +151,7 @@ TEST(SkeletonTemplate, HundredFiftyFiveCrLfLinesOfSevenBitAscii) {
         }
     }
     const std::vector<std::string> lines = linesOf(text);
-    ASSERT_EQ(lines.size(), 155u);
+    ASSERT_EQ(lines.size(), 196u);
     EXPECT_NE(lines.back(), "<unterminated>");
     EXPECT_EQ(lines.back(), "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$");
 }
@@ -161,7 +173,7 @@ TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
     EXPECT_TRUE(lines[8].empty());
 }
 
-TEST(SkeletonTemplate, TwentyKeyBlocksWithTheExactKeyAndDefaultLines) {
+TEST(SkeletonTemplate, TwentySixKeyBlocksWithTheExactKeyAndDefaultLines) {
     const std::vector<std::string> lines = linesOf(templateText());
     std::vector<std::string> keyLines;
     for (const std::string& line : lines) {
@@ -172,7 +184,7 @@ TEST(SkeletonTemplate, TwentyKeyBlocksWithTheExactKeyAndDefaultLines) {
     EXPECT_EQ(keyLines, kKeyLines);
 
     const std::vector<std::vector<std::string>> blocks = blocksOf(lines);
-    ASSERT_EQ(blocks.size(), 21u);
+    ASSERT_EQ(blocks.size(), 27u);
     std::size_t keyIndex = 0;
     for (std::size_t number = 1; number < blocks.size(); ++number) {
         const std::vector<std::string>& block = blocks[number];

@@ -96,18 +96,6 @@ TEST(ServiceSettings, VirtualAndGroupManagedAccountsAreKnownByTheirForm) {
     }
 }
 
-TEST(ServiceSettings, MillisecondsAreDigitsWithin32Bits) {
-    unsigned long value = 7;
-    EXPECT_TRUE(parseMilliseconds(L"0", &value));
-    EXPECT_EQ(value, 0u);
-    EXPECT_TRUE(parseMilliseconds(L"4294967295", &value));
-    EXPECT_EQ(value, 4294967295u);
-    for (const wchar_t* bad : {L"", L"4294967296", L"-1", L"+5", L" 5", L"5s", L"1e3"}) {
-        value = 7;
-        EXPECT_FALSE(parseMilliseconds(bad, &value)) << bad;
-    }
-}
-
 TEST(ServiceSettings, ServiceKeyPathHoldsAnyName) {
     EXPECT_EQ(std::wstring(buildServiceKeyPath(L"MySvc").get()), L"SYSTEM\\CurrentControlSet\\Services\\MySvc");
     const std::wstring name(2000, L'n');
