@@ -10,6 +10,7 @@ inline constexpr int kUsageShown = 2;
 inline constexpr int kNoConfigFileName = 3;
 // The configuration file cannot be opened, sized, read or converted.
 inline constexpr int kConfigFileUnreadable = 4;
+// A configuration line without a value, or a key whose value is not one it takes.
 inline constexpr int kConfigLineWithoutValue = 5;
 // A required configuration key is missing or empty.
 inline constexpr int kMissingOption = 7;

@@ -82,6 +82,8 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         {L"workingDirectory", settings.workingDirectory},
         {L"standardOutput", settings.standardOutput},
         {L"standardError", settings.standardError},
+        {L"logRotateSize", settings.logRotateSize},
+        {L"logKeep", settings.logKeep},
     };
     wchar_t* text = nullptr;
     *capacity = 0;

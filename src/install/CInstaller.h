@@ -13,8 +13,8 @@ public:
     CInstaller(const CInstaller&) = delete;
     CInstaller& operator=(const CInstaller&) = delete;
 
-    // 0, or the code of the first failure: the parser's, 7 (required key
-    // missing), 8 (service not created), 9 (memory), 12 (registry), 4.
+    // 0, or the code of the first failure: the parser's, 5 (a log setting
+    // out of range), 7 (required key missing), 8 (service not created), 9 (memory), 12 (registry), 4.
     int install();
     // 0 (also when a step after the check is only logged), the parser's code,
     // 10 (no service named) or 11 (not a service of this program).
@@ -22,6 +22,8 @@ public:
 
 protected:
     int requiredOptionsPresent(CConfigFile* config);
+    // 1 when logRotateSize and logKeep are absent or whole numbers in range; else says which is not.
+    int logSettingsValid(CConfigFile* config);
     int createMSService(CConfigFile* config);
     int installOtherProperties(CConfigFile* config);
     int addServiceDescription(CConfigFile* config);

@@ -47,6 +47,8 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
     settings.workingDirectory = L"C:\\apps";
     settings.standardOutput = L"C:\\apps\\out.log";
     settings.standardError = L"C:\\apps\\err.log";
+    settings.logRotateSize = L"20";
+    settings.logKeep = L"3";
     EXPECT_EQ(build(settings),
               L"serviceDisplayName=Order Service\r\n"
               L"serviceName=OrderSvc\r\n"
@@ -65,7 +67,9 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
               L"stopTimeout=60000\r\n"
               L"workingDirectory=C:\\apps\r\n"
               L"standardOutput=C:\\apps\\out.log\r\n"
-              L"standardError=C:\\apps\\err.log\r\n");
+              L"standardError=C:\\apps\\err.log\r\n"
+              L"logRotateSize=20\r\n"
+              L"logKeep=3\r\n");
 }
 
 TEST(ServiceSettingsText, MissingValuesLeaveTheirLinesOutButTheServiceName) {

@@ -1,4 +1,4 @@
-// The skeleton template: its shape (147 CR LF lines of 7-bit ASCII, the build
+// The skeleton template: its shape (159 CR LF lines of 7-bit ASCII, the build
 // date in the first line), its exact key, default and example lines, and that
 // it parses back into just the three required options.
 #include <gtest/gtest.h>
@@ -79,9 +79,11 @@ const std::vector<std::string> kKeyLines = {
     "#workingDirectory=$$WORKINGPATHNAME$$",
     "#standardOutput=$$FILENAME$$",
     "#standardError=$$FILENAME$$",
+    "#logRotateSize=$$MEBIBYTES$$",
+    "#logKeep=$$COUNT$$",
 };
 
-// The default line of each optional block, from interactiveService to standardError.
+// The default line of each optional block, from interactiveService to logKeep.
 const std::vector<std::string> kDefaultLines = {
     "# The default value is FALSE",
     "# The default value is SERVICE_DEMAND_START",
@@ -99,6 +101,8 @@ const std::vector<std::string> kDefaultLines = {
     "# The default value is the windows system directory such as c:\\windows\\system32.",
     "# The default value is no file: the output is lost.",
     "# The default value is no file: the output is lost.",
+    "# The default value is 10.",
+    "# The default value is 5.",
 };
 
 const char* const kOptional = "# This is an optional config parameter.";
@@ -123,7 +127,7 @@ int countOf(const std::vector<std::string>& lines, const std::string& line) {
 
 }  // namespace
 
-TEST(SkeletonTemplate, HundredFortySevenCrLfLinesOfSevenBitAscii) {
+TEST(SkeletonTemplate, HundredFiftyNineCrLfLinesOfSevenBitAscii) {
     const std::string text = templateText();
     for (unsigned char byte : text) {
         ASSERT_TRUE(byte >= 0x01 && byte <= 0x7F) << static_cast<int>(byte);
@@ -137,9 +141,9 @@ TEST(SkeletonTemplate, HundredFortySevenCrLfLinesOfSevenBitAscii) {
         }
     }
     const std::vector<std::string> lines = linesOf(text);
-    ASSERT_EQ(lines.size(), 147u);
+    ASSERT_EQ(lines.size(), 159u);
     EXPECT_NE(lines.back(), "<unterminated>");
-    EXPECT_EQ(lines.back(), "#standardError=$$FILENAME$$");
+    EXPECT_EQ(lines.back(), "#logKeep=$$COUNT$$");
 }
 
 TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
@@ -170,7 +174,7 @@ TEST(SkeletonTemplate, NineteenKeyBlocksWithTheExactKeyAndDefaultLines) {
     EXPECT_EQ(keyLines, kKeyLines);
 
     const std::vector<std::vector<std::string>> blocks = blocksOf(lines);
-    ASSERT_EQ(blocks.size(), 20u);
+    ASSERT_EQ(blocks.size(), 22u);
     std::size_t keyIndex = 0;
     for (std::size_t number = 1; number < blocks.size(); ++number) {
         const std::vector<std::string>& block = blocks[number];
