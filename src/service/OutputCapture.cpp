@@ -39,33 +39,38 @@ COutputCapture::~COutputCapture() {
 }
 
 void COutputCapture::start(CLogger* logger, const wchar_t* serviceName) {
-    logger->logEntry(L"COutputCapture::start");
     CHeapText outputName(getRegServiceParam(serviceName, kStandardOutputValue, logger, 0, 1));
     CHeapText errorName(getRegServiceParam(serviceName, kStandardErrorValue, logger, 0, 1));
     const unsigned long rotateMiB =
         logSetting(logger, serviceName, kLogRotateSizeValue, kMaxLogRotateMiB, kDefaultLogRotateMiB);
     const unsigned long keep = logSetting(logger, serviceName, kLogKeepValue, kMaxLogKeep, kDefaultLogKeep);
+    capture(logger, outputName.get(), errorName.get(), static_cast<std::uint64_t>(rotateMiB) * 1024 * 1024, keep);
+}
+
+void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const wchar_t* errorName,
+                             std::uint64_t rotateBytes, unsigned keep) {
+    logger->logEntry(L"COutputCapture::capture");
     previousOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     previousError = GetStdHandle(STD_ERROR_HANDLE);
     // One file named for both gets one pipe: both streams' lines then
     // interleave in the order written.
-    if (outputName && outputName.get()[0] != L'\0') {
-        HANDLE pipe = copier.addFile(logger, outputName.get());
+    if (outputName != nullptr && *outputName != L'\0') {
+        HANDLE pipe = copier.addFile(logger, outputName);
         if (pipe != nullptr) {
             redirect(logger, pipe, STD_OUTPUT_HANDLE, 1);
             outputCaptured = true;
         }
     }
-    if (errorName && errorName.get()[0] != L'\0') {
-        HANDLE pipe = copier.addFile(logger, errorName.get());
+    if (errorName != nullptr && *errorName != L'\0') {
+        HANDLE pipe = copier.addFile(logger, errorName);
         if (pipe != nullptr) {
             redirect(logger, pipe, STD_ERROR_HANDLE, 2);
             errorCaptured = true;
         }
     }
-    copier.setRotation(static_cast<std::uint64_t>(rotateMiB) * 1024 * 1024, keep);
+    copier.setRotation(rotateBytes, keep);
     copier.start(logger);
-    logger->logExit(L"COutputCapture::start", 0);
+    logger->logExit(L"COutputCapture::capture", 0);
 }
 
 void COutputCapture::redirect(CLogger* logger, HANDLE pipe, DWORD standardHandle, int descriptor) {

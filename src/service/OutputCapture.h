@@ -7,6 +7,8 @@
 // all pick them up, and the files rotate by size without cutting a line.
 #include <windows.h>
 
+#include <cstdint>
+
 #include "service/OutputCopier.h"
 
 class CLogger;
@@ -23,6 +25,11 @@ public:
     // (references expanded), rotated by its LogRotateSize and LogKeep; a
     // stream without a file is left as it is.
     void start(CLogger* logger, const wchar_t* serviceName);
+    // The same for the files named (either may be null), rotated past
+    // rotateBytes (0: never) with keep older files. A file that cannot be
+    // opened is logged with the system's reason and its stream left as it is.
+    void capture(CLogger* logger, const wchar_t* outputName, const wchar_t* errorName, std::uint64_t rotateBytes,
+                 unsigned keep);
     // Everything written so far reaches the files, within patienceMs: before
     // the service reports STOPPED, and before the process ends.
     void finish(DWORD patienceMs) { copier.finish(patienceMs); }
