@@ -1,18 +1,21 @@
 // Java's output when it runs as a service: lines per second written through
 // the capture that pravik sets up (one file named for standardOutput and
-// standardError) against the floor of WriteFile of the same lines to a file of
-// the program's own, opened for appending as the capture's is. Both paths of
-// the capture are measured: the process's standard output handle, which a JVM
-// on Windows writes System.out through, and the C runtime's descriptor 1,
-// which native code prints through. One write per line, as System.out's
-// println makes. A third figure is the price of appending itself: the same
-// floor against plain writing at the file position.
+// standardError; the pipe, the copier thread that appends to the file and
+// checks its size for rotation) against the floor of WriteFile of the same
+// lines to a file of the program's own, opened for appending as the capture's
+// is. The capture's time runs until the copier has written the last line.
+// Both paths of the capture are measured: the process's standard output
+// handle, which a JVM on Windows writes System.out through, and the C
+// runtime's descriptor 1, which native code prints through. One write per
+// line, as System.out's println makes. A third figure is the price of
+// appending itself: the same floor against plain writing at the file position.
 //
 // Arguments: a scratch directory, the number of runs.
 #include <windows.h>
 
 #include <io.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -25,6 +28,11 @@
 namespace {
 
 const int kLinesPerRun = 20000;
+// The defaults of logRotateSize and logKeep: the lines of a run stay below the size.
+const std::uint64_t kRotateBytes = 10ull * 1024 * 1024;
+const unsigned kKeep = 5;
+// Far beyond the time a run takes.
+const DWORD kDrainPatienceMs = 60000;
 
 // A line as a service logs it; the C runtime's text mode makes LF into CR LF.
 int formatLine(char* line, std::size_t size, int index, bool crlf) {
@@ -32,25 +40,21 @@ int formatLine(char* line, std::size_t size, int index, bool crlf) {
                          crlf ? "\r\n" : "\n");
 }
 
-double writeThroughHandle(HANDLE handle) {
+void writeThroughHandle(HANDLE handle) {
     char line[128];
-    const double began = nowMs();
     for (int index = 0; index < kLinesPerRun; ++index) {
         const int length = formatLine(line, sizeof line, index, true);
         DWORD written = 0;
         WriteFile(handle, line, static_cast<DWORD>(length), &written, nullptr);
     }
-    return kLinesPerRun * 1000.0 / (nowMs() - began);
 }
 
-double writeThroughDescriptor() {
+void writeThroughDescriptor() {
     char line[128];
-    const double began = nowMs();
     for (int index = 0; index < kLinesPerRun; ++index) {
         const int length = formatLine(line, sizeof line, index, false);
         _write(1, line, static_cast<unsigned>(length));
     }
-    return kLinesPerRun * 1000.0 / (nowMs() - began);
 }
 
 double floorLinesPerSecond(const std::wstring& file, DWORD access) {
@@ -60,7 +64,9 @@ double floorLinesPerSecond(const std::wstring& file, DWORD access) {
     if (handle == INVALID_HANDLE_VALUE) {
         return -1;
     }
-    const double linesPerSecond = writeThroughHandle(handle);
+    const double began = nowMs();
+    writeThroughHandle(handle);
+    const double linesPerSecond = kLinesPerRun * 1000.0 / (nowMs() - began);
     CloseHandle(handle);
     return linesPerSecond;
 }
@@ -74,10 +80,16 @@ double captureLinesPerSecond(const std::wstring& file, bool throughDescriptor) {
     {
         CLogger logger;
         COutputCapture capture;
-        capture.capture(&logger, file.c_str(), file.c_str());
+        capture.capture(&logger, file.c_str(), file.c_str(), kRotateBytes, kKeep);
         if (GetStdHandle(STD_OUTPUT_HANDLE) != INVALID_HANDLE_VALUE) {
-            linesPerSecond =
-                throughDescriptor ? writeThroughDescriptor() : writeThroughHandle(GetStdHandle(STD_OUTPUT_HANDLE));
+            const double began = nowMs();
+            if (throughDescriptor) {
+                writeThroughDescriptor();
+            } else {
+                writeThroughHandle(GetStdHandle(STD_OUTPUT_HANDLE));
+            }
+            capture.finish(kDrainPatienceMs);
+            linesPerSecond = kLinesPerRun * 1000.0 / (nowMs() - began);
         }
     }
     _dup2(ownOutput, 1);

@@ -10,8 +10,9 @@ inline constexpr int kUsageShown = 2;
 inline constexpr int kNoConfigFileName = 3;
 // The configuration file cannot be opened, sized, read or converted.
 inline constexpr int kConfigFileUnreadable = 4;
-// A configuration line without a value, or a failure action, delay, reset period
-// or SID type word, or preshutdown timeout, that installation refuses before creating anything.
+// A configuration line without a value, or a key whose value is not one it takes
+// (a failure action, delay, reset period, SID type, preshutdown timeout or log
+// setting), refused before installation creates anything.
 inline constexpr int kConfigLineWithoutValue = 5;
 // A required configuration key is missing or empty.
 inline constexpr int kMissingOption = 7;

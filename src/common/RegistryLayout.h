@@ -42,3 +42,7 @@ inline constexpr const wchar_t* kStopTimeoutValue = L"StopTimeout";
 inline constexpr const wchar_t* kPreshutdownTimeoutValue = L"PreshutdownTimeout";
 inline constexpr const wchar_t* kStandardOutputValue = L"StandardOutput";
 inline constexpr const wchar_t* kStandardErrorValue = L"StandardError";
+// Size in MiB past which the standard output and error files rotate (decimal text; 0: never).
+inline constexpr const wchar_t* kLogRotateSizeValue = L"LogRotateSize";
+// How many rotated generations of those files are kept (decimal text).
+inline constexpr const wchar_t* kLogKeepValue = L"LogKeep";

@@ -106,6 +106,8 @@ const CParameterField kParameterFields[] = {
     {kWorkingDirectoryValue, &CServiceSettings::workingDirectory, 0},
     {kStandardOutputValue, &CServiceSettings::standardOutput, 0},
     {kStandardErrorValue, &CServiceSettings::standardError, 0},
+    {kLogRotateSizeValue, &CServiceSettings::logRotateSize, 0},
+    {kLogKeepValue, &CServiceSettings::logKeep, 0},
 };
 
 wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader, CLogger* logger, int expand) {

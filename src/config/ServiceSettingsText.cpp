@@ -89,6 +89,8 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         {L"failureCommand", settings.failureCommand},
         {L"failureActionsOnNonCrashFailures", settings.nonCrashFailures ? L"TRUE" : nullptr},
         {L"serviceSidType", settings.serviceSidType},
+        {L"logRotateSize", settings.logRotateSize},
+        {L"logKeep", settings.logKeep},
     };
     wchar_t* text = nullptr;
     *capacity = 0;

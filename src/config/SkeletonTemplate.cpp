@@ -204,7 +204,19 @@ const char kBody[] =
     "# service accept that control.\r\n"
     "# This is an optional config parameter.\r\n"
     "# The default value is no preshutdown control.\r\n"
-    "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$\r\n";
+    "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$\r\n"
+    "\r\n"
+    "# The size, in MiB, past which the standardOutput and standardError files\r\n"
+    "# rotate, between lines: <name> becomes <name>.1, <name>.1 becomes\r\n"
+    "# <name>.2, and so on. 0 means never.\r\n"
+    "# This is an optional config parameter.\r\n"
+    "# The default value is 10.\r\n"
+    "#logRotateSize=$$MEBIBYTES$$\r\n"
+    "\r\n"
+    "# How many rotated files of each are kept; the oldest beyond them is deleted.\r\n"
+    "# This is an optional config parameter.\r\n"
+    "# The default value is 5.\r\n"
+    "#logKeep=$$COUNT$$\r\n";
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "common/CTextBuilder.h"
 #include "common/ExitCodes.h"
 #include "common/HeapText.h"
+#include "common/LogRotation.h"
 #include "common/OwnProgramPath.h"
 #include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
@@ -42,6 +43,8 @@ const CParameterSource kParametersAfterOptions[] = {
     {kWorkingDirectoryValue, L"workingDirectory"},
     {kStandardOutputValue, L"standardOutput"},
     {kStandardErrorValue, L"standardError"},
+    {kLogRotateSizeValue, L"logRotateSize"},
+    {kLogKeepValue, L"logKeep"},
 };
 
 }  // namespace
@@ -55,6 +58,8 @@ int CInstaller::install() {
     if (result == 0) {
         if (!requiredOptionsPresent(&config)) {
             result = kMissingOption;
+        } else if (!logSettingsValid(&config)) {
+            result = kConfigLineWithoutValue;
         } else {
             // Checked before anything is created; set last, so that a setting the
             // manager refuses leaves a service that runs, only without it.
@@ -85,6 +90,25 @@ int CInstaller::requiredOptionsPresent(CConfigFile* config) {
     for (const wchar_t* key : {L"serviceDisplayName", L"serviceName", L"ipravikClass"}) {
         if (config->getOption(key) == nullptr) {
             logger->logMessage(L"Missing config option : ", key);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CInstaller::logSettingsValid(CConfigFile* config) {
+    const struct {
+        const wchar_t* key;
+        unsigned long maximum;
+    } settings[] = {{L"logRotateSize", kMaxLogRotateMiB}, {L"logKeep", kMaxLogKeep}};
+    for (const auto& setting : settings) {
+        const wchar_t* value = config->getStrOptionValue(setting.key, nullptr);
+        unsigned long number = 0;
+        if (value != nullptr && !parseLogSetting(value, setting.maximum, &number)) {
+            CTextBuilder text;
+            text.append(setting.key).append(L" must be a whole number from 0 to ").appendDecimal(setting.maximum);
+            text.append(L", not ").append(value);
+            logger->logMessage(text.text());
             return 0;
         }
     }

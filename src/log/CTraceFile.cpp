@@ -2,6 +2,9 @@
 
 #include <cwchar>
 
+#include "common/LogRotation.h"
+#include "log/LogFileRotation.h"
+
 namespace {
 
 // Lines of all processes that share one trace file are kept apart by a lock on
@@ -10,6 +13,10 @@ const DWORD kLockOffsetHigh = 0x7FFFFFFF;
 // Any process that can open the file can take that byte and keep it: the lock
 // is tried for this long at most, then the line is written without it.
 const ULONGLONG kLockPatienceMs = 2000;
+
+// Years of trace stay within 80 MiB.
+const unsigned long long kTraceRotateBytes = 20ull * 1024 * 1024;
+const unsigned kTraceKeep = 3;
 
 const wchar_t* orEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
 
@@ -25,13 +32,52 @@ unsigned long CTraceFile::open(const wchar_t* path) {
     if (!mutex) {
         mutex.reset(CreateMutexW(nullptr, FALSE, nullptr));
     }
-    file.reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    this->path = duplicateText(path);
+    if (!this->path) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    return openPath();
+}
+
+unsigned long CTraceFile::openPath() {
+    file.reset(CreateFileW(path.get(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return GetLastError();
     }
-    SetFilePointer(file.get(), 0, nullptr, FILE_END);
+    seekToEnd();
     return 0;
+}
+
+unsigned long long CTraceFile::seekToEnd() {
+    LARGE_INTEGER end = {};
+    const LARGE_INTEGER none = {};
+    SetFilePointerEx(file.get(), none, &end, FILE_END);
+    return static_cast<unsigned long long>(end.QuadPart);
+}
+
+void CTraceFile::rotateIfDue(unsigned long long size, DWORD byteCount, OVERLAPPED* lockRange, BOOL* locked) {
+    // A file rotated by another process since shrinks below failedAt.
+    failedAt = size < failedAt ? 0 : failedAt;
+    if (!rotationDue(size - failedAt, byteCount, kTraceRotateBytes)) {
+        return;
+    }
+    if (*locked) {
+        UnlockFileEx(file.get(), 0, 1, 0, lockRange);
+    }
+    // Another process may have rotated the file: this handle then holds the
+    // older generation, and "<name>" is the file to judge.
+    file.reset();
+    if (openPath() == 0 && rotationDue(seekToEnd(), byteCount, kTraceRotateBytes)) {
+        file.reset();
+        const DWORD failure = rotateLogFile(path.get(), kTraceKeep);
+        openPath();
+        failedAt = failure != 0 && file ? seekToEnd() : 0;
+    }
+    *locked = file ? lockLineRange(lockRange) : FALSE;
+    if (file) {
+        seekToEnd();
+    }
 }
 
 void CTraceFile::write(const wchar_t* text, const wchar_t* text2, const wchar_t* text3) {
@@ -77,11 +123,18 @@ void CTraceFile::write(const wchar_t* text, const wchar_t* text2, const wchar_t*
         }
         OVERLAPPED lockRange = {};
         lockRange.OffsetHigh = kLockOffsetHigh;
-        const BOOL locked = lockLineRange(&lockRange);
-        SetFilePointer(file.get(), 0, nullptr, FILE_END);
-        DWORD written = 0;
-        WriteFile(file.get(), bytes, byteCount, &written, nullptr);
-        FlushFileBuffers(file.get());
+        // A file that could not be opened again after a rotation is tried at every line.
+        if (!file) {
+            openPath();
+        }
+        BOOL locked = file ? lockLineRange(&lockRange) : FALSE;
+        rotateIfDue(seekToEnd(), byteCount, &lockRange, &locked);
+        // Without a file (it could not be opened again after a rotation) the line is lost.
+        if (file) {
+            DWORD written = 0;
+            WriteFile(file.get(), bytes, byteCount, &written, nullptr);
+            FlushFileBuffers(file.get());
+        }
         if (locked) {
             UnlockFileEx(file.get(), 0, 1, 0, &lockRange);
         }

@@ -29,6 +29,8 @@ const DWORD kDefaultStopTimeout = 30000;
 const DWORD kDumpPatienceMs = 3000;
 // How long the last report before the process ends may take.
 const DWORD kReportPatienceMs = 5000;
+// How long the output still in the pipes may take to reach its files at the end.
+const DWORD kOutputPatienceMs = 3000;
 
 }  // namespace
 
@@ -168,6 +170,8 @@ void CExecutor::serviceMain() {
         if (result != 0) {
             logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
         }
+        // Whoever waits for STOPPED finds the whole output in the files.
+        capture.finish(kOutputPatienceMs);
         recordStatus(SERVICE_STOPPED, 0, static_cast<DWORD>(result), 0, 0, false);
     }
     logger->logExit(L"CExecutor::serviceMain", result);
@@ -221,6 +225,8 @@ void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
 
 void CExecutor::javaExiting(int code) {
     logger->logMessage(L"Java called System.exit with", static_cast<unsigned long>(code));
+    // The shutdown hooks have run: their output is in the pipes too.
+    capture.finish(kOutputPatienceMs);
     reportStoppedBeforeTheEnd(static_cast<DWORD>(code));
 }
 
@@ -257,6 +263,9 @@ void CExecutor::stopTimedOut() {
     CTextBuilder text;
     text.append(L"Service did not stop within ").appendDecimal(stopBudget.budgetMs()).append(L" ms");
     logger->logMessage(text.text());
+    // Java still runs and writes: what it wrote up to here, the thread dump
+    // among it, reaches the files; what it writes from now on is lost.
+    capture.finish(kOutputPatienceMs);
     reportStoppedBeforeTheEnd(kStopTimedOut);
     // Java holds threads that do not end, and maybe the SCM's or the pipe's
     // thread: nothing short of ending the process frees them.

@@ -5,27 +5,26 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cwchar>
 
 #include "common/HeapText.h"
+#include "common/LogRotation.h"
 #include "common/RegistryLayout.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
 
-// Appending only: every write lands at the end of the file, whoever else
-// writes to it. Shared in every way, so that readers, other writers and a
-// rotation that renames or deletes the file are not locked out.
-HANDLE openForAppending(CLogger* logger, const wchar_t* name) {
-    HANDLE file = CreateFileW(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        logger->logMessage(L"Cannot open the output file ", name);
-        logFailure(logger, L"CreateFile failed ", error);
+// A Parameters number of the service, or its default when it is absent. The
+// installer refuses values out of range; one written by hand is reported.
+unsigned long logSetting(CLogger* logger, const wchar_t* serviceName, const wchar_t* valueName,
+                         unsigned long maximum, unsigned long fallback) {
+    CHeapText text(getRegServiceParam(serviceName, valueName, logger, 0, 1));
+    unsigned long value = fallback;
+    if (text && !parseLogSetting(text.get(), maximum, &value)) {
+        logger->logMessage(L"Ignoring the value of ", valueName, L", which is not a number in range");
+        value = fallback;
     }
-    return file;
+    return value;
 }
 
 }  // namespace
@@ -42,47 +41,47 @@ COutputCapture::~COutputCapture() {
 void COutputCapture::start(CLogger* logger, const wchar_t* serviceName) {
     CHeapText outputName(getRegServiceParam(serviceName, kStandardOutputValue, logger, 0, 1));
     CHeapText errorName(getRegServiceParam(serviceName, kStandardErrorValue, logger, 0, 1));
-    capture(logger, outputName.get(), errorName.get());
+    const unsigned long rotateMiB =
+        logSetting(logger, serviceName, kLogRotateSizeValue, kMaxLogRotateMiB, kDefaultLogRotateMiB);
+    const unsigned long keep = logSetting(logger, serviceName, kLogKeepValue, kMaxLogKeep, kDefaultLogKeep);
+    capture(logger, outputName.get(), errorName.get(), static_cast<std::uint64_t>(rotateMiB) * 1024 * 1024, keep);
 }
 
-void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const wchar_t* errorName) {
+void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const wchar_t* errorName,
+                             std::uint64_t rotateBytes, unsigned keep) {
     logger->logEntry(L"COutputCapture::capture");
     previousOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     previousError = GetStdHandle(STD_ERROR_HANDLE);
+    // One file named for both gets one pipe: both streams' lines then
+    // interleave in the order written.
     if (outputName != nullptr && *outputName != L'\0') {
-        outputFile.reset(openForAppending(logger, outputName));
-        if (outputFile) {
-            redirect(logger, outputFile.get(), STD_OUTPUT_HANDLE, 1);
+        HANDLE pipe = copier.addFile(logger, outputName);
+        if (pipe != nullptr) {
+            redirect(logger, pipe, STD_OUTPUT_HANDLE, 1);
             outputCaptured = true;
         }
     }
     if (errorName != nullptr && *errorName != L'\0') {
-        // One file named for both is opened once: both streams then append
-        // through one handle, and their lines interleave in the order written.
-        const bool shared = outputFile && _wcsicmp(outputName, errorName) == 0;
-        HANDLE file = shared ? outputFile.get() : nullptr;
-        if (!shared) {
-            errorFile.reset(openForAppending(logger, errorName));
-            file = errorFile.get();
-        }
-        if (file != nullptr && file != INVALID_HANDLE_VALUE) {
-            redirect(logger, file, STD_ERROR_HANDLE, 2);
+        HANDLE pipe = copier.addFile(logger, errorName);
+        if (pipe != nullptr) {
+            redirect(logger, pipe, STD_ERROR_HANDLE, 2);
             errorCaptured = true;
         }
     }
+    copier.setRotation(rotateBytes, keep);
+    copier.start(logger);
     logger->logExit(L"COutputCapture::capture", 0);
 }
 
-void COutputCapture::redirect(CLogger* logger, HANDLE file, DWORD standardHandle, int descriptor) {
-    SetStdHandle(standardHandle, file);
+void COutputCapture::redirect(CLogger* logger, HANDLE pipe, DWORD standardHandle, int descriptor) {
+    SetStdHandle(standardHandle, pipe);
     // The C runtime's descriptor owns a handle of its own: _open_osfhandle
     // takes over the duplicate, _dup2 gives the descriptor another, and
-    // closing the intermediate descriptor leaves the descriptor's. The handle
-    // appends by itself; _O_APPEND would only add a seek to every write.
+    // closing the intermediate descriptor leaves the descriptor's.
     CFileHandle duplicate;
-    if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), duplicate.put(), 0, FALSE,
+    if (!DuplicateHandle(GetCurrentProcess(), pipe, GetCurrentProcess(), duplicate.put(), 0, FALSE,
                          DUPLICATE_SAME_ACCESS)) {
-        logFailure(logger, L"Cannot duplicate the output file's handle ", GetLastError());
+        logFailure(logger, L"Cannot duplicate the output pipe's handle ", GetLastError());
         return;
     }
     std::fflush(descriptor == 1 ? stdout : stderr);
@@ -91,7 +90,7 @@ void COutputCapture::redirect(CLogger* logger, HANDLE file, DWORD standardHandle
         duplicate.detach();
     }
     if (intermediate < 0 || _dup2(intermediate, descriptor) != 0) {
-        logger->logMessage(L"Cannot give the C runtime the output file, descriptor ",
+        logger->logMessage(L"Cannot give the C runtime the output pipe, descriptor ",
                            static_cast<unsigned long>(descriptor));
     }
     if (intermediate >= 0) {

@@ -1,37 +1,44 @@
 #pragma once
 // A service has no console: what Java and native libraries print to standard
 // output and error is lost unless it goes to a file. The capture points the
-// process's standard handles and the C runtime's descriptors 1 and 2 at the
-// files the service names, before the JVM library is loaded, so that the
-// JVM, its C runtime and Java's System.out and System.err all pick them up.
+// process's standard handles and the C runtime's descriptors 1 and 2 at pipes
+// into the files the service names (COutputCopier), before the JVM library is
+// loaded, so that the JVM, its C runtime and Java's System.out and System.err
+// all pick them up, and the files rotate by size without cutting a line.
 #include <windows.h>
 
-#include "common/Win32Handle.h"
+#include <cstdint>
+
+#include "service/OutputCopier.h"
 
 class CLogger;
 
 class COutputCapture {
 public:
     COutputCapture() = default;
-    // Gives the standard handles back before the files are closed.
+    // Gives the standard handles back, then the copier writes what is left.
     ~COutputCapture();
     COutputCapture(const COutputCapture&) = delete;
     COutputCapture& operator=(const COutputCapture&) = delete;
 
     // Captures into the service's StandardOutput and StandardError files
-    // (references expanded); a stream without a file is left as it is.
+    // (references expanded), rotated by its LogRotateSize and LogKeep; a
+    // stream without a file is left as it is.
     void start(CLogger* logger, const wchar_t* serviceName);
-    // The same for the files named (either may be null). A file that cannot be
+    // The same for the files named (either may be null), rotated past
+    // rotateBytes (0: never) with keep older files. A file that cannot be
     // opened is logged with the system's reason and its stream left as it is.
-    void capture(CLogger* logger, const wchar_t* outputName, const wchar_t* errorName);
+    void capture(CLogger* logger, const wchar_t* outputName, const wchar_t* errorName, std::uint64_t rotateBytes,
+                 unsigned keep);
+    // Everything written so far reaches the files, within patienceMs: before
+    // the service reports STOPPED, and before the process ends.
+    void finish(DWORD patienceMs) { copier.finish(patienceMs); }
 
 private:
-    // Makes the file the stream's standard handle and C runtime descriptor.
-    void redirect(CLogger* logger, HANDLE file, DWORD standardHandle, int descriptor);
+    // Makes the pipe the stream's standard handle and C runtime descriptor.
+    void redirect(CLogger* logger, HANDLE pipe, DWORD standardHandle, int descriptor);
 
-    CFileHandle outputFile;
-    // Null when standard error shares outputFile.
-    CFileHandle errorFile;
+    COutputCopier copier;
     // The standard handles before the capture, given back by the destructor.
     HANDLE previousOutput = nullptr;
     HANDLE previousError = nullptr;

@@ -95,6 +95,8 @@ protected:
         setHklmString(parametersKey, L"WorkingDirectory", L"%PRAVIK_INFO_HOME%\\work");
         setHklmString(parametersKey, L"StandardOutput", L"%PRAVIK_INFO_HOME%\\out.log");
         setHklmString(parametersKey, L"StandardError", L"C:\\logs\\err.log");
+        setHklmString(parametersKey, L"LogRotateSize", L"20");
+        setHklmString(parametersKey, L"LogKeep", L"3");
         // Installed under the configuration key's spelling, read back case-insensitively.
         setHklmString(parametersKey, L"jvmOption1", L"-Xmx256m");
         setHklmString(parametersKey, L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%");
@@ -123,6 +125,8 @@ protected:
                "workingDirectory=" + home + "\\work\r\n"
                "standardOutput=" + home + "\\out.log\r\n"
                "standardError=C:\\logs\\err.log\r\n"
+               "logRotateSize=20\r\n"
+               "logKeep=3\r\n"
                "JVMOption1=-Xmx256m\r\n"
                "JVMOption2=-Dhome=" + home + "\r\n";
     }
@@ -364,10 +368,12 @@ TEST_F(ServiceInfo, ExportedFilesParseBackInTheirEncoding) {
             {L"workingDirectory", L"%PRAVIK_INFO_HOME%\\work"},
             {L"standardOutput", L"%PRAVIK_INFO_HOME%\\out.log"},
             {L"standardError", L"C:\\logs\\err.log"},
+            {L"logRotateSize", L"20"},
+            {L"logKeep", L"3"},
             {L"JVMOption1", L"-Xmx256m"},
             {L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%"},
         };
-        ASSERT_EQ(config.getOptionCount(), 21) << "unicode " << unicode;
+        ASSERT_EQ(config.getOptionCount(), 23) << "unicode " << unicode;
         const CConfigNode* node = config.getFirstNode();
         for (const auto& pair : expected) {
             ASSERT_NE(node, nullptr);

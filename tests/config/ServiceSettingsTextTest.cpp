@@ -54,6 +54,8 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
     settings.failureCommand = L"cmd /c notify.bat";
     settings.nonCrashFailures = true;
     settings.serviceSidType = L"RESTRICTED";
+    settings.logRotateSize = L"20";
+    settings.logKeep = L"3";
     EXPECT_EQ(build(settings),
               L"serviceDisplayName=Order Service\r\n"
               L"serviceName=OrderSvc\r\n"
@@ -79,7 +81,9 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
               L"failureResetPeriod=86400\r\n"
               L"failureCommand=cmd /c notify.bat\r\n"
               L"failureActionsOnNonCrashFailures=TRUE\r\n"
-              L"serviceSidType=RESTRICTED\r\n");
+              L"serviceSidType=RESTRICTED\r\n"
+              L"logRotateSize=20\r\n"
+              L"logKeep=3\r\n");
 }
 
 TEST(ServiceSettingsText, MissingValuesLeaveTheirLinesOutButTheServiceName) {

@@ -1,4 +1,4 @@
-// The skeleton template: its shape (196 CR LF lines of 7-bit ASCII, the build
+// The skeleton template: its shape (208 CR LF lines of 7-bit ASCII, the build
 // date in the first line), its exact key, default and example lines, and that
 // it parses back into just the three required options.
 #include <gtest/gtest.h>
@@ -86,9 +86,11 @@ const std::vector<std::string> kKeyLines = {
     "#failureActionsOnNonCrashFailures=$$TRUE | FALSE$$",
     "#serviceSidType=$$NONE | UNRESTRICTED | RESTRICTED$$",
     "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$",
+    "#logRotateSize=$$MEBIBYTES$$",
+    "#logKeep=$$COUNT$$",
 };
 
-// The default line of each optional block, from interactiveService to preshutdownTimeout.
+// The default line of each optional block, from interactiveService to logKeep.
 const std::vector<std::string> kDefaultLines = {
     "# The default value is FALSE",
     "# The default value is SERVICE_DEMAND_START",
@@ -113,6 +115,8 @@ const std::vector<std::string> kDefaultLines = {
     "# The default value is FALSE",
     "# The default value is NONE",
     "# The default value is no preshutdown control.",
+    "# The default value is 10.",
+    "# The default value is 5.",
 };
 
 const char* const kOptional = "# This is an optional config parameter.";
@@ -137,7 +141,7 @@ int countOf(const std::vector<std::string>& lines, const std::string& line) {
 
 }  // namespace
 
-TEST(SkeletonTemplate, HundredNinetySixCrLfLinesOfSevenBitAscii) {
+TEST(SkeletonTemplate, TwoHundredEightCrLfLinesOfSevenBitAscii) {
     const std::string text = templateText();
     for (unsigned char byte : text) {
         ASSERT_TRUE(byte >= 0x01 && byte <= 0x7F) << static_cast<int>(byte);
@@ -151,9 +155,9 @@ TEST(SkeletonTemplate, HundredNinetySixCrLfLinesOfSevenBitAscii) {
         }
     }
     const std::vector<std::string> lines = linesOf(text);
-    ASSERT_EQ(lines.size(), 196u);
+    ASSERT_EQ(lines.size(), 208u);
     EXPECT_NE(lines.back(), "<unterminated>");
-    EXPECT_EQ(lines.back(), "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$");
+    EXPECT_EQ(lines.back(), "#logKeep=$$COUNT$$");
 }
 
 TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
@@ -173,7 +177,7 @@ TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
     EXPECT_TRUE(lines[8].empty());
 }
 
-TEST(SkeletonTemplate, TwentySixKeyBlocksWithTheExactKeyAndDefaultLines) {
+TEST(SkeletonTemplate, TwentyEightKeyBlocksWithTheExactKeyAndDefaultLines) {
     const std::vector<std::string> lines = linesOf(templateText());
     std::vector<std::string> keyLines;
     for (const std::string& line : lines) {
@@ -184,7 +188,7 @@ TEST(SkeletonTemplate, TwentySixKeyBlocksWithTheExactKeyAndDefaultLines) {
     EXPECT_EQ(keyLines, kKeyLines);
 
     const std::vector<std::vector<std::string>> blocks = blocksOf(lines);
-    ASSERT_EQ(blocks.size(), 27u);
+    ASSERT_EQ(blocks.size(), 29u);
     std::size_t keyIndex = 0;
     for (std::size_t number = 1; number < blocks.size(); ++number) {
         const std::vector<std::string>& block = blocks[number];

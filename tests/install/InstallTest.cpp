@@ -43,7 +43,8 @@ TEST(Install, WritesEverySettingOfTheFile) {
          "jvmOption2=-Xmx%HEAP%"},
         {"commandLineParms=one \"two words\" %THREE%", "verboseOutput=C:\\logs\\verbose.txt",
          "preinitCommand=cmd /c echo %DATE%", "preinitWaitHint=5000", "stopTimeout=60000",
-         "workingDirectory=%TEMP%\\work", "standardOutput=%TEMP%\\out.log", "standardError=C:\\logs\\err.log"});
+         "workingDirectory=%TEMP%\\work", "standardOutput=%TEMP%\\out.log", "standardError=C:\\logs\\err.log",
+         "logRotateSize=20", "logKeep=3"});
     const std::wstring file = writeConfig(directory, L"full.cfg", lines);
 
     const CRunResult run = runPravik({L"-i", file});
@@ -78,6 +79,8 @@ TEST(Install, WritesEverySettingOfTheFile) {
         {L"WorkingDirectory", L"%TEMP%\\work"},
         {L"StandardOutput", L"%TEMP%\\out.log"},
         {L"StandardError", L"C:\\logs\\err.log"},
+        {L"LogRotateSize", L"20"},
+        {L"LogKeep", L"3"},
     };
     auto stored = [&name] {
         std::map<std::wstring, std::wstring> values;
@@ -180,6 +183,18 @@ TEST(Install, EmptyValueFailsWith5AndCreatesNothing) {
                               crlf("description has no value in configuration file. Operation failed.\n"
                                    "jvmOption1=-Dx\n"
                                    "Installation failed\n"));
+    EXPECT_TRUE(serviceIsAbsent(name));
+}
+
+TEST(Install, ALogSettingThatIsNotANumberInRangeFailsWith5AndCreatesNothing) {
+    const std::wstring name = uniqueServiceName(L"BadLog");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    const std::vector<std::string> lines = plus(requiredLines(name), {"logRotateSize=10", "logKeep=5 files"});
+    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"badlog.cfg", lines)});
+    EXPECT_EQ(run.exitCode, 5u);
+    EXPECT_EQ(run.output, echoOf(lines) + crlf("logKeep must be a whole number from 0 to 1000, not 5 files\n"
+                                               "Installation failed\n"));
     EXPECT_TRUE(serviceIsAbsent(name));
 }
 

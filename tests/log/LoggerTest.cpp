@@ -134,3 +134,45 @@ TEST(Logger, ConcurrentWritersKeepEveryLineWhole) {
     }
     EXPECT_EQ(seen.size(), 4u * linesPerThread);
 }
+
+// Past 20 MiB the trace rotates before the next line: each generation moves
+// one older, the fourth is deleted, and the line starts a fresh file.
+TEST(Logger, TraceRotatesPastTwentyMiBKeepingThree) {
+    CTempDir dir;
+    const std::wstring trace = dir.file(L"trace.log");
+    const std::string full(20 * 1024 * 1024 - 4, 'f');
+    writeFileBytes(trace, full);
+    writeFileBytes(trace + L".1", "one");
+    writeFileBytes(trace + L".2", "two");
+    writeFileBytes(trace + L".3", "three");
+    {
+        CTraceSetting setting(trace);
+        CLogger logger;
+        logger.logMessage(L"fresh");
+    }
+    EXPECT_EQ(readFileBytes(trace), threadPrefix() + "fresh\r\n");
+    EXPECT_TRUE(readFileBytes(trace + L".1") == full);
+    EXPECT_EQ(readFileBytes(trace + L".2"), "one");
+    EXPECT_EQ(readFileBytes(trace + L".3"), "two");
+    EXPECT_FALSE(fileExists(trace + L".4"));
+}
+
+// A reader that holds the trace without delete sharing blocks its rotation:
+// lines go on to the file as it is.
+TEST(Logger, TraceThatCannotRotateGrowsOn) {
+    CTempDir dir;
+    const std::wstring trace = dir.file(L"trace.log");
+    const std::string full(20 * 1024 * 1024, 'f');
+    writeFileBytes(trace, full);
+    CFileHandle reader(CreateFileW(trace.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(reader);
+    {
+        CTraceSetting setting(trace);
+        CLogger logger;
+        logger.logMessage(L"still here");
+        logger.logMessage(L"and here");
+    }
+    EXPECT_TRUE(readFileBytes(trace) == full + threadPrefix() + "still here\r\n" + threadPrefix() + "and here\r\n");
+    EXPECT_FALSE(fileExists(trace + L".1"));
+}

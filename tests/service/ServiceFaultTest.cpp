@@ -217,3 +217,40 @@ TEST(ServiceFault, AServiceThatTakesStopAndNeverStopsIsStoppedWhenTheBudgetIsSpe
 TEST(ServiceFault, AServiceControlThatBlocksDuringAStopIsBoundedByTheBudget) {
     expectStopBudgetSpent(L"PravikFaultBlockOnStop", L"-blockOnStop");
 }
+
+// The output file rotates by size between lines while Java writes on, and a
+// restart appends: the generations, oldest first, hold every line of both
+// runs whole and in order, and none is larger than the limit.
+TEST(ServiceFault, OutputRotatesBetweenLinesAndARestartAppends) {
+    CTestService service(L"PravikFaultRotates");
+    const std::wstring output = service.dir().file(L"out.log");
+    const int lines = 16000;
+    startFaulty(service, L"-printLines " + std::to_wstring(lines),
+                {{L"standardOutput", output}, {L"logRotateSize", L"1"}, {L"logKeep", L"5"}});
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+
+    // Two runs of 1.6 MB each in 1 MiB files: the file and three older ones.
+    EXPECT_FALSE(fileExists(output + L".4"));
+    std::string all;
+    for (const wchar_t* suffix : {L".3", L".2", L".1", L""}) {
+        const std::string part = readFileBytes(output + suffix);
+        EXPECT_FALSE(part.empty()) << narrow(suffix);
+        EXPECT_LE(part.size(), 1024u * 1024u) << narrow(suffix);
+        EXPECT_EQ(part.back(), '\n') << narrow(suffix);
+        all += part;
+    }
+    std::string expected;
+    for (int run = 0; run < 2; ++run) {
+        for (int number = 1; number <= lines; ++number) {
+            char line[32];
+            std::snprintf(line, sizeof line, "line %08d ", number);
+            expected += line + std::string(85, 'x') + "\n";
+        }
+    }
+    EXPECT_EQ(all.size(), expected.size());
+    EXPECT_TRUE(all == expected);
+}

@@ -26,6 +26,9 @@ import java.nio.charset.StandardCharsets;
  * <li>"-reportStorm N": at STOP, N threads start reporting STOP_PENDING in a
  * loop that never ends, while serviceMain reports STOPPED and returns.</li>
  * <li>"-exit N": serviceMain reports RUNNING, then calls System.exit(N).</li>
+ * <li>"-printLines N": serviceMain reports RUNNING, prints N numbered lines of
+ * 100 bytes to System.out in writes that end mid-line, then calls
+ * System.exit(0).</li>
  * <li>"-shutdownHook": a shutdown hook records "hook ran"; otherwise the service
  * runs and stops as it should.</li>
  * <li>"-neverStop": STOP is recorded and otherwise ignored.</li>
@@ -88,6 +91,10 @@ public final class FaultyService {
         if ("-exit".equals(fault)) {
             System.exit((int) milliseconds);
         }
+        if ("-printLines".equals(fault)) {
+            printLines((int) milliseconds);
+            System.exit(0);
+        }
         synchronized (lock) {
             while (!stopRequested) {
                 try {
@@ -100,6 +107,22 @@ public final class FaultyService {
         }
         record("stopping");
         PravikManager.reportStopped(0);
+    }
+
+    private static void printLines(int count) {
+        char[] filler = new char[85];
+        java.util.Arrays.fill(filler, 'x');
+        StringBuilder block = new StringBuilder();
+        for (int number = 1; number <= count; number++) {
+            block.append(String.format("line %08d ", number)).append(filler).append('\n');
+            // 7 bytes short of a whole number of lines: the next write ends them.
+            if (block.length() > 10000) {
+                System.out.print(block.substring(0, block.length() - 7));
+                block.delete(0, block.length() - 7);
+            }
+        }
+        System.out.print(block);
+        System.out.flush();
     }
 
     private static void startReportStorm(int threads) {
