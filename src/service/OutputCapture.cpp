@@ -27,6 +27,8 @@ unsigned long logSetting(CLogger* logger, const wchar_t* serviceName, const wcha
     return value;
 }
 
+bool named(const wchar_t* fileName) { return fileName != nullptr && *fileName != L'\0'; }
+
 }  // namespace
 
 COutputCapture::~COutputCapture() {
@@ -41,6 +43,9 @@ COutputCapture::~COutputCapture() {
 void COutputCapture::start(CLogger* logger, const wchar_t* serviceName) {
     CHeapText outputName(getRegServiceParam(serviceName, kStandardOutputValue, logger, 0, 1));
     CHeapText errorName(getRegServiceParam(serviceName, kStandardErrorValue, logger, 0, 1));
+    if (!named(outputName.get()) && !named(errorName.get())) {
+        return;  // nothing to capture: the start reads no more of the registry
+    }
     const unsigned long rotateMiB =
         logSetting(logger, serviceName, kLogRotateSizeValue, kMaxLogRotateMiB, kDefaultLogRotateMiB);
     const unsigned long keep = logSetting(logger, serviceName, kLogKeepValue, kMaxLogKeep, kDefaultLogKeep);
@@ -54,14 +59,14 @@ void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const w
     previousError = GetStdHandle(STD_ERROR_HANDLE);
     // One file named for both gets one pipe: both streams' lines then
     // interleave in the order written.
-    if (outputName != nullptr && *outputName != L'\0') {
+    if (named(outputName)) {
         HANDLE pipe = copier.addFile(logger, outputName);
         if (pipe != nullptr) {
             redirect(logger, pipe, STD_OUTPUT_HANDLE, 1);
             outputCaptured = true;
         }
     }
-    if (errorName != nullptr && *errorName != L'\0') {
+    if (named(errorName)) {
         HANDLE pipe = copier.addFile(logger, errorName);
         if (pipe != nullptr) {
             redirect(logger, pipe, STD_ERROR_HANDLE, 2);
