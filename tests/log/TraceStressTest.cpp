@@ -64,7 +64,6 @@ TEST(TraceStress, FourProcessesWritingTenThousandLinesEachLoseAndTearNone) {
         const std::size_t end = bytes.find("\r\n", at);
         const std::string line = bytes.substr(at, end == std::string::npos ? std::string::npos : end - at);
         at = end == std::string::npos ? bytes.size() : end + 2;
-        ++lines;
         unsigned writer = 0;
         unsigned index = 0;
         char expected[128] = "";
@@ -72,6 +71,11 @@ TEST(TraceStress, FourProcessesWritingTenThousandLinesEachLoseAndTearNone) {
         for (int digit = 0; whole && digit < 8; ++digit) {
             whole = isHexDigit(line[static_cast<std::size_t>(digit)]);
         }
+        // The switch is machine-wide: a whole line of a program another test started is not ours.
+        if (whole && line.find("writer ") == std::string::npos && end != std::string::npos) {
+            continue;
+        }
+        ++lines;
         whole = whole && std::sscanf(line.c_str() + 9, "writer %u line %u", &writer, &index) == 2 &&
                 writer < static_cast<unsigned>(kWriters);
         if (whole) {

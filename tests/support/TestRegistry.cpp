@@ -84,9 +84,20 @@ bool hklmKeyExists(const std::wstring& keyPath) {
     return true;
 }
 
-CTraceSetting::CTraceSetting(const std::wstring& path) { setHklmString(kProgramKey, L"Trace", path); }
+CTraceSetting::CTraceSetting(const std::wstring& path) : owner(CreateMutexW(nullptr, FALSE, L"pravik-test-trace-switch")) {
+    // Bounded by the longest test; an abandoned mutex (a test that crashed) is taken over.
+    const DWORD waited = owner != nullptr ? WaitForSingleObject(owner, 180000) : WAIT_FAILED;
+    EXPECT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) << "trace switch busy: " << waited;
+    setHklmString(kProgramKey, L"Trace", path);
+}
 
-CTraceSetting::~CTraceSetting() { deleteHklmValue(kProgramKey, L"Trace"); }
+CTraceSetting::~CTraceSetting() {
+    deleteHklmValue(kProgramKey, L"Trace");
+    if (owner != nullptr) {
+        ReleaseMutex(owner);
+        CloseHandle(owner);
+    }
+}
 
 std::optional<std::vector<std::wstring>> getHklmMultiString(const std::wstring& keyPath, const std::wstring& name) {
     HKEY key = nullptr;

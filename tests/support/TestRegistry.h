@@ -26,8 +26,15 @@ std::optional<std::vector<std::wstring>> getHklmMultiString(const std::wstring& 
 std::map<std::wstring, std::pair<DWORD, std::string>> snapshotKey(const std::wstring& keyPath);
 
 // Points the program's trace at a file for the processes started from now on; off again when destroyed.
+// The switch is machine-wide and the tests run in parallel: a setting holds a mutex named for the
+// switch while it lives, so that no other test turns the trace elsewhere or off under it.
 class CTraceSetting {
 public:
     explicit CTraceSetting(const std::wstring& path);
     ~CTraceSetting();
+    CTraceSetting(const CTraceSetting&) = delete;
+    CTraceSetting& operator=(const CTraceSetting&) = delete;
+
+private:
+    HANDLE owner = nullptr;
 };
