@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/MbcsConversion.h"
+#include "common/OwnProgramPath.h"
 #include "common/RegistryLayout.h"
 #include "common/SrwLockGuard.h"
 #include "config/ServiceSettingsText.h"
@@ -150,6 +151,11 @@ int CJvm::initialize() {
     }
     rememberJvmForDumps(jvm, jvmLibrary.get());
     return trace.exit(0);
+}
+
+CHeapText CJvm::libraryPath() const {
+    DWORD error = 0;
+    return jvmLibrary ? modulePath(jvmLibrary.get(), &error) : nullptr;
 }
 
 int CJvm::loadJVMDll() {
