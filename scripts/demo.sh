@@ -2,7 +2,9 @@
 # pravik end to end under Wine with the real JVM (behind the test jvm.dll):
 # builds what it needs, installs the sample service from a configuration file,
 # starts it, sends pause, continue and a user code, restarts it, runs it in
-# the foreground, exports its settings, stops and removes it. Every step is
+# the foreground, exports its settings, stops and removes it; then runs an
+# unmodified program (a jar with a main) as a service, ready only when its
+# port answers and stopped by its own stop method. Every step is
 # printed with what pravik said and what reached Java (from the trace).
 #
 # Usage (Debian 12, as root on a fresh machine): bash scripts/demo.sh
@@ -160,6 +162,81 @@ java_saw
 
 step "remove it"
 run -r "$service"
+
+step "an unmodified program: a small web server with a main, compiled into a jar that knows nothing of pravik"
+mkdir -p "$work/hello/src"
+port=$((20000 + $$ % 20000))
+cat >"$work/hello/src/HelloServer.java" <<JAVA
+import com.sun.net.httpserver.HttpServer;
+import java.net.InetSocketAddress;
+import java.nio.charset.StandardCharsets;
+
+public class HelloServer {
+    private static HttpServer server;
+
+    public static void main(String[] args) throws Exception {
+        int port = Integer.parseInt(args[0]);
+        Thread.sleep(2000); // a slow start: the service must not be RUNNING before the port answers
+        server = HttpServer.create(new InetSocketAddress("127.0.0.1", port), 0);
+        server.createContext("/", exchange -> {
+            byte[] body = "hello from an unmodified program\n".getBytes(StandardCharsets.US_ASCII);
+            exchange.sendResponseHeaders(200, body.length);
+            exchange.getResponseBody().write(body);
+            exchange.close();
+        });
+        server.start();
+        System.out.println("HelloServer listening on port " + port);
+    }
+
+    public static void stop() {
+        System.out.println("HelloServer stopping");
+        server.stop(0);
+    }
+}
+JAVA
+javac --release 8 -d "$work/hello/classes" "$work/hello/src/HelloServer.java"
+printf 'Main-Class: HelloServer\n' >"$work/hello/manifest.txt"
+jar cfm "$work/hello/hello.jar" "$work/hello/manifest.txt" -C "$work/hello/classes" .
+sed 's/^/    /' "$work/hello/src/HelloServer.java" | sed -n '/public static void main/,/^    }$/p' | head -3
+echo "    ... (main starts the server after 2 s, stop() stops it)"
+
+# The test JVM behind jvm.dll is a Linux JVM, which cannot open a Windows path
+# itself: the demo names the main class rather than "-jar <file>".
+step "its configuration: the ready-made service class, ready when the port answers, stopped by its own stop()"
+hello=PravikHello
+cat >"$work/hello.cfg" <<CFG
+serviceDisplayName=Pravik demo: an unmodified program
+serviceName=$hello
+ipravikClass=com.velsor.core.orb.MainClassService
+jvmDLL=$jvm
+jvmOption1=-Djava.class.path=$(winpath "$build/pravik.jar");$(winpath "$work/hello/hello.jar")
+jvmOption2=-Dpravik.ready.port=$port
+jvmOption3=-Dpravik.stop=HelloServer.stop
+commandLineParms=HelloServer $port
+standardOutput=$(winpath "$work/hello/out.log")
+standardError=$(winpath "$work/hello/out.log")
+CFG
+sed 's/^/    /' "$work/hello.cfg"
+run -i "$(winpath "$work/hello.cfg")"
+
+step "start it: START_PENDING until the port answers, then RUNNING"
+service=$hello
+echo "\$ sc start $hello"
+wine sc start "$hello" </dev/null >/dev/null 2>&1
+echo "    service state right after the start: $(state)"
+wait_state RUNNING
+echo "    what the port says:"
+exec 3<>"/dev/tcp/127.0.0.1/$port"
+printf 'GET / HTTP/1.0\r\n\r\n' >&3
+tr -d '\r' <&3 | tail -1 | sed 's/^/      /'
+exec 3<&-
+
+step "stop it: the program's own stop() runs"
+run -s "$hello" SERVICE_CONTROL_STOP
+wait_state STOPPED
+echo "    what the program printed (standardOutput and standardError):"
+tr -d '\r' <"$work/hello/out.log" | sed 's/^/      /'
+run -r "$hello"
 run -b
 run -t OFF
 echo

@@ -24,3 +24,21 @@ long parseLeadingInteger(const wchar_t* text) {
     }
     return static_cast<long>(negative ? -magnitude : magnitude);
 }
+
+bool parseDecimalDword(const wchar_t* text, unsigned long* value) {
+    if (text == nullptr || *text == L'\0') {
+        return false;
+    }
+    unsigned long long number = 0;
+    for (; *text != L'\0'; ++text) {
+        if (*text < L'0' || *text > L'9') {
+            return false;
+        }
+        number = number * 10 + static_cast<unsigned long long>(*text - L'0');
+        if (number > 0xFFFFFFFFULL) {
+            return false;
+        }
+    }
+    *value = static_cast<unsigned long>(number);
+    return true;
+}

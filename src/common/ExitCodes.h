@@ -10,6 +10,8 @@ inline constexpr int kUsageShown = 2;
 inline constexpr int kNoConfigFileName = 3;
 // The configuration file cannot be opened, sized, read or converted.
 inline constexpr int kConfigFileUnreadable = 4;
+// A configuration line without a value, or a failure action, delay, reset period
+// or SID type word that installation refuses before creating anything.
 inline constexpr int kConfigLineWithoutValue = 5;
 // A required configuration key is missing or empty.
 inline constexpr int kMissingOption = 7;
@@ -20,6 +22,7 @@ inline constexpr int kMemoryError = 9;
 inline constexpr int kNothingToRemove = 10;
 // The service was not created by this program and is not removed.
 inline constexpr int kNotOurService = 11;
+// A registry value, or a setting of the service control manager after creation, not written.
 inline constexpr int kRegistryWriteError = 12;
 
 // The JVM host's failures.

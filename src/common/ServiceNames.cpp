@@ -43,6 +43,12 @@ const CNamedValue kErrorControlNames[4] = {
     {L"SERVICE_ERROR_CRITICAL", 3},
 };
 
+const CNamedValue kServiceSidTypeNames[3] = {
+    {L"NONE", 0},
+    {L"UNRESTRICTED", 1},
+    {L"RESTRICTED", 3},
+};
+
 const wchar_t* describeControlCode(unsigned long code) {
     const CNamedValue* entry = code < kFirstUntracedControl ? findValue(kServiceControlNames, code) : nullptr;
     return entry != nullptr ? entry->name : L"Unknown";

@@ -16,3 +16,6 @@ const wchar_t* describeServiceState(unsigned long state);
 extern const CNamedValue kStartTypeNames[3];
 // SERVICE_ERROR_IGNORE (0) to SERVICE_ERROR_CRITICAL (3).
 extern const CNamedValue kErrorControlNames[4];
+// SERVICE_SID_TYPE_NONE (0), SERVICE_SID_TYPE_UNRESTRICTED (1), SERVICE_SID_TYPE_RESTRICTED (3), as the
+// serviceSidType key spells them.
+extern const CNamedValue kServiceSidTypeNames[3];

@@ -12,6 +12,7 @@
 #include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/ScmSettingsQuery.h"
 #include "config/ServiceSettingsText.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
@@ -127,6 +128,9 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
         parameters[index] = getRegServiceParam(serviceName, field.valueName, logger, field.logErrors, expand);
         settings.*field.member = parameters[index].get();
     }
+
+    const CScmSettingsQuery scmSettings(serviceName);
+    scmSettings.fill(&settings);
 
     unsigned long capacity = 0;
     wchar_t* text = buildServiceSettingsText(settings, &capacity);

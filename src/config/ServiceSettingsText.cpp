@@ -82,6 +82,12 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         {L"workingDirectory", settings.workingDirectory},
         {L"standardOutput", settings.standardOutput},
         {L"standardError", settings.standardError},
+        {L"delayedAutoStart", settings.delayedAutoStart ? L"TRUE" : nullptr},
+        {L"failureActions", settings.failureActions},
+        {L"failureResetPeriod", settings.failureResetPeriod},
+        {L"failureCommand", settings.failureCommand},
+        {L"failureActionsOnNonCrashFailures", settings.nonCrashFailures ? L"TRUE" : nullptr},
+        {L"serviceSidType", settings.serviceSidType},
     };
     wchar_t* text = nullptr;
     *capacity = 0;

@@ -26,13 +26,20 @@ struct CServiceSettings {
     const wchar_t* workingDirectory = nullptr;
     const wchar_t* standardOutput = nullptr;
     const wchar_t* standardError = nullptr;
+    // What the service control manager answers beyond the service key's values.
+    bool delayedAutoStart = false;
+    const wchar_t* failureActions = nullptr;
+    const wchar_t* failureResetPeriod = nullptr;
+    const wchar_t* failureCommand = nullptr;
+    bool nonCrashFailures = false;
+    const wchar_t* serviceSidType = nullptr;
 };
 
 // Appends "key=value\r\n" to the text (appendText rules); an absent value appends
 // nothing. Null when memory ran out (the old text is then released).
 wchar_t* appendSettingLine(wchar_t* text, unsigned long* capacity, const wchar_t* key, const wchar_t* value);
 
-// The lines from serviceDisplayName to standardError (the JVM options follow,
+// The lines from serviceDisplayName to serviceSidType (the JVM options follow,
 // one appendSettingLine each). A new text that the caller releases with free(),
 // or null when memory ran out.
 wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned long* capacity);

@@ -12,6 +12,7 @@
 #include "config/CConfigFile.h"
 #include "config/ServiceSettingsText.h"
 #include "install/EventSource.h"
+#include "install/ScmSettings.h"
 #include "install/ServiceLogonRight.h"
 #include "install/ServiceSettings.h"
 #include "install/ServiceStop.h"
@@ -55,15 +56,27 @@ int CInstaller::install() {
         if (!requiredOptionsPresent(&config)) {
             result = kMissingOption;
         } else {
-            result = createMSService(&config);
+            // Checked before anything is created; set last, so that a setting the
+            // manager refuses leaves a service that runs, only without it.
+            CScmSettings scmSettings;
+            int recognised = 1;
+            const unsigned long startType =
+                startTypeFromWord(config.getStrOptionValue(L"startType", nullptr), &recognised);
+            result = readScmSettings(config, startType, logger, &scmSettings);
+            if (result == 0) {
+                result = createMSService(&config);
+            }
             if (result == 0) {
                 // The program the service runs holds the texts of its events.
                 registerEventSource(logger, config.getStrOptionValue(L"serviceName", nullptr),
                                     config.getStrOptionValue(L"binaryPath", nullptr));
                 result = installOtherProperties(&config);
-                if (result == 0) {
-                    logger->logMessage(L"Service successfully installed.");
-                }
+            }
+            if (result == 0) {
+                result = applyScmSettings(config.getStrOptionValue(L"serviceName", nullptr), scmSettings, logger);
+            }
+            if (result == 0) {
+                logger->logMessage(L"Service successfully installed.");
             }
         }
     }

@@ -13,8 +13,9 @@ public:
     CInstaller(const CInstaller&) = delete;
     CInstaller& operator=(const CInstaller&) = delete;
 
-    // 0, or the code of the first failure: the parser's, 7 (required key
-    // missing), 8 (service not created), 9 (memory), 12 (registry), 4.
+    // 0, or the code of the first failure: the parser's, 5 (a safety-net word
+    // refused), 7 (required key missing), 8 (service not created), 9 (memory),
+    // 12 (registry, or a setting the manager refused), 4.
     int install();
     // 0 (also when a step after the check is only logged), the parser's code,
     // 10 (no service named) or 11 (not a service of this program).

@@ -47,6 +47,12 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
     settings.workingDirectory = L"C:\\apps";
     settings.standardOutput = L"C:\\apps\\out.log";
     settings.standardError = L"C:\\apps\\err.log";
+    settings.delayedAutoStart = true;
+    settings.failureActions = L"restart/60000,run/0";
+    settings.failureResetPeriod = L"86400";
+    settings.failureCommand = L"cmd /c notify.bat";
+    settings.nonCrashFailures = true;
+    settings.serviceSidType = L"RESTRICTED";
     EXPECT_EQ(build(settings),
               L"serviceDisplayName=Order Service\r\n"
               L"serviceName=OrderSvc\r\n"
@@ -65,7 +71,13 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
               L"stopTimeout=60000\r\n"
               L"workingDirectory=C:\\apps\r\n"
               L"standardOutput=C:\\apps\\out.log\r\n"
-              L"standardError=C:\\apps\\err.log\r\n");
+              L"standardError=C:\\apps\\err.log\r\n"
+              L"delayedAutoStart=TRUE\r\n"
+              L"failureActions=restart/60000,run/0\r\n"
+              L"failureResetPeriod=86400\r\n"
+              L"failureCommand=cmd /c notify.bat\r\n"
+              L"failureActionsOnNonCrashFailures=TRUE\r\n"
+              L"serviceSidType=RESTRICTED\r\n");
 }
 
 TEST(ServiceSettingsText, MissingValuesLeaveTheirLinesOutButTheServiceName) {

@@ -1,4 +1,4 @@
-// The skeleton template: its shape (147 CR LF lines of 7-bit ASCII, the build
+// The skeleton template: its shape (188 CR LF lines of 7-bit ASCII, the build
 // date in the first line), its exact key, default and example lines, and that
 // it parses back into just the three required options.
 #include <gtest/gtest.h>
@@ -79,9 +79,15 @@ const std::vector<std::string> kKeyLines = {
     "#workingDirectory=$$WORKINGPATHNAME$$",
     "#standardOutput=$$FILENAME$$",
     "#standardError=$$FILENAME$$",
+    "#delayedAutoStart=$$TRUE | FALSE$$",
+    "#failureActions=$$ACTION/MILLISECONDS,...$$",
+    "#failureResetPeriod=$$SECONDS$$",
+    "#failureCommand=$$COMMAND$$",
+    "#failureActionsOnNonCrashFailures=$$TRUE | FALSE$$",
+    "#serviceSidType=$$NONE | UNRESTRICTED | RESTRICTED$$",
 };
 
-// The default line of each optional block, from interactiveService to standardError.
+// The default line of each optional block, from interactiveService to serviceSidType.
 const std::vector<std::string> kDefaultLines = {
     "# The default value is FALSE",
     "# The default value is SERVICE_DEMAND_START",
@@ -99,6 +105,12 @@ const std::vector<std::string> kDefaultLines = {
     "# The default value is the windows system directory such as c:\\windows\\system32.",
     "# The default value is no file: the output is lost.",
     "# The default value is no file: the output is lost.",
+    "# The default value is FALSE",
+    "# The default value is no action.",
+    "# The default value is 86400.",
+    "# The default value is no command.",
+    "# The default value is FALSE",
+    "# The default value is NONE",
 };
 
 const char* const kOptional = "# This is an optional config parameter.";
@@ -123,7 +135,7 @@ int countOf(const std::vector<std::string>& lines, const std::string& line) {
 
 }  // namespace
 
-TEST(SkeletonTemplate, HundredFortySevenCrLfLinesOfSevenBitAscii) {
+TEST(SkeletonTemplate, HundredEightyEightCrLfLinesOfSevenBitAscii) {
     const std::string text = templateText();
     for (unsigned char byte : text) {
         ASSERT_TRUE(byte >= 0x01 && byte <= 0x7F) << static_cast<int>(byte);
@@ -137,9 +149,9 @@ TEST(SkeletonTemplate, HundredFortySevenCrLfLinesOfSevenBitAscii) {
         }
     }
     const std::vector<std::string> lines = linesOf(text);
-    ASSERT_EQ(lines.size(), 147u);
+    ASSERT_EQ(lines.size(), 188u);
     EXPECT_NE(lines.back(), "<unterminated>");
-    EXPECT_EQ(lines.back(), "#standardError=$$FILENAME$$");
+    EXPECT_EQ(lines.back(), "#serviceSidType=$$NONE | UNRESTRICTED | RESTRICTED$$");
 }
 
 TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
@@ -159,7 +171,7 @@ TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
     EXPECT_TRUE(lines[8].empty());
 }
 
-TEST(SkeletonTemplate, NineteenKeyBlocksWithTheExactKeyAndDefaultLines) {
+TEST(SkeletonTemplate, TwentyFiveKeyBlocksWithTheExactKeyAndDefaultLines) {
     const std::vector<std::string> lines = linesOf(templateText());
     std::vector<std::string> keyLines;
     for (const std::string& line : lines) {
@@ -170,7 +182,7 @@ TEST(SkeletonTemplate, NineteenKeyBlocksWithTheExactKeyAndDefaultLines) {
     EXPECT_EQ(keyLines, kKeyLines);
 
     const std::vector<std::vector<std::string>> blocks = blocksOf(lines);
-    ASSERT_EQ(blocks.size(), 20u);
+    ASSERT_EQ(blocks.size(), 26u);
     std::size_t keyIndex = 0;
     for (std::size_t number = 1; number < blocks.size(); ++number) {
         const std::vector<std::string>& block = blocks[number];

@@ -457,3 +457,69 @@ TEST(Install, TraceShowsEveryStepWithItsResult) {
               (std::vector<std::string>{"CInstaller::install Entry", "CInstaller::createMSService Entry",
                                         "CInstaller::createMSService Exit 8", "CInstaller::install Exit 8"}));
 }
+
+TEST(Install, RefusedSafetyNetWordsEndWith5BeforeAnythingIsCreated) {
+    const std::wstring name = uniqueServiceName(L"BadNet");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    const struct {
+        const char* line;
+        const char* message;
+    } cases[] = {
+        {"failureActions=restart/60000,rebot/0",
+         "Bad failureActions value \"rebot\": the actions are restart, reboot, run and none"},
+        {"failureActions=restart/1m",
+         "Bad failureActions value \"1m\": each action takes its delay in milliseconds, as in restart/60000"},
+        {"failureResetPeriod=1d", "Bad failureResetPeriod value \"1d\": give the seconds as digits, as in 86400"},
+        {"serviceSidType=LIMITED",
+         "Bad serviceSidType value \"LIMITED\": the types are NONE, UNRESTRICTED and RESTRICTED"},
+        {"failureActions=run/0", "failureActions has a run action but no failureCommand to run"},
+    };
+    int number = 0;
+    for (const auto& each : cases) {
+        const std::vector<std::string> lines = plus(requiredLines(name), {each.line});
+        const std::wstring file = writeConfig(directory, L"bad" + std::to_wstring(++number) + L".cfg", lines);
+        const CRunResult run = runPravik({L"-i", file});
+        EXPECT_EQ(run.exitCode, 5u) << each.line;
+        EXPECT_EQ(run.output, echoOf(lines) + crlf(std::string(each.message) + "\nInstallation failed\n"));
+        EXPECT_TRUE(serviceIsAbsent(name)) << each.line;
+    }
+}
+
+// Wine's manager takes failure actions without storing them and answers no
+// query for them; it refuses delayed start, the non-crash flag and the SID type (124).
+TEST(Install, SafetyNetsAreSetLastAndARefusedOneIsReported) {
+    const std::wstring name = uniqueServiceName(L"Nets");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    const std::wstring file = writeConfig(
+        directory, L"nets.cfg",
+        plus(requiredLines(name), {"failureActions=restart/60000,reboot/0,RUN/1000", "failureResetPeriod=3600",
+                                   "failureCommand=cmd /c echo failed"}));
+    const CRunResult run = runPravik({L"-i", file});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    const std::wstring first = directory.file(L"first.cfg");
+    const std::wstring second = directory.file(L"second.cfg");
+    ASSERT_EQ(runPravik({L"-e", name, first}).exitCode, 0u);
+    ASSERT_EQ(runPravik({L"-r", name}).exitCode, 0u);
+    ASSERT_EQ(runPravik({L"-i", first}).exitCode, 0u);
+    ASSERT_EQ(runPravik({L"-e", name, second}).exitCode, 0u);
+    EXPECT_EQ(readFileBytes(second), readFileBytes(first));
+    ASSERT_EQ(runPravik({L"-r", name}).exitCode, 0u);
+
+    const std::vector<std::string> lines =
+        plus(requiredLines(name), {"startType=SERVICE_DEMAND_START", "delayedAutoStart=TRUE"});
+    const CRunResult refused = runPravik({L"-i", writeConfig(directory, L"delayed.cfg", lines)});
+    EXPECT_EQ(refused.exitCode, 12u);
+    const std::vector<std::string> output = nonEmptyLines(refused.output);
+    const std::vector<std::string> echoed = outputLines(echoOf(lines));
+    ASSERT_EQ(output.size(), echoed.size() + 4) << refused.output;
+    EXPECT_EQ(output[echoed.size()],
+              "delayedAutoStart=TRUE applies only to startType=SERVICE_AUTO_START: it is stored, and takes effect "
+              "once the start type is SERVICE_AUTO_START");
+    EXPECT_EQ(output[echoed.size() + 1],
+              "The service control manager did not take delayedAutoStart; the service stays installed without it 124");
+    EXPECT_EQ(output.back(), "Installation failed");
+    // The service is whole apart from the refused setting.
+    EXPECT_EQ(getHklmString(parametersKeyPath(name), L"IPravikClass"), L"com.example.Service");
+}

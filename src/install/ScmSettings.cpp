@@ -1,0 +1,158 @@
+#include "install/ScmSettings.h"
+
+#include <windows.h>
+
+#include "common/DecimalText.h"
+#include "common/CTextBuilder.h"
+#include "common/ExitCodes.h"
+#include "common/ServiceNames.h"
+#include "common/Win32Handle.h"
+#include "config/CConfigFile.h"
+#include "log/CLogger.h"
+
+namespace {
+
+const unsigned long kAutoStart = 2;
+
+int refuseWord(CLogger* logger, const wchar_t* key, const wchar_t* word, const wchar_t* advice) {
+    CTextBuilder message;
+    message.append(L"Bad ").append(key).append(L" value \"").append(word).append(L"\": ").append(advice);
+    logger->logMessage(message.failed() ? key : message.text());
+    return kConfigLineWithoutValue;
+}
+
+bool hasAction(const CFailureActionList& list, unsigned long type) {
+    for (unsigned long index = 0; index < list.count; ++index) {
+        if (list.actions.get()[index].type == type) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The SCM takes a reboot action only from a caller whose token has the shutdown
+// privilege enabled; a failure here shows as the SCM's refusal that follows.
+void enableShutdownPrivilege() {
+    HANDLE rawToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken)) {
+        return;
+    }
+    const CKernelHandle token(rawToken);
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
+        AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    }
+}
+
+bool changeConfig(SC_HANDLE service, DWORD level, void* info, const wchar_t* key, CLogger* logger) {
+    if (ChangeServiceConfig2W(service, level, info)) {
+        return true;
+    }
+    const DWORD code = GetLastError();
+    CTextBuilder message;
+    message.append(L"The service control manager did not take ").append(key).append(L"; the service stays installed without it");
+    logFailure(logger, message.failed() ? key : message.text(), code);
+    return false;
+}
+
+}  // namespace
+
+int readScmSettings(const CConfigFile& config, unsigned long startType, CLogger* logger, CScmSettings* settings) {
+    settings->delayedAutoStart = config.getBoolOptionValue(L"delayedAutoStart", 0) != 0;
+    if (settings->delayedAutoStart && startType != kAutoStart) {
+        logger->logMessage(L"delayedAutoStart=TRUE applies only to startType=SERVICE_AUTO_START: it is stored, "
+                           L"and takes effect once the start type is SERVICE_AUTO_START");
+    }
+    settings->nonCrashFailures = config.getBoolOptionValue(L"failureActionsOnNonCrashFailures", 0) != 0;
+
+    const wchar_t* actions = config.getStrOptionValue(L"failureActions", nullptr);
+    const wchar_t* period = config.getStrOptionValue(L"failureResetPeriod", nullptr);
+    settings->command = config.getStrOptionValue(L"failureCommand", nullptr);
+    settings->failureActionsGiven = actions != nullptr || period != nullptr || settings->command != nullptr;
+    if (actions != nullptr) {
+        const int parsed = parseFailureActions(actions, &settings->failureActions);
+        if (parsed == kUnknownFailureAction) {
+            return refuseWord(logger, L"failureActions", settings->failureActions.refused.get(),
+                              L"the actions are restart, reboot, run and none");
+        }
+        if (parsed == kMalformedFailureDelay) {
+            return refuseWord(logger, L"failureActions", settings->failureActions.refused.get(),
+                              L"each action takes its delay in milliseconds, as in restart/60000");
+        }
+        if (parsed != 0) {
+            logger->logMessage(L"Memory error!");
+            return kMemoryError;
+        }
+        if (hasAction(settings->failureActions, kActionRunCommand) && settings->command == nullptr) {
+            logger->logMessage(L"failureActions has a run action but no failureCommand to run");
+            return kConfigLineWithoutValue;
+        }
+    }
+    if (period != nullptr && !parseDecimalDword(period, &settings->resetPeriod)) {
+        return refuseWord(logger, L"failureResetPeriod", period, L"give the seconds as digits, as in 86400");
+    }
+
+    const wchar_t* sidWord = config.getStrOptionValue(L"serviceSidType", nullptr);
+    settings->sidTypeGiven = sidWord != nullptr;
+    if (sidWord != nullptr) {
+        const CNamedValue* entry = findNamedValue(kServiceSidTypeNames, sidWord);
+        if (entry == nullptr) {
+            return refuseWord(logger, L"serviceSidType", sidWord, L"the types are NONE, UNRESTRICTED and RESTRICTED");
+        }
+        settings->sidType = entry->value;
+    }
+    return 0;
+}
+
+int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, CLogger* logger) {
+    if (!settings.delayedAutoStart && !settings.failureActionsGiven && !settings.nonCrashFailures &&
+        !settings.sidTypeGiven) {
+        return 0;
+    }
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const CServiceHandle service(
+        manager ? OpenServiceW(manager.get(), serviceName, SERVICE_CHANGE_CONFIG | SERVICE_START) : nullptr);
+    if (!service) {
+        logFailure(logger, L"Cannot open the service to set its failure and start settings", GetLastError());
+        return kRegistryWriteError;
+    }
+    bool taken = true;
+    if (settings.delayedAutoStart) {
+        SERVICE_DELAYED_AUTO_START_INFO delayed = {TRUE};
+        taken = changeConfig(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed, L"delayedAutoStart",
+                             logger);
+    }
+    if (taken && settings.failureActionsGiven) {
+        const unsigned long count = settings.failureActions.count;
+        CHeapPtr<SC_ACTION> table = allocateZeroed<SC_ACTION>(count);
+        if (!table) {
+            logger->logMessage(L"Memory error!");
+            return kMemoryError;
+        }
+        for (unsigned long index = 0; index < count; ++index) {
+            table.get()[index].Type = static_cast<SC_ACTION_TYPE>(settings.failureActions.actions.get()[index].type);
+            table.get()[index].Delay = settings.failureActions.actions.get()[index].delay;
+        }
+        if (hasAction(settings.failureActions, kActionReboot)) {
+            enableShutdownPrivilege();
+        }
+        SERVICE_FAILURE_ACTIONSW failure = {};
+        failure.dwResetPeriod = settings.resetPeriod;
+        failure.lpCommand = const_cast<wchar_t*>(settings.command);
+        failure.cActions = count;
+        failure.lpsaActions = count != 0 ? table.get() : nullptr;
+        taken = changeConfig(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure, L"failureActions", logger);
+    }
+    if (taken && settings.nonCrashFailures) {
+        SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
+        taken = changeConfig(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag,
+                             L"failureActionsOnNonCrashFailures", logger);
+    }
+    if (taken && settings.sidTypeGiven) {
+        SERVICE_SID_INFO sid = {settings.sidType};
+        taken = changeConfig(service.get(), SERVICE_CONFIG_SERVICE_SID_INFO, &sid, L"serviceSidType", logger);
+    }
+    return taken ? 0 : kRegistryWriteError;
+}

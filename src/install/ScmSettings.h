@@ -1,0 +1,31 @@
+#pragma once
+// The settings that the service control manager keeps beyond CreateServiceW,
+// set with ChangeServiceConfig2W: delayed automatic start, the failure actions
+// with their reset period and command, whether a stop with a nonzero exit code
+// counts as a failure, and the service SID type.
+#include "common/FailureActionsText.h"
+
+class CConfigFile;
+class CLogger;
+
+struct CScmSettings {
+    bool delayedAutoStart = false;
+    // failureActions, failureResetPeriod or failureCommand is in the file.
+    bool failureActionsGiven = false;
+    CFailureActionList failureActions;
+    // Seconds without a failure after which the count starts again: one day unless the file says.
+    unsigned long resetPeriod = 86400;
+    const wchar_t* command = nullptr;
+    bool nonCrashFailures = false;
+    bool sidTypeGiven = false;
+    unsigned long sidType = 0;
+};
+
+// The configuration's keys into settings, before anything is created: 0, or
+// kConfigLineWithoutValue after a message naming the key and the refused word,
+// or kMemoryError. delayedAutoStart with another start type is only reported.
+int readScmSettings(const CConfigFile& config, unsigned long startType, CLogger* logger, CScmSettings* settings);
+
+// Sets what the file gave on the created service: 0, or kRegistryWriteError after
+// a message naming the key and the system's reason (the service stays as it is).
+int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, CLogger* logger);
