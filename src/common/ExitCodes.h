@@ -11,7 +11,7 @@ inline constexpr int kNoConfigFileName = 3;
 // The configuration file cannot be opened, sized, read or converted.
 inline constexpr int kConfigFileUnreadable = 4;
 // A configuration line without a value, or a failure action, delay, reset period
-// or SID type word that installation refuses before creating anything.
+// or SID type word, or preshutdown timeout, that installation refuses before creating anything.
 inline constexpr int kConfigLineWithoutValue = 5;
 // A required configuration key is missing or empty.
 inline constexpr int kMissingOption = 7;

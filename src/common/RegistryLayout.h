@@ -36,5 +36,9 @@ inline constexpr const wchar_t* kPreInitHintValue = L"PreInitHint";
 inline constexpr const wchar_t* kWorkingDirectoryValue = L"WorkingDirectory";
 // Milliseconds Java has to stop (decimal text; 0: no limit).
 inline constexpr const wchar_t* kStopTimeoutValue = L"StopTimeout";
+// Milliseconds the system waits for the service at shutdown (decimal text), as
+// the user set it: the manager's own value always exists, 180000 by default,
+// and its presence here is what makes the service accept preshutdown.
+inline constexpr const wchar_t* kPreshutdownTimeoutValue = L"PreshutdownTimeout";
 inline constexpr const wchar_t* kStandardOutputValue = L"StandardOutput";
 inline constexpr const wchar_t* kStandardErrorValue = L"StandardError";

@@ -102,6 +102,7 @@ const CParameterField kParameterFields[] = {
     {kPreInitCmdValue, &CServiceSettings::preInitCommand, 0},
     {kPreInitHintValue, &CServiceSettings::preInitHint, 0},
     {kStopTimeoutValue, &CServiceSettings::stopTimeout, 0},
+    {kPreshutdownTimeoutValue, &CServiceSettings::preshutdownTimeout, 0},
     {kWorkingDirectoryValue, &CServiceSettings::workingDirectory, 0},
     {kStandardOutputValue, &CServiceSettings::standardOutput, 0},
     {kStandardErrorValue, &CServiceSettings::standardError, 0},

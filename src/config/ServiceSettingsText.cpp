@@ -79,6 +79,7 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         {L"preinitCommand", settings.preInitCommand},
         {L"preinitWaitHint", settings.preInitHint},
         {L"stopTimeout", settings.stopTimeout},
+        {L"preshutdownTimeout", settings.preshutdownTimeout},
         {L"workingDirectory", settings.workingDirectory},
         {L"standardOutput", settings.standardOutput},
         {L"standardError", settings.standardError},

@@ -23,6 +23,7 @@ struct CServiceSettings {
     const wchar_t* preInitCommand = nullptr;
     const wchar_t* preInitHint = nullptr;
     const wchar_t* stopTimeout = nullptr;
+    const wchar_t* preshutdownTimeout = nullptr;
     const wchar_t* workingDirectory = nullptr;
     const wchar_t* standardOutput = nullptr;
     const wchar_t* standardError = nullptr;

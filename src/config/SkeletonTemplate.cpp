@@ -196,7 +196,15 @@ const char kBody[] =
     "# SID as well, so that it reaches only what is granted to it).\r\n"
     "# This is an optional config parameter.\r\n"
     "# The default value is NONE\r\n"
-    "#serviceSidType=$$NONE | UNRESTRICTED | RESTRICTED$$\r\n";
+    "#serviceSidType=$$NONE | UNRESTRICTED | RESTRICTED$$\r\n"
+    "\r\n"
+    "# The time, in milliseconds, the system waits at shutdown for the service,\r\n"
+    "# which is told first with control 15 (SERVICE_CONTROL_PRESHUTDOWN)\r\n"
+    "# before the short SERVICE_CONTROL_SHUTDOWN. Only with this key does the\r\n"
+    "# service accept that control.\r\n"
+    "# This is an optional config parameter.\r\n"
+    "# The default value is no preshutdown control.\r\n"
+    "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$\r\n";
 
 }  // namespace
 

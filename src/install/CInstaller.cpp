@@ -39,6 +39,7 @@ const CParameterSource kParametersAfterOptions[] = {
     {kPreInitCmdValue, L"preinitCommand"},
     {kPreInitHintValue, L"preinitWaitHint"},
     {kStopTimeoutValue, L"stopTimeout"},
+    {kPreshutdownTimeoutValue, L"preshutdownTimeout"},
     {kWorkingDirectoryValue, L"workingDirectory"},
     {kStandardOutputValue, L"standardOutput"},
     {kStandardErrorValue, L"standardError"},
@@ -153,16 +154,13 @@ int CInstaller::createMSService(CConfigFile* config) {
     }
 
     const wchar_t* accountName = request.accountName;
-    const wchar_t* password = request.accountPassword;
-    if (accountName != nullptr && password != nullptr) {
-        const wchar_t* account = accountForLogonRight(accountName);
-        logger->logMessage(L"Setting logon as a service right on account ", account);
-        const long granted = SetServiceRightW(account, nullptr);
-        if (granted == 0) {
-            logger->logMessage(L"Logon as a service right set successfullly.");
-        } else {
-            logger->logMessage(L"Failed to set logon as a service right.", static_cast<unsigned long>(granted));
-        }
+    const EAccountKind accountKind = accountName != nullptr ? accountKindOf(accountName) : EAccountKind::ordinary;
+    // Virtual and group managed accounts have no password of their own to give.
+    const wchar_t* password = accountKind == EAccountKind::ordinary ? request.accountPassword : nullptr;
+    if (accountKind == EAccountKind::groupManaged) {
+        grantLogonRight(accountName);
+    } else if (accountName != nullptr && password != nullptr) {
+        grantLogonRight(accountForLogonRight(accountName));
     }
 
     CHeapText dependencies;
@@ -187,9 +185,22 @@ int CInstaller::createMSService(CConfigFile* config) {
         if (!service) {
             logFailure(logger, L"Could create service", GetLastError());
             result = kServiceNotCreated;
+        } else if (accountKind == EAccountKind::virtualAccount) {
+            // A virtual account exists from the creation of its service on.
+            grantLogonRight(accountName);
         }
     }
     return trace.exit(result);
+}
+
+void CInstaller::grantLogonRight(const wchar_t* account) {
+    logger->logMessage(L"Setting logon as a service right on account ", account);
+    const long granted = SetServiceRightW(account, nullptr);
+    if (granted == 0) {
+        logger->logMessage(L"Logon as a service right set successfullly.");
+    } else {
+        logger->logMessage(L"Failed to set logon as a service right.", static_cast<unsigned long>(granted));
+    }
 }
 
 int CInstaller::installOtherProperties(CConfigFile* config) {

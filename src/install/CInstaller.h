@@ -29,6 +29,9 @@ protected:
     int saveJVMOptions(CConfigFile* config);
 
 private:
+    // Grants the right to log on as a service, saying how that went; installation goes on either way.
+    void grantLogonRight(const wchar_t* account);
+
     CLogger* logger;
     CInstallRequest request;
 };

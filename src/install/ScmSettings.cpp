@@ -103,12 +103,19 @@ int readScmSettings(const CConfigFile& config, unsigned long startType, CLogger*
         }
         settings->sidType = entry->value;
     }
+
+    const wchar_t* preshutdown = config.getStrOptionValue(L"preshutdownTimeout", nullptr);
+    settings->preshutdownGiven = preshutdown != nullptr;
+    if (preshutdown != nullptr && !parseDecimalDword(preshutdown, &settings->preshutdownTimeout)) {
+        return refuseWord(logger, L"preshutdownTimeout", preshutdown,
+                          L"give the milliseconds as digits, as in 180000");
+    }
     return 0;
 }
 
 int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, CLogger* logger) {
     if (!settings.delayedAutoStart && !settings.failureActionsGiven && !settings.nonCrashFailures &&
-        !settings.sidTypeGiven) {
+        !settings.sidTypeGiven && !settings.preshutdownGiven) {
         return 0;
     }
     const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
@@ -153,6 +160,11 @@ int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, C
     if (taken && settings.sidTypeGiven) {
         SERVICE_SID_INFO sid = {settings.sidType};
         taken = changeConfig(service.get(), SERVICE_CONFIG_SERVICE_SID_INFO, &sid, L"serviceSidType", logger);
+    }
+    if (taken && settings.preshutdownGiven) {
+        SERVICE_PRESHUTDOWN_INFO preshutdown = {settings.preshutdownTimeout};
+        taken = changeConfig(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown, L"preshutdownTimeout",
+                             logger);
     }
     return taken ? 0 : kRegistryWriteError;
 }

@@ -2,7 +2,7 @@
 // The settings that the service control manager keeps beyond CreateServiceW,
 // set with ChangeServiceConfig2W: delayed automatic start, the failure actions
 // with their reset period and command, whether a stop with a nonzero exit code
-// counts as a failure, and the service SID type.
+// counts as a failure, the service SID type and the preshutdown timeout.
 #include "common/FailureActionsText.h"
 
 class CConfigFile;
@@ -19,6 +19,8 @@ struct CScmSettings {
     bool nonCrashFailures = false;
     bool sidTypeGiven = false;
     unsigned long sidType = 0;
+    bool preshutdownGiven = false;
+    unsigned long preshutdownTimeout = 0;
 };
 
 // The configuration's keys into settings, before anything is created: 0, or

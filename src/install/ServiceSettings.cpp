@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "common/AsciiCase.h"
 #include "common/CTextBuilder.h"
 #include "common/RegistryLayout.h"
 #include "common/ServiceNames.h"
@@ -45,6 +46,23 @@ CHeapText buildDependencyList(const wchar_t* commaSeparated) {
 const wchar_t* accountForLogonRight(const wchar_t* accountName) {
     const wchar_t* backslash = std::wcsrchr(accountName, L'\\');
     return backslash != nullptr ? backslash + 1 : accountName;
+}
+
+EAccountKind accountKindOf(const wchar_t* accountName) {
+    const wchar_t* domain = L"NT SERVICE\\";
+    const wchar_t* name = accountName;
+    while (*domain != L'\0' && toUpperAscii(*name) == *domain) {
+        ++domain;
+        ++name;
+    }
+    if (*domain == L'\0' && *name != L'\0') {
+        return EAccountKind::virtualAccount;
+    }
+    const std::size_t length = std::wcslen(accountName);
+    if (length > 1 && accountName[length - 1] == L'$') {
+        return EAccountKind::groupManaged;
+    }
+    return EAccountKind::ordinary;
 }
 
 CHeapText buildServiceKeyPath(const wchar_t* serviceName) {

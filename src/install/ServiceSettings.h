@@ -37,5 +37,19 @@ CHeapText buildDependencyList(const wchar_t* commaSeparated);
 // The account part of DOMAIN\account (everything after the last backslash).
 const wchar_t* accountForLogonRight(const wchar_t* accountName);
 
+// What an account given with "-a" needs at installation.
+enum class EAccountKind {
+    // An account with a password of its own (or none given).
+    ordinary,
+    // "NT SERVICE\<name>" (letter case ignored): the system makes it with the
+    // service of that name, so it has no password and its right can only be
+    // granted once the service exists.
+    virtualAccount,
+    // "DOMAIN\name$": a group managed service account, whose password the
+    // system fetches; it exists before the service.
+    groupManaged,
+};
+EAccountKind accountKindOf(const wchar_t* accountName);
+
 // "SYSTEM\CurrentControlSet\Services\<service name>". Null when memory is short.
 CHeapText buildServiceKeyPath(const wchar_t* serviceName);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/CTextBuilder.h"
 #include "common/MbcsConversion.h"
 #include "common/OwnProgramPath.h"
 #include "common/RegistryLayout.h"
@@ -227,6 +228,13 @@ JavaVMInitArgs* CJvm::createInitArgs() {
             break;
         }
         complete = appendOption(args, convertToMBCS(value.get()), nullptr);
+    }
+    // pravik.jar's service classes accept preshutdown when it is configured.
+    const CHeapText preshutdown(getRegServiceParam(serviceName, kPreshutdownTimeoutValue, logger, 0, 1));
+    if (complete && preshutdown) {
+        CTextBuilder option;
+        option.append(L"-Dpravik.preshutdown=").append(preshutdown.get());
+        complete = !option.failed() && appendOption(args, convertToMBCS(option.text()), nullptr);
     }
     // The output hook also without a verbose file: HotSpot's own output, thread dumps among it, then reaches the trace.
     if (complete) {

@@ -38,11 +38,16 @@ void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv) {
     g_pExecutor->startServiceMainThread();
 }
 
-void WINAPI g_ControlHandler(DWORD control) {
+DWORD WINAPI g_ControlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context) {
+    (void)eventType;
+    (void)eventData;
+    (void)context;
     CSrwSharedGuard held(&g_executorLock);
     if (g_pExecutor != nullptr) {
         g_pExecutor->serviceControlHandler(control);
     }
+    // Every control has gone to Java, which answers it with its reports.
+    return NO_ERROR;
 }
 
 namespace {
@@ -138,7 +143,8 @@ void CExecutor::startServiceMainThread() {
 void CExecutor::serviceMain() {
     logger->logEntry(L"CExecutor::serviceMain");
     int result = 0;
-    statusHandle = RegisterServiceCtrlHandlerW(serviceName, g_ControlHandler);
+    // The extended form, whose controls include SERVICE_CONTROL_PRESHUTDOWN.
+    statusHandle = RegisterServiceCtrlHandlerExW(serviceName, g_ControlHandler, nullptr);
     if (statusHandle == nullptr) {
         logFailure(logger, L"Register of control handler failed!", GetLastError());
         result = kControlHandlerNotRegistered;
@@ -332,7 +338,8 @@ void CExecutor::releaseJvm() {
 void CExecutor::forwardControl(DWORD control) {
     CJvm* host = acquireReadyJvm();
     if (host != nullptr) {
-        if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
+        if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN ||
+            control == SERVICE_CONTROL_PRESHUTDOWN) {
             stopBudget.arm();
         }
         host->sendControlCommand(control);

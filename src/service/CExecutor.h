@@ -82,7 +82,7 @@ private:
     SERVICE_STATUS serviceStatus = {};
     CLogger* logger;
 
-    // From a forwarded stop (or the return of serviceMain) to the end of the JVM.
+    // From a forwarded stop, shutdown or preshutdown (or the return of serviceMain) to the end of the JVM.
     CStopBudget stopBudget;
     CServiceEvents events;
     // The JVM library loaded, for the started event: written by the service
@@ -104,5 +104,5 @@ extern CExecutor* g_pExecutor;
 extern SRWLOCK g_executorLock;
 
 void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv);
-void WINAPI g_ControlHandler(DWORD control);
+DWORD WINAPI g_ControlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
 BOOL WINAPI signal_handler(DWORD event);

@@ -91,6 +91,7 @@ protected:
         setHklmString(parametersKey, L"PreInitCmd", L"cmd /c %PRAVIK_INFO_HOME%\\prepare.bat");
         setHklmString(parametersKey, L"PreInitHint", L"5000");
         setHklmString(parametersKey, L"StopTimeout", L"60000");
+        setHklmString(parametersKey, L"PreshutdownTimeout", L"90000");
         setHklmString(parametersKey, L"WorkingDirectory", L"%PRAVIK_INFO_HOME%\\work");
         setHklmString(parametersKey, L"StandardOutput", L"%PRAVIK_INFO_HOME%\\out.log");
         setHklmString(parametersKey, L"StandardError", L"C:\\logs\\err.log");
@@ -118,6 +119,7 @@ protected:
                "preinitCommand=cmd /c " + home + "\\prepare.bat\r\n"
                "preinitWaitHint=5000\r\n"
                "stopTimeout=60000\r\n"
+               "preshutdownTimeout=90000\r\n"
                "workingDirectory=" + home + "\\work\r\n"
                "standardOutput=" + home + "\\out.log\r\n"
                "standardError=C:\\logs\\err.log\r\n"
@@ -358,13 +360,14 @@ TEST_F(ServiceInfo, ExportedFilesParseBackInTheirEncoding) {
             {L"preinitCommand", L"cmd /c %PRAVIK_INFO_HOME%\\prepare.bat"},
             {L"preinitWaitHint", L"5000"},
             {L"stopTimeout", L"60000"},
+            {L"preshutdownTimeout", L"90000"},
             {L"workingDirectory", L"%PRAVIK_INFO_HOME%\\work"},
             {L"standardOutput", L"%PRAVIK_INFO_HOME%\\out.log"},
             {L"standardError", L"C:\\logs\\err.log"},
             {L"JVMOption1", L"-Xmx256m"},
             {L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%"},
         };
-        ASSERT_EQ(config.getOptionCount(), 20) << "unicode " << unicode;
+        ASSERT_EQ(config.getOptionCount(), 21) << "unicode " << unicode;
         const CConfigNode* node = config.getFirstNode();
         for (const auto& pair : expected) {
             ASSERT_NE(node, nullptr);

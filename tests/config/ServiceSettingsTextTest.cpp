@@ -44,6 +44,7 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
     settings.preInitCommand = L"cmd /c prepare.bat";
     settings.preInitHint = L"5000";
     settings.stopTimeout = L"60000";
+    settings.preshutdownTimeout = L"90000";
     settings.workingDirectory = L"C:\\apps";
     settings.standardOutput = L"C:\\apps\\out.log";
     settings.standardError = L"C:\\apps\\err.log";
@@ -69,6 +70,7 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
               L"preinitCommand=cmd /c prepare.bat\r\n"
               L"preinitWaitHint=5000\r\n"
               L"stopTimeout=60000\r\n"
+              L"preshutdownTimeout=90000\r\n"
               L"workingDirectory=C:\\apps\r\n"
               L"standardOutput=C:\\apps\\out.log\r\n"
               L"standardError=C:\\apps\\err.log\r\n"

@@ -1,4 +1,4 @@
-// The skeleton template: its shape (188 CR LF lines of 7-bit ASCII, the build
+// The skeleton template: its shape (196 CR LF lines of 7-bit ASCII, the build
 // date in the first line), its exact key, default and example lines, and that
 // it parses back into just the three required options.
 #include <gtest/gtest.h>
@@ -85,9 +85,10 @@ const std::vector<std::string> kKeyLines = {
     "#failureCommand=$$COMMAND$$",
     "#failureActionsOnNonCrashFailures=$$TRUE | FALSE$$",
     "#serviceSidType=$$NONE | UNRESTRICTED | RESTRICTED$$",
+    "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$",
 };
 
-// The default line of each optional block, from interactiveService to serviceSidType.
+// The default line of each optional block, from interactiveService to preshutdownTimeout.
 const std::vector<std::string> kDefaultLines = {
     "# The default value is FALSE",
     "# The default value is SERVICE_DEMAND_START",
@@ -111,6 +112,7 @@ const std::vector<std::string> kDefaultLines = {
     "# The default value is no command.",
     "# The default value is FALSE",
     "# The default value is NONE",
+    "# The default value is no preshutdown control.",
 };
 
 const char* const kOptional = "# This is an optional config parameter.";
@@ -135,7 +137,7 @@ int countOf(const std::vector<std::string>& lines, const std::string& line) {
 
 }  // namespace
 
-TEST(SkeletonTemplate, HundredEightyEightCrLfLinesOfSevenBitAscii) {
+TEST(SkeletonTemplate, HundredNinetySixCrLfLinesOfSevenBitAscii) {
     const std::string text = templateText();
     for (unsigned char byte : text) {
         ASSERT_TRUE(byte >= 0x01 && byte <= 0x7F) << static_cast<int>(byte);
@@ -149,9 +151,9 @@ TEST(SkeletonTemplate, HundredEightyEightCrLfLinesOfSevenBitAscii) {
         }
     }
     const std::vector<std::string> lines = linesOf(text);
-    ASSERT_EQ(lines.size(), 188u);
+    ASSERT_EQ(lines.size(), 196u);
     EXPECT_NE(lines.back(), "<unterminated>");
-    EXPECT_EQ(lines.back(), "#serviceSidType=$$NONE | UNRESTRICTED | RESTRICTED$$");
+    EXPECT_EQ(lines.back(), "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$");
 }
 
 TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
@@ -171,7 +173,7 @@ TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
     EXPECT_TRUE(lines[8].empty());
 }
 
-TEST(SkeletonTemplate, TwentyFiveKeyBlocksWithTheExactKeyAndDefaultLines) {
+TEST(SkeletonTemplate, TwentySixKeyBlocksWithTheExactKeyAndDefaultLines) {
     const std::vector<std::string> lines = linesOf(templateText());
     std::vector<std::string> keyLines;
     for (const std::string& line : lines) {
@@ -182,7 +184,7 @@ TEST(SkeletonTemplate, TwentyFiveKeyBlocksWithTheExactKeyAndDefaultLines) {
     EXPECT_EQ(keyLines, kKeyLines);
 
     const std::vector<std::vector<std::string>> blocks = blocksOf(lines);
-    ASSERT_EQ(blocks.size(), 26u);
+    ASSERT_EQ(blocks.size(), 27u);
     std::size_t keyIndex = 0;
     for (std::size_t number = 1; number < blocks.size(); ++number) {
         const std::vector<std::string>& block = blocks[number];

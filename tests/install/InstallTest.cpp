@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "common/Win32Handle.h"
 #include "support/PravikRunner.h"
 #include "support/ServiceFixture.h"
 #include "support/TestRegistry.h"
@@ -323,6 +324,42 @@ TEST(Install, ServiceNameWithADoubleQuoteIsRefusedBeforeAnythingIsCreated) {
     EXPECT_EQ(run.exitCode, 8u);
     EXPECT_EQ(run.output, echoOf(lines) + crlf("The service name cannot hold a double quote: " + narrow(name) +
                                                "\nInstallation failed\n"));
+    EXPECT_TRUE(serviceIsAbsent(name));
+}
+
+// The manager always has a preshutdown timeout (180000 ms unless set): only the
+// one the file sets is exported.
+TEST(Install, PreshutdownTimeoutReachesTheManagerAndOnlyASetOneIsExported) {
+    CTempDir directory;
+    for (const std::string timeout : {"45000", ""}) {
+        const std::wstring name = uniqueServiceName(timeout.empty() ? L"NoPreshutdown" : L"Preshutdown");
+        CServiceCleanup cleanup(name);
+        const std::vector<std::string> lines =
+            timeout.empty() ? requiredLines(name) : plus(requiredLines(name), {"preshutdownTimeout=" + timeout});
+        ASSERT_EQ(runPravik({L"-i", writeConfig(directory, name + L".cfg", lines)}).exitCode, 0u);
+
+        const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        const CServiceHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG));
+        SERVICE_PRESHUTDOWN_INFO info = {};
+        DWORD needed = 0;
+        ASSERT_TRUE(QueryServiceConfig2W(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO,
+                                         reinterpret_cast<BYTE*>(&info), sizeof(info), &needed));
+        EXPECT_EQ(info.dwPreshutdownTimeout, timeout.empty() ? 180000u : 45000u);
+        const std::string exported = runPravik({L"-d", name}).output;
+        EXPECT_EQ(contains(exported, "preshutdownTimeout"), !timeout.empty()) << exported;
+        EXPECT_EQ(contains(exported, "preshutdownTimeout=45000"), !timeout.empty()) << exported;
+    }
+}
+
+TEST(Install, PreshutdownTimeoutThatIsNoNumberFailsWith5AndCreatesNothing) {
+    CTempDir directory;
+    const std::wstring name = uniqueServiceName(L"BadPreshutdown");
+    CServiceCleanup cleanup(name);
+    const std::vector<std::string> lines = plus(requiredLines(name), {"preshutdownTimeout=3min"});
+    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"bad.cfg", lines)});
+    EXPECT_EQ(run.exitCode, 5u);
+    EXPECT_EQ(run.output, echoOf(lines) + crlf("Bad preshutdownTimeout value \"3min\": give the milliseconds as "
+                                               "digits, as in 180000\nInstallation failed\n"));
     EXPECT_TRUE(serviceIsAbsent(name));
 }
 

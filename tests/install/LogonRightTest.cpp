@@ -149,3 +149,39 @@ TEST(LogonRight, AccountWithoutPasswordGrantsNothingButIsStillTheLogon) {
     ASSERT_TRUE(config.has_value());
     EXPECT_EQ(config->startName, L"Administrators");
 }
+
+// Virtual and group managed accounts install without a password. Wine's LSA
+// knows neither (1332, also once the service exists), so the right's failure is
+// what shows here: for the virtual account after the creation, and so not at
+// all when the creation fails; for the managed one before it.
+TEST(LogonRight, LeastPrivilegeAccountsNeedNoPasswordAndGetTheRightWhenTheyExist) {
+    CTempDir directory;
+    const std::wstring name = uniqueServiceName(L"Virtual");
+    CServiceCleanup cleanup(name);
+    const std::wstring file = writeConfig(directory, L"virtual.cfg", accountLines(name));
+    const std::wstring virtualAccount = L"NT SERVICE\\" + name;
+    const std::string tried = "Setting logon as a service right on account " + narrow(virtualAccount) +
+                              "\nFailed to set logon as a service right. 1332\n";
+    const CRunResult run = runPravik({L"-i", file, L"-a", virtualAccount});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.output, echoOf(accountLines(name)) + crlf(tried + "Service successfully installed.\n"));
+    const auto config = queryServiceConfig(name);
+    ASSERT_TRUE(config.has_value());
+    EXPECT_EQ(config->startName, virtualAccount);
+
+    const CRunResult again = runPravik({L"-i", file, L"-a", virtualAccount});
+    EXPECT_EQ(again.exitCode, 8u);
+    EXPECT_FALSE(contains(again.output, "logon as a service")) << again.output;
+
+    const std::wstring managedName = uniqueServiceName(L"Managed");
+    CServiceCleanup managedCleanup(managedName);
+    const std::wstring managedFile = writeConfig(directory, L"managed.cfg", accountLines(managedName));
+    const CRunResult managed = runPravik({L"-i", managedFile, L"-a", L"CONTOSO\\web$"});
+    EXPECT_EQ(managed.exitCode, 0u);
+    EXPECT_EQ(managed.output, echoOf(accountLines(managedName)) +
+                                  crlf("Setting logon as a service right on account CONTOSO\\web$\n"
+                                       "Failed to set logon as a service right. 1332\nService successfully installed.\n"));
+    const auto managedConfig = queryServiceConfig(managedName);
+    ASSERT_TRUE(managedConfig.has_value());
+    EXPECT_EQ(managedConfig->startName, L"CONTOSO\\web$");
+}

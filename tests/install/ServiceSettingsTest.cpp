@@ -86,6 +86,16 @@ TEST(ServiceSettings, AccountPartAfterTheLastBackslash) {
     EXPECT_STREQ(accountForLogonRight(L".\\"), L"");
 }
 
+TEST(ServiceSettings, VirtualAndGroupManagedAccountsAreKnownByTheirForm) {
+    EXPECT_EQ(accountKindOf(L"NT SERVICE\\MySvc"), EAccountKind::virtualAccount);
+    EXPECT_EQ(accountKindOf(L"nt service\\MySvc"), EAccountKind::virtualAccount);
+    EXPECT_EQ(accountKindOf(L"CONTOSO\\web$"), EAccountKind::groupManaged);
+    EXPECT_EQ(accountKindOf(L"web$"), EAccountKind::groupManaged);
+    for (const wchar_t* ordinary : {L"NT SERVICE\\", L"NT SERVICES\\x", L"DOMAIN\\user", L"LocalSystem", L"$", L""}) {
+        EXPECT_EQ(accountKindOf(ordinary), EAccountKind::ordinary) << ordinary;
+    }
+}
+
 TEST(ServiceSettings, ServiceKeyPathHoldsAnyName) {
     EXPECT_EQ(std::wstring(buildServiceKeyPath(L"MySvc").get()), L"SYSTEM\\CurrentControlSet\\Services\\MySvc");
     const std::wstring name(2000, L'n');

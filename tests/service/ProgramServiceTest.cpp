@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ServiceFixture.h"
+#include "ConsoleTestSupport.h"
+#include "support/PravikRunner.h"
 #include "support/Polling.h"
+#include "support/ServiceFixture.h"
 
 namespace {
 
@@ -112,4 +114,33 @@ TEST(ProgramService, APravikServiceWithoutStateCodeStartsRunsAndStops) {
 
     expectStoppedWithZero(service);
     EXPECT_EQ(readFileBytes(record), "started\nstopped\n");
+}
+
+// Installed with a preshutdownTimeout, the base class accepts preshutdown and
+// stops on control 15 as on a stop. Only the system sends 15 to a service
+// (ControlService refuses it, Wine's with 87): here it comes from "-s" over the
+// control pipe of a console-mode run.
+TEST(ProgramService, WithAPreshutdownTimeoutTheBaseClassAcceptsPreshutdownAndStopsOnIt) {
+    CTestService service(L"PravikPreshutdown");
+    const std::wstring gate = service.dir().file(L"gate");
+    const std::wstring record = service.dir().file(L"record.txt");
+    ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.PravikServiceRunner");
+    keys.push_back({L"jvmOption2", L"-Dpravik.service=com.velsor.test.GatedService"});
+    keys.push_back({L"commandLineParms", unixPathOf(gate) + L" " + unixPathOf(record)});
+    keys.push_back({L"preshutdownTimeout", L"60000"});
+    ASSERT_EQ(service.install(keys), 0u);
+    writeFileBytes(gate, "");
+    ASSERT_TRUE(service.start()) << service.lastError();
+    const SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
+    EXPECT_EQ(running.dwControlsAccepted,
+              DWORD{SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PRESHUTDOWN});
+    expectStoppedWithZero(service);
+
+    CConsoleInstance instance(pravikExe(), service.name());
+    ASSERT_TRUE(instance.started());
+    waitUntil([&] { return readFileBytes(record) == "started\nstopped\nstarted\n"; }, "the console-mode start");
+    const CRunResult sent = runPravik({L"-s", service.name(), L"15"});
+    EXPECT_EQ(sent.output, "");
+    EXPECT_EQ(instance.waitForEnd(), 0u);
+    EXPECT_EQ(readFileBytes(record), "started\nstopped\nstarted\nstopped\n");
 }

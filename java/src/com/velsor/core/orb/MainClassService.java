@@ -37,7 +37,9 @@ public final class MainClassService {
     /** The service-specific exit code of a program that could not start or threw. */
     public static final int EXIT_FAILED = 1;
 
-    private static final int ACCEPTED = PravikManager.SERVICE_ACCEPT_STOP | PravikManager.SERVICE_ACCEPT_SHUTDOWN;
+    // Read once the JVM runs, when pravik has set its system properties.
+    private static final int ACCEPTED = PravikManager.SERVICE_ACCEPT_STOP | PravikManager.SERVICE_ACCEPT_SHUTDOWN
+            | PravikManager.preshutdownAccepted();
     private static final long WAIT_MILLIS = 250;
 
     private static final Object lock = new Object();
@@ -68,9 +70,12 @@ public final class MainClassService {
         }
     }
 
-    /** Stop and shutdown stop the program once; every other control is left to the service control manager. */
+    /**
+     * Stop, shutdown and (when accepted) preshutdown stop the program once; every other control is left to the
+     * service control manager.
+     */
     public static void serviceControl(int control) {
-        if (control != PravikManager.SERVICE_CONTROL_STOP && control != PravikManager.SERVICE_CONTROL_SHUTDOWN) {
+        if (!PravikManager.isStopControl(control, ACCEPTED)) {
             return;
         }
         synchronized (lock) {

@@ -27,6 +27,7 @@ public final class PravikManager {
     public static final int SERVICE_ACCEPT_SHUTDOWN = 0x00000004;
     public static final int SERVICE_ACCEPT_PARAMCHANGE = 0x00000008;
     public static final int SERVICE_ACCEPT_NETBINDCHANGE = 0x00000010;
+    public static final int SERVICE_ACCEPT_PRESHUTDOWN = 0x00000100;
 
     // Control codes that serviceControl receives.
     public static final int SERVICE_CONTROL_STOP = 1;
@@ -35,6 +36,11 @@ public final class PravikManager {
     public static final int SERVICE_CONTROL_INTERROGATE = 4;
     public static final int SERVICE_CONTROL_SHUTDOWN = 5;
     public static final int SERVICE_CONTROL_PARAMCHANGE = 6;
+    /** Sent before SERVICE_CONTROL_SHUTDOWN, with preshutdownTimeout rather than seconds to stop. */
+    public static final int SERVICE_CONTROL_PRESHUTDOWN = 15;
+
+    /** Set by pravik (to the preshutdownTimeout) when the service is installed with one. */
+    public static final String PRESHUTDOWN_PROPERTY = "pravik.preshutdown";
 
     /** User-defined control codes span 128 to 255; pravik keeps three of them for itself. */
     public static final int USER_CONTROL_FIRST = 128;
@@ -108,6 +114,17 @@ public final class PravikManager {
         return sendServiceControl(null, SERVICE_CONTROL_STOP);
     }
 
+    /** SERVICE_ACCEPT_PRESHUTDOWN when the service is installed with a preshutdownTimeout, else 0. */
+    public static int preshutdownAccepted() {
+        return System.getProperty(PRESHUTDOWN_PROPERTY) != null ? SERVICE_ACCEPT_PRESHUTDOWN : 0;
+    }
+
+    /** True for a control that ends the service: stop, shutdown, and preshutdown when it is accepted. */
+    public static boolean isStopControl(int control, int accepted) {
+        return control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN
+                || (control == SERVICE_CONTROL_PRESHUTDOWN && (accepted & SERVICE_ACCEPT_PRESHUTDOWN) != 0);
+    }
+
     /** True for a code of the user range that serviceControl can receive (not one of pravik's own). */
     public static boolean isUserControl(int control) {
         return control >= USER_CONTROL_FIRST && control <= USER_CONTROL_LAST
@@ -137,6 +154,7 @@ public final class PravikManager {
             case SERVICE_CONTROL_INTERROGATE: return "SERVICE_CONTROL_INTERROGATE";
             case SERVICE_CONTROL_SHUTDOWN: return "SERVICE_CONTROL_SHUTDOWN";
             case SERVICE_CONTROL_PARAMCHANGE: return "SERVICE_CONTROL_PARAMCHANGE";
+            case SERVICE_CONTROL_PRESHUTDOWN: return "SERVICE_CONTROL_PRESHUTDOWN";
             case CONTROL_RESTART: return "restart";
             case CONTROL_CTRL_C: return "CTRL_C_EVENT";
             case CONTROL_CTRL_BREAK: return "CTRL_BREAK_EVENT";

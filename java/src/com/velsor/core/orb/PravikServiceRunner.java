@@ -7,8 +7,9 @@ import java.util.concurrent.LinkedBlockingQueue;
 /**
  * Runs a {@link PravikService}: ipravikClass=com.velsor.core.orb.PravikServiceRunner
  * with the JVM option -Dpravik.service=your.ServiceClass. It reports
- * START_PENDING while start runs, RUNNING with stop, shutdown and (when the
- * class overrides pause and resume) pause and continue accepted,
+ * START_PENDING while start runs, RUNNING with stop, shutdown, preshutdown
+ * (when installed with a preshutdownTimeout; it stops the service as stop does)
+ * and (when the class overrides pause and resume) pause and continue accepted,
  * PAUSE_PENDING, PAUSED and CONTINUE_PENDING around pause and resume,
  * STOP_PENDING while stop runs, and STOPPED with exit code 0, or 1 when the
  * class cannot be created or start or stop throws (the stack trace goes to
@@ -41,9 +42,10 @@ public final class PravikServiceRunner {
         controls.add(control);
     }
 
-    /** Stop and shutdown always; pause and continue when the class overrides both pause and resume. */
+    /** Stop and shutdown always; preshutdown when configured; pause and continue when the class overrides both. */
     static int acceptedControls(Class<? extends PravikService> type) {
-        int accepted = PravikManager.SERVICE_ACCEPT_STOP | PravikManager.SERVICE_ACCEPT_SHUTDOWN;
+        int accepted = PravikManager.SERVICE_ACCEPT_STOP | PravikManager.SERVICE_ACCEPT_SHUTDOWN
+                | PravikManager.preshutdownAccepted();
         if (overrides(type, "pause") && overrides(type, "resume")) {
             accepted |= PravikManager.SERVICE_ACCEPT_PAUSE_CONTINUE;
         }
@@ -97,7 +99,7 @@ public final class PravikServiceRunner {
         for (;;) {
             // The service runs until a control arrives: as long as the service control manager wants it.
             final int control = controls.take();
-            if (control == PravikManager.SERVICE_CONTROL_STOP || control == PravikManager.SERVICE_CONTROL_SHUTDOWN) {
+            if (PravikManager.isStopControl(control, accepted)) {
                 break;
             }
             if (control == PravikManager.SERVICE_CONTROL_PAUSE || control == PravikManager.SERVICE_CONTROL_CONTINUE) {

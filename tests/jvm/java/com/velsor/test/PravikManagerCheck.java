@@ -70,11 +70,28 @@ public final class PravikManagerCheck {
         }
     }
 
+    private static void preshutdownStopsOnlyWhenAccepted() {
+        check(PravikManager.SERVICE_CONTROL_PRESHUTDOWN == 15 && PravikManager.SERVICE_ACCEPT_PRESHUTDOWN == 0x100,
+                "preshutdown code and bit");
+        check(PravikManager.preshutdownAccepted() == 0, "preshutdown not accepted without the property");
+        System.setProperty(PravikManager.PRESHUTDOWN_PROPERTY, "180000");
+        final int accepted = PravikManager.preshutdownAccepted();
+        System.clearProperty(PravikManager.PRESHUTDOWN_PROPERTY);
+        check(accepted == PravikManager.SERVICE_ACCEPT_PRESHUTDOWN, "preshutdown accepted with the property");
+        check(PravikManager.isStopControl(15, accepted), "accepted preshutdown stops");
+        check(!PravikManager.isStopControl(15, PravikManager.SERVICE_ACCEPT_STOP), "preshutdown not accepted");
+        check(PravikManager.isStopControl(1, 0) && PravikManager.isStopControl(5, 0), "stop and shutdown stop");
+        check(!PravikManager.isStopControl(2, accepted) && !PravikManager.isStopControl(200, accepted),
+                "pause and user controls do not stop");
+        check("SERVICE_CONTROL_PRESHUTDOWN".equals(PravikManager.controlName(15)), "control name of 15");
+    }
+
     public static void main(String[] args) {
         constantsAreTheWindowsValues();
         userControlsExcludePravikOwnCodes();
         namesForMessages();
         helpersCallTheNatives();
+        preshutdownStopsOnlyWhenAccepted();
         if (failures > 0) {
             System.exit(1);
         }

@@ -218,6 +218,11 @@ public final class MainClassServiceCheck {
         check(PravikServiceRunner.acceptedControls(PauseOnly.class) == stopAndShutdown,
                 "pause without resume");
         check(PravikServiceRunner.acceptedControls(PausableFurtherUp.class) == all, "overridden further up");
+        // pravik sets the property when the service is installed with a preshutdownTimeout.
+        System.setProperty(PravikManager.PRESHUTDOWN_PROPERTY, "60000");
+        check(PravikServiceRunner.acceptedControls(Pausable.class) == (all | PravikManager.SERVICE_ACCEPT_PRESHUTDOWN),
+                "preshutdown accepted when configured");
+        System.clearProperty(PravikManager.PRESHUTDOWN_PROPERTY);
     }
 
     private static void nonDaemonThreadsOfTheProgramOnly() throws InterruptedException {
