@@ -15,7 +15,8 @@ root=$(pwd)
 build=${PRAVIK_DEMO_BUILD:-build/demo}
 case $build in /*) ;; *) build=$root/$build ;; esac
 
-packages=(cmake ninja-build g++ g++-mingw-w64-x86-64 wine64 wine googletest openjdk-17-jdk-headless procps)
+packages=(cmake ninja-build g++ g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine googletest
+          openjdk-17-jdk-headless procps)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

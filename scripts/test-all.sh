@@ -3,8 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine googletest
-          openjdk-17-jdk-headless procps clang libclang-rt-14-dev locales)
+# binutils-mingw-w64-*: the message compiler (windmc) of the event log's texts.
+packages=(cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64
+          binutils-mingw-w64-i686 wine64 wine googletest openjdk-17-jdk-headless procps clang libclang-rt-14-dev
+          locales)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -2,7 +2,9 @@
 
 // GetModuleFileNameW cuts a path that does not fit without saying so clearly:
 // grow until the whole path fits, up to the longest path the system has.
-CHeapText ownProgramPath(DWORD* error) {
+CHeapText ownProgramPath(DWORD* error) { return modulePath(nullptr, error); }
+
+CHeapText modulePath(HMODULE module, DWORD* error) {
     for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
         CHeapText path = allocateZeroed<wchar_t>(capacity);
         if (!path) {
@@ -10,7 +12,7 @@ CHeapText ownProgramPath(DWORD* error) {
             return nullptr;
         }
         SetLastError(ERROR_SUCCESS);
-        const DWORD length = GetModuleFileNameW(nullptr, path.get(), capacity);
+        const DWORD length = GetModuleFileNameW(module, path.get(), capacity);
         if (length == 0) {
             *error = GetLastError();
             return nullptr;

@@ -1,5 +1,5 @@
 #pragma once
-// The full path of this program's own executable.
+// The full path of this program's own executable, or of a module it loaded.
 #include <windows.h>
 
 #include "common/HeapText.h"
@@ -7,3 +7,5 @@
 // The whole path, however long; null with the system's code in *error when it
 // cannot be had.
 CHeapText ownProgramPath(DWORD* error);
+// The same for a loaded module (null: this program).
+CHeapText modulePath(HMODULE module, DWORD* error);

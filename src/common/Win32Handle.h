@@ -88,6 +88,8 @@ using CLsaHandle = CUniqueHandle<CNullHandleTraits<LSA_HANDLE, LsaClose>>;
 // Memory that the system allocated for us (FormatMessageW and friends).
 using CLocalMemory = CUniqueHandle<CNullHandleTraits<HLOCAL, LocalFree>>;
 using CModule = CUniqueHandle<CNullHandleTraits<HMODULE, FreeLibrary>>;
+// An event source opened for writing to the event log (RegisterEventSourceW).
+using CEventSourceHandle = CUniqueHandle<CNullHandleTraits<HANDLE, DeregisterEventSource>>;
 // A copy of the process's environment block (GetEnvironmentStringsW).
 using CEnvironmentStrings = CUniqueHandle<CNullHandleTraits<wchar_t*, FreeEnvironmentStringsW>>;
 // A block of the process heap (HeapAlloc).

@@ -12,6 +12,7 @@
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
 #include "config/ServiceSettingsText.h"
+#include "install/EventSource.h"
 #include "install/ScmSettings.h"
 #include "install/ServiceLogonRight.h"
 #include "install/ServiceSettings.h"
@@ -72,6 +73,9 @@ int CInstaller::install() {
                 result = createMSService(&config);
             }
             if (result == 0) {
+                // The program the service runs holds the texts of its events.
+                registerEventSource(logger, config.getStrOptionValue(L"serviceName", nullptr),
+                                    config.getStrOptionValue(L"binaryPath", nullptr));
                 result = installOtherProperties(&config);
             }
             if (result == 0) {
@@ -331,6 +335,7 @@ int CInstaller::uninstall() {
                     logFailure(logger, L"Cannot open service for deletion.", GetLastError());
                 } else if (DeleteService(service.get())) {
                     logger->logMessage(L"Service ", serviceName, L" deleted successfully.");
+                    removeEventSource(logger, serviceName);
                     result = 0;
                 } else {
                     logFailure(logger, L"Cannot delete service.", GetLastError());

@@ -5,6 +5,7 @@
 
 #include "common/CTextBuilder.h"
 #include "common/MbcsConversion.h"
+#include "common/OwnProgramPath.h"
 #include "common/RegistryLayout.h"
 #include "common/SrwLockGuard.h"
 #include "config/ServiceSettingsText.h"
@@ -151,6 +152,11 @@ int CJvm::initialize() {
     }
     rememberJvmForDumps(jvm, jvmLibrary.get());
     return trace.exit(0);
+}
+
+CHeapText CJvm::libraryPath() const {
+    DWORD error = 0;
+    return jvmLibrary ? modulePath(jvmLibrary.get(), &error) : nullptr;
 }
 
 int CJvm::loadJVMDll() {

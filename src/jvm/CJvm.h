@@ -40,6 +40,8 @@ public:
 
     // Loads the library and creates the JVM: 0, or 13 to 16.
     int initialize();
+    // The full path of the JVM library that initialize loaded; null before.
+    CHeapText libraryPath() const;
     // Runs the service class's serviceMain on this (the creating) thread until
     // it returns: 0, or 17 to 22 when the class or its contract is missing.
     int runServiceMain();

@@ -84,7 +84,7 @@ DWORD WINAPI makeFinalReport(LPVOID report) {
 }  // namespace
 
 CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName)
-    : serviceName(serviceName), logger(logger), stopBudget(stopBudgetSpent, this) {
+    : serviceName(serviceName), logger(logger), stopBudget(stopBudgetSpent, this), events(logger, serviceName) {
     finishedEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
@@ -99,6 +99,7 @@ void CExecutor::execute(int consoleMode) {
     }
     registerJvmOwner(CJvmOwner{this, reportJavaStatus, relayJavaControl, javaExits});
     if (devMode == 0) {
+        events.enable();
         // Before the dispatcher: a thread made while the service starts
         // holds the start up for milliseconds under Wine.
         startStopBudget();
@@ -149,6 +150,7 @@ void CExecutor::serviceMain() {
     if (statusHandle == nullptr) {
         logFailure(logger, L"Register of control handler failed!", GetLastError());
         result = kControlHandlerNotRegistered;
+        events.startFailed(result);
     } else {
         const DWORD serviceType =
             getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
@@ -169,6 +171,7 @@ void CExecutor::serviceMain() {
         // dispatcher returns and the process may end.
         if (result != 0) {
             logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
+            events.startFailed(result);
         }
         // Whoever waits for STOPPED finds the whole output in the files.
         capture.finish(kOutputPatienceMs);
@@ -186,11 +189,17 @@ void CExecutor::serviceControlHandler(DWORD control) {
 void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                                  DWORD checkPoint, DWORD waitHint) {
     logger->logEntry(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
-    recordStatus(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint, true);
+    if (recordStatus(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint, true)) {
+        if (currentState == SERVICE_RUNNING) {
+            events.started(jvmLibrary.get());
+        } else if (currentState == SERVICE_STOPPED && serviceSpecificExitCode != 0) {
+            events.stoppedWithCode(serviceSpecificExitCode);
+        }
+    }
     logger->logExit(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
 }
 
-void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
+bool CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                              DWORD checkPoint, DWORD waitHint, bool announce) {
     // The trace is written outside statusLock: a trace file that is slow to
     // take must not hold up the status reports of other threads.
@@ -203,7 +212,7 @@ void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
         // STOPPED is final: the SCM has let the service go, and a later report
         // (a Java thread's, or the executor's after Java's own) would revive it.
         if (stoppedReported) {
-            return;
+            return false;
         }
         serviceStatus.dwCurrentState = currentState;
         serviceStatus.dwControlsAccepted = controlsAccepted;
@@ -221,10 +230,12 @@ void CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
         logFailure(logger, L"SetServiceStatus failed ", failure);
     }
     stopBudget.report(currentState, checkPoint, waitHint);
+    return true;
 }
 
 void CExecutor::javaExiting(int code) {
     logger->logMessage(L"Java called System.exit with", static_cast<unsigned long>(code));
+    events.javaExited(code);
     // The shutdown hooks have run: their output is in the pipes too.
     capture.finish(kOutputPatienceMs);
     reportStoppedBeforeTheEnd(static_cast<DWORD>(code));
@@ -263,6 +274,7 @@ void CExecutor::stopTimedOut() {
     CTextBuilder text;
     text.append(L"Service did not stop within ").appendDecimal(stopBudget.budgetMs()).append(L" ms");
     logger->logMessage(text.text());
+    events.stopTimedOut();
     // Java still runs and writes: what it wrote up to here, the thread dump
     // among it, reaches the files; what it writes from now on is lost.
     capture.finish(kOutputPatienceMs);
@@ -300,6 +312,7 @@ int CExecutor::startServiceTask() {
     }
     int code = host->initialize();
     if (code == 0) {
+        jvmLibrary = host->libraryPath();
         {
             CSrwLockGuard held(&jvmLock);
             jvmReady = true;

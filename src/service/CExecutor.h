@@ -7,9 +7,11 @@
 #include <memory>
 
 #include "common/ExitCodes.h"
+#include "common/HeapText.h"
 #include "common/Win32Handle.h"
 #include "service/CStopBudget.h"
 #include "service/OutputCapture.h"
+#include "service/ServiceEvents.h"
 
 class CJvm;
 class CLogger;
@@ -65,7 +67,8 @@ protected:
 
     // Records the status fields and reports them (under the SCM only);
     // announce: also say so in a message, as for the states Java reports.
-    void recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
+    // False when the report came after STOPPED and was dropped.
+    bool recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
                       DWORD waitHint, bool announce);
 
 private:
@@ -81,6 +84,10 @@ private:
 
     // From a forwarded stop, shutdown or preshutdown (or the return of serviceMain) to the end of the JVM.
     CStopBudget stopBudget;
+    CServiceEvents events;
+    // The JVM library loaded, for the started event: written by the service
+    // thread before Java runs, only read once Java reports.
+    CHeapText jvmLibrary;
 
     SRWLOCK jvmLock = SRWLOCK_INIT;
     CONDITION_VARIABLE forwardingsDone = CONDITION_VARIABLE_INIT;

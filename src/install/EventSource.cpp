@@ -1,0 +1,76 @@
+#include "install/EventSource.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "common/CTextBuilder.h"
+#include "common/HeapText.h"
+#include "common/OwnProgramPath.h"
+#include "common/Win32Handle.h"
+#include "log/CLogger.h"
+
+namespace {
+
+const wchar_t* const kApplicationSourcesKeyPath = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+const wchar_t* const kMessageFileValue = L"EventMessageFile";
+const wchar_t* const kTypesSupportedValue = L"TypesSupported";
+const DWORD kTypesWritten = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+
+// Not fatal: a running service whose events lack their texts beats no service.
+void warnNotRegistered(CLogger* logger, unsigned long code) {
+    logFailure(logger, L"Warning: cannot register the service as an event source of the Application log, error",
+               code);
+    logger->logMessage(L"The service is installed all the same; its events show without their texts.");
+}
+
+LONG writeSourceValues(HKEY key, const wchar_t* messageFile) {
+    const DWORD fileBytes = static_cast<DWORD>((std::wcslen(messageFile) + 1) * sizeof(wchar_t));
+    LONG result = RegSetValueExW(key, kMessageFileValue, 0, REG_EXPAND_SZ,
+                                 reinterpret_cast<const BYTE*>(messageFile), fileBytes);
+    if (result == ERROR_SUCCESS) {
+        result = RegSetValueExW(key, kTypesSupportedValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&kTypesWritten),
+                                sizeof(kTypesWritten));
+    }
+    return result;
+}
+
+}  // namespace
+
+void registerEventSource(CLogger* logger, const wchar_t* serviceName, const wchar_t* messageFile) {
+    CHeapText ownPath;
+    if (messageFile == nullptr) {
+        DWORD error = 0;
+        ownPath = ownProgramPath(&error);
+        if (!ownPath) {
+            warnNotRegistered(logger, error);
+            return;
+        }
+        messageFile = ownPath.get();
+    }
+    CTextBuilder keyPath;
+    keyPath.append(kApplicationSourcesKeyPath).append(serviceName);
+    if (keyPath.failed()) {
+        warnNotRegistered(logger, ERROR_NOT_ENOUGH_MEMORY);
+        return;
+    }
+    CRegKey key;
+    // An existing key (a reinstall) is opened and its values overwritten.
+    LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.text(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_SET_VALUE, nullptr, key.put(), nullptr);
+    if (result == ERROR_SUCCESS) {
+        result = writeSourceValues(key.get(), messageFile);
+    }
+    if (result != ERROR_SUCCESS) {
+        warnNotRegistered(logger, static_cast<unsigned long>(result));
+    }
+}
+
+void removeEventSource(CLogger* logger, const wchar_t* serviceName) {
+    CTextBuilder keyPath;
+    keyPath.append(kApplicationSourcesKeyPath).append(serviceName);
+    const LONG result = keyPath.failed() ? ERROR_NOT_ENOUGH_MEMORY : RegDeleteKeyW(HKEY_LOCAL_MACHINE, keyPath.text());
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+        logFailure(logger, L"Cannot remove the service's event source.", static_cast<unsigned long>(result));
+    }
+}
