@@ -49,12 +49,25 @@ void expectStartPendingWithRisingCheckPoint(CTestService& service) {
     EXPECT_GE(now.dwCheckPoint, 2u);
 }
 
-void expectStoppedWithZero(CTestService& service) {
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+// A program that ends itself on the stop (System.exit) may end before the
+// dispatcher has answered the control: Wine's ControlService then says 109,
+// and what counts is that the service stops with 0.
+void expectStoppedWithZero(CTestService& service, bool mayEndBeforeAnswering = false) {
+    const bool answered = service.control(SERVICE_CONTROL_STOP);
+    ASSERT_TRUE(answered || (mayEndBeforeAnswering && service.lastError() == ERROR_BROKEN_PIPE))
+        << service.lastError();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
+}
+
+// GatedService on the base class: it starts once the gate file exists and records its calls.
+ConfigKeys gatedServiceKeys(CTestService& service, const std::wstring& gate, const std::wstring& record) {
+    ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.PravikServiceRunner");
+    keys.push_back({L"jvmOption2", L"-Dpravik.service=com.velsor.test.GatedService"});
+    keys.push_back({L"commandLineParms", unixPathOf(gate) + L" " + unixPathOf(record)});
+    return keys;
 }
 
 }  // namespace
@@ -93,7 +106,7 @@ TEST(ProgramService, AnUnmodifiedServerRunsOnceItsPortAnswersAndItsStopMethodEnd
 TEST(ProgramService, WithoutAStopMethodSystemExitEndsTheProgramThroughItsHooks) {
     CTestService service(L"PravikProgramExit");
     runSlowServer(service, nullptr);
-    expectStoppedWithZero(service);
+    expectStoppedWithZero(service, true);
     EXPECT_EQ(readFileBytes(service.dir().file(L"record.txt")), "hook\n");
 }
 
@@ -101,9 +114,7 @@ TEST(ProgramService, APravikServiceWithoutStateCodeStartsRunsAndStops) {
     CTestService service(L"PravikBaseClass");
     const std::wstring gate = service.dir().file(L"gate");
     const std::wstring record = service.dir().file(L"record.txt");
-    ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.PravikServiceRunner");
-    keys.push_back({L"jvmOption2", L"-Dpravik.service=com.velsor.test.GatedService"});
-    keys.push_back({L"commandLineParms", unixPathOf(gate) + L" " + unixPathOf(record)});
+    ConfigKeys keys = gatedServiceKeys(service, gate, record);
     ASSERT_EQ(service.install(keys), 0u);
     ASSERT_TRUE(service.start()) << service.lastError();
 
@@ -124,9 +135,7 @@ TEST(ProgramService, WithAPreshutdownTimeoutTheBaseClassAcceptsPreshutdownAndSto
     CTestService service(L"PravikPreshutdown");
     const std::wstring gate = service.dir().file(L"gate");
     const std::wstring record = service.dir().file(L"record.txt");
-    ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.PravikServiceRunner");
-    keys.push_back({L"jvmOption2", L"-Dpravik.service=com.velsor.test.GatedService"});
-    keys.push_back({L"commandLineParms", unixPathOf(gate) + L" " + unixPathOf(record)});
+    ConfigKeys keys = gatedServiceKeys(service, gate, record);
     keys.push_back({L"preshutdownTimeout", L"60000"});
     ASSERT_EQ(service.install(keys), 0u);
     writeFileBytes(gate, "");
