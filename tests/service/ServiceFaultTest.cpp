@@ -218,6 +218,22 @@ TEST(ServiceFault, AServiceControlThatBlocksDuringAStopIsBoundedByTheBudget) {
     expectStopBudgetSpent(L"PravikFaultBlockOnStop", L"-blockOnStop");
 }
 
+// Control 15 (preshutdown) starts the stop budget as a stop does: a service
+// that takes it and goes on running is ended with 26 once the budget is spent.
+// Only the system sends 15 to a service, so it comes over a console-mode pipe.
+TEST(ServiceFault, APreshutdownControlStartsTheStopBudgetAsAStopDoes) {
+    CTestService service(L"PravikFaultPreshutdown");
+    installFaulty(service, L"-neverStop", {{L"stopTimeout", L"2000"}});
+    CRunResult run;
+    std::thread console([&] { run = runPravik({L"-x", service.name()}); });
+    waitForRecord(service, "started -neverStop\n");
+    // The pipe is served from just after serviceMain is called.
+    pollUntil([&] { return runPravik({L"-s", service.name(), L"15"}).output.empty(); });
+    console.join();
+    EXPECT_EQ(run.exitCode, 26u);
+    EXPECT_TRUE(contains(recordOf(service), "control 15\n")) << recordOf(service);
+}
+
 // The output file rotates by size between lines while Java writes on, and a
 // restart appends: the generations, oldest first, hold every line of both
 // runs whole and in order, and none is larger than the limit.
