@@ -3,20 +3,12 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/DecimalText.h"
+
 bool parseLogSetting(const wchar_t* text, unsigned long maximum, unsigned long* value) {
-    if (text == nullptr || *text == L'\0') {
-        return false;
-    }
     unsigned long number = 0;
-    for (const wchar_t* at = text; *at != L'\0'; ++at) {
-        if (*at < L'0' || *at > L'9') {
-            return false;
-        }
-        number = number * 10 + static_cast<unsigned long>(*at - L'0');
-        // Checked at every digit, so that the number never wraps.
-        if (number > maximum) {
-            return false;
-        }
+    if (!parseDecimalDword(text, &number) || number > maximum) {
+        return false;
     }
     *value = number;
     return true;
