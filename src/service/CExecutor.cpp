@@ -40,10 +40,7 @@ void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv) {
     g_pExecutor->startServiceMainThread();
 }
 
-DWORD WINAPI g_ControlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context) {
-    (void)eventType;
-    (void)eventData;
-    (void)context;
+DWORD WINAPI g_ControlHandler(DWORD control, DWORD /*eventType*/, LPVOID /*eventData*/, LPVOID /*context*/) {
     CSrwSharedGuard held(&g_executorLock);
     if (g_pExecutor != nullptr) {
         g_pExecutor->serviceControlHandler(control);
