@@ -17,6 +17,42 @@ void buildParametersPath(CTextBuilder& path, const wchar_t* serviceName) {
     path.appendChar(L'\\').append(kParametersSubkey);
 }
 
+// The calling thread's innermost scope; each thread has its own.
+thread_local CParametersKeyScope* t_scope = nullptr;
+
+// Most values are short: one query reads them whole.
+constexpr DWORD kFirstGuessBytes = 512;
+
+// Reads a value into a zeroed block announced as 4 bytes less than the data
+// needs, twice over: whatever the stored type, the text ends in at least two
+// zero characters. One query when the value fits the first guess, else a
+// second with its size. Logs as the size query and the read did.
+CHeapText readValue(HKEY key, const wchar_t* valueName, CLogger* logger, int logErrors) {
+    DWORD size = kFirstGuessBytes;
+    // A value that grows between the queries asks for a third.
+    for (int query = 0;; ++query) {
+        const std::size_t announced = static_cast<std::size_t>(size) + 4;
+        CHeapText value = allocateZeroed<wchar_t>(announced + 4);
+        if (!value || static_cast<DWORD>(announced) != announced) {
+            return nullptr;
+        }
+        DWORD capacity = static_cast<DWORD>(announced);
+        const LONG status =
+            RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(value.get()), &capacity);
+        if (status == ERROR_SUCCESS) {
+            return value;
+        }
+        if (status != ERROR_MORE_DATA || query == 2) {
+            if (logErrors) {
+                logger->logMessage(query == 0 ? L"Error getting size of value " : L"Error getting value ", valueName);
+                logger->logSystemError(static_cast<unsigned long>(status));
+            }
+            return nullptr;
+        }
+        size = capacity;
+    }
+}
+
 }  // namespace
 
 int setRegStrValue(HKEY key, const wchar_t* valueName, const wchar_t* text, CLogger* logger) {
@@ -34,48 +70,44 @@ int setRegStrValue(HKEY key, const wchar_t* valueName, const wchar_t* text, CLog
     return 0;
 }
 
-CHeapText getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
-                             int expandEnvironment) {
+CParametersKeyScope::CParametersKeyScope(const wchar_t* serviceName) : serviceName(serviceName), outer(t_scope) {
     CTextBuilder path;
     buildParametersPath(path, serviceName);
-    if (path.failed()) {
-        return nullptr;
+    if (!path.failed()) {
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, key.put());
     }
-    CRegKey key;
-    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, key.put());
-    if (status != ERROR_SUCCESS) {
-        if (logErrors) {
-            logger->logMessage(L"Cannot open registry key ", path.text());
-            logger->logSystemError(static_cast<unsigned long>(status));
+    t_scope = this;
+}
+
+CParametersKeyScope::~CParametersKeyScope() { t_scope = outer; }
+
+HKEY CParametersKeyScope::keyFor(const wchar_t* serviceName) {
+    const CParametersKeyScope* scope = t_scope;
+    return scope != nullptr && scope->key && _wcsicmp(scope->serviceName, serviceName) == 0 ? scope->key.get()
+                                                                                          : nullptr;
+}
+
+CHeapText getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
+                             int expandEnvironment) {
+    HKEY shared = CParametersKeyScope::keyFor(serviceName);
+    CRegKey own;
+    if (shared == nullptr) {
+        CTextBuilder path;
+        buildParametersPath(path, serviceName);
+        if (path.failed()) {
+            return nullptr;
         }
-        return nullptr;
-    }
-    DWORD size = 0;
-    status = RegQueryValueExW(key.get(), valueName, nullptr, nullptr, nullptr, &size);
-    if (status != ERROR_SUCCESS) {
-        if (logErrors) {
-            logger->logMessage(L"Error getting size of value ", valueName);
-            logger->logSystemError(static_cast<unsigned long>(status));
+        const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, own.put());
+        if (status != ERROR_SUCCESS) {
+            if (logErrors) {
+                logger->logMessage(L"Cannot open registry key ", path.text());
+                logger->logSystemError(static_cast<unsigned long>(status));
+            }
+            return nullptr;
         }
-        return nullptr;
     }
-    // Twice the room announced to the read, so that whatever the stored type the
-    // text ends in at least two zero characters.
-    const std::size_t announced = static_cast<std::size_t>(size) + 4;
-    CHeapText value = allocateZeroed<wchar_t>(announced + 4);
-    if (!value || static_cast<DWORD>(announced) != announced) {
-        return nullptr;
-    }
-    DWORD capacity = static_cast<DWORD>(announced);
-    status = RegQueryValueExW(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(value.get()), &capacity);
-    if (status != ERROR_SUCCESS) {
-        if (logErrors) {
-            logger->logMessage(L"Error getting value ", valueName);
-            logger->logSystemError(static_cast<unsigned long>(status));
-        }
-        return nullptr;
-    }
-    if (expandEnvironment) {
+    CHeapText value = readValue(shared != nullptr ? shared : own.get(), valueName, logger, logErrors);
+    if (value && expandEnvironment) {
         return expandEnvStrings(value.get());
     }
     return value;
