@@ -21,7 +21,7 @@ SRWLOCK g_executorLock = SRWLOCK_INIT;
 namespace {
 
 const DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
-// Wait hint of the report that opens the start.
+// Wait hint of the executor's own START_PENDING reports.
 const DWORD kStartPendingHint = 2000;
 // How long Java has to stop when StopTimeout is not set.
 const DWORD kDefaultStopTimeout = 30000;
@@ -64,6 +64,8 @@ int relayJavaControl(void* executor, const wchar_t* serviceName, DWORD code) {
 
 void javaExits(void* executor, int code) { static_cast<CExecutor*>(executor)->javaExiting(code); }
 
+void quietStart(void* executor) { static_cast<CExecutor*>(executor)->reportQuietStart(); }
+
 void stopBudgetSpent(void* executor) { static_cast<CExecutor*>(executor)->stopTimedOut(); }
 
 // A final report handed to a thread of its own, which owns it.
@@ -81,7 +83,7 @@ DWORD WINAPI makeFinalReport(LPVOID report) {
 }  // namespace
 
 CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName)
-    : serviceName(serviceName), logger(logger), stopBudget(stopBudgetSpent, this), events(logger, serviceName) {
+    : serviceName(serviceName), logger(logger), runWatch(quietStart, stopBudgetSpent, this), events(logger, serviceName) {
     finishedEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
@@ -99,7 +101,7 @@ void CExecutor::execute(int consoleMode) {
         events.enable();
         // Before the dispatcher: a thread made while the service starts
         // holds the start up for milliseconds under Wine.
-        startStopBudget();
+        startRunWatch();
         startSCMDispatcher();
     } else {
         startDevModeService();
@@ -141,6 +143,8 @@ void CExecutor::startServiceMainThread() {
 
 void CExecutor::serviceMain() {
     logger->logEntry(L"CExecutor::serviceMain");
+    // The start reads the service's settings on this thread, one after another.
+    const CParametersKeyScope settings(serviceName);
     int result = 0;
     // The extended form, whose controls include SERVICE_CONTROL_PRESHUTDOWN.
     statusHandle = RegisterServiceCtrlHandlerExW(serviceName, g_ControlHandler, nullptr);
@@ -211,23 +215,50 @@ bool CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
         if (stoppedReported) {
             return false;
         }
-        serviceStatus.dwCurrentState = currentState;
-        serviceStatus.dwControlsAccepted = controlsAccepted;
-        serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
-        // Windows reads the service-specific code only behind this one.
-        serviceStatus.dwWin32ExitCode = serviceSpecificExitCode != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : NO_ERROR;
-        serviceStatus.dwCheckPoint = checkPoint;
-        serviceStatus.dwWaitHint = waitHint;
-        stoppedReported = currentState == SERVICE_STOPPED;
-        if (devMode == 0 && !SetServiceStatus(statusHandle, &serviceStatus)) {
-            failure = GetLastError();
+        // Wine's service control manager takes a first report of STOPPED for
+        // a start that never happened and discards its exit code.
+        if (currentState == SERVICE_STOPPED && !reported) {
+            failure = reportLocked(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint);
         }
+        const DWORD lastFailure = reportLocked(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint,
+                                               waitHint);
+        failure = lastFailure != NO_ERROR ? lastFailure : failure;
     }
     if (failure != NO_ERROR) {
         logFailure(logger, L"SetServiceStatus failed ", failure);
     }
-    stopBudget.report(currentState, checkPoint, waitHint);
+    runWatch.report(currentState, checkPoint, waitHint);
     return true;
+}
+
+DWORD CExecutor::reportLocked(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
+                              DWORD checkPoint, DWORD waitHint) {
+    serviceStatus.dwCurrentState = currentState;
+    serviceStatus.dwControlsAccepted = controlsAccepted;
+    serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
+    // Windows reads the service-specific code only behind this one.
+    serviceStatus.dwWin32ExitCode = serviceSpecificExitCode != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : NO_ERROR;
+    serviceStatus.dwCheckPoint = checkPoint;
+    serviceStatus.dwWaitHint = waitHint;
+    stoppedReported = currentState == SERVICE_STOPPED;
+    reported = true;
+    return devMode == 0 && !SetServiceStatus(statusHandle, &serviceStatus) ? GetLastError() : NO_ERROR;
+}
+
+void CExecutor::reportQuietStart() {
+    DWORD failure = NO_ERROR;
+    {
+        CSrwLockGuard held(&statusLock);
+        // A report made meanwhile is newer than this one.
+        if (reported) {
+            return;
+        }
+        // Wine's service control manager ends a service that has not reported within seconds.
+        failure = reportLocked(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint);
+    }
+    if (failure != NO_ERROR) {
+        logFailure(logger, L"SetServiceStatus failed ", failure);
+    }
 }
 
 void CExecutor::javaExiting(int code) {
@@ -259,17 +290,17 @@ void CExecutor::reportStopped(DWORD serviceSpecificExitCode) {
     recordStatus(SERVICE_STOPPED, 0, serviceSpecificExitCode, 0, 0, false);
 }
 
-void CExecutor::startStopBudget() {
+void CExecutor::startRunWatch() {
     CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
-    if (!stopBudget.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout)) {
-        logFailure(logger, L"Error creating the stop budget thread, stops are not bounded.", GetLastError());
+    if (!runWatch.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout)) {
+        logFailure(logger, L"Error creating the run watch thread, stops are not bounded.", GetLastError());
     }
 }
 
 void CExecutor::stopTimedOut() {
     dumpJvmThreads(logger, kDumpPatienceMs);
     CTextBuilder text;
-    text.append(L"Service did not stop within ").appendDecimal(stopBudget.budgetMs()).append(L" ms");
+    text.append(L"Service did not stop within ").appendDecimal(runWatch.budgetMs()).append(L" ms");
     logger->logMessage(text.text());
     events.stopTimedOut();
     // Java still runs and writes: what it wrote up to here, the thread dump
@@ -295,12 +326,10 @@ int CExecutor::startServiceTask() {
     // by now: its output is its own (name a redirection in the command).
     if (devMode == 0) {
         capture.start(logger, serviceName);
-        // Some service control managers (Wine's) take a first report of
-        // SERVICE_STOPPED for a start that never happened and discard its
-        // exit code, or end a service that has not reported within seconds:
-        // START_PENDING goes before the JVM. Not sooner: from then on a
-        // controller polls the start, and what it polls slows down.
-        recordStatus(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint, false);
+        // Without the watch nothing reports a slow start: the report goes now.
+        if (!runWatch.watching()) {
+            reportQuietStart();
+        }
     }
     CJvm* host = new CJvm(serviceName, logger);
     {
@@ -317,10 +346,10 @@ int CExecutor::startServiceTask() {
         SetConsoleCtrlHandler(signal_handler, TRUE);
         code = host->runServiceMain();
         // The JVM's shutdown counts as part of the stop.
-        stopBudget.arm();
+        runWatch.arm();
     }
     destroyJvmHost();
-    stopBudget.finish();
+    runWatch.finish();
     logger->logExit(L"CExecutor::startServiceTask", code);
     return code;
 }
@@ -346,7 +375,7 @@ void CExecutor::forwardControl(DWORD control) {
     if (host != nullptr) {
         if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN ||
             control == SERVICE_CONTROL_PRESHUTDOWN) {
-            stopBudget.arm();
+            runWatch.arm();
         }
         host->sendControlCommand(control);
         releaseJvm();

@@ -9,7 +9,7 @@
 #include "common/ExitCodes.h"
 #include "common/HeapText.h"
 #include "common/Win32Handle.h"
-#include "service/CStopBudget.h"
+#include "service/CRunWatch.h"
 #include "service/OutputCapture.h"
 #include "service/ServiceEvents.h"
 
@@ -32,6 +32,8 @@ public:
                           DWORD checkPoint, DWORD waitHint);
     // Java called System.exit: the last report, before the JVM ends the process.
     void javaExiting(int code);
+    // A START_PENDING report unless some report has been made.
+    void reportQuietStart();
     // The stop budget ran out: a thread dump, STOPPED with 26, the end of the process.
     void stopTimedOut();
     // The executor's own SERVICE_STOPPED report with this service-specific code.
@@ -60,8 +62,8 @@ protected:
     CJvm* acquireReadyJvm();
     void releaseJvm();
     void forwardControl(DWORD control);
-    // Starts watching for a stop within StopTimeout, saying so when it cannot.
-    void startStopBudget();
+    // Starts the run's watch with StopTimeout as the stop budget, saying so when it cannot.
+    void startRunWatch();
     // Ends readiness, waits for the forwardings in progress, then destroys the host.
     void destroyJvmHost();
 
@@ -72,6 +74,11 @@ protected:
                       DWORD waitHint, bool announce);
 
 private:
+    // Sets the status fields and reports them (under the SCM only); with
+    // statusLock held. The report's error, or NO_ERROR.
+    DWORD reportLocked(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
+                       DWORD waitHint);
+
     int devMode = 0;
     const wchar_t* serviceName;
     // Declared before jvm: the JVM host goes first, the files it writes to after it.
@@ -82,8 +89,10 @@ private:
     SERVICE_STATUS serviceStatus = {};
     CLogger* logger;
 
-    // From a forwarded stop, shutdown or preshutdown (or the return of serviceMain) to the end of the JVM.
-    CStopBudget stopBudget;
+    // The start's first report when Java is slow to make one, and the stop
+    // budget: from a forwarded stop, shutdown or preshutdown (or the return of
+    // serviceMain) to the end of the JVM.
+    CRunWatch runWatch;
     CServiceEvents events;
     // The JVM library loaded, for the started event: written by the service
     // thread before Java runs, only read once Java reports.
@@ -96,6 +105,7 @@ private:
     // Java threads and the service thread update serviceStatus field by field.
     SRWLOCK statusLock = SRWLOCK_INIT;
     bool stoppedReported = false;  // under statusLock
+    bool reported = false;         // under statusLock: any report made
 };
 
 // The process's executor while execute runs, else null; the dispatcher's and

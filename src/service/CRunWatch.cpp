@@ -1,8 +1,11 @@
-#include "service/CStopBudget.h"
+#include "service/CRunWatch.h"
 
 #include "common/SrwLockGuard.h"
 
 namespace {
+
+// How long a start may go without a status report before the watch makes one.
+constexpr DWORD kQuietStartMs = 1000;
 
 // Sets the timer to fire waitMs from now.
 void setTimer(HANDLE timer, std::uint64_t waitMs) {
@@ -14,28 +17,30 @@ void setTimer(HANDLE timer, std::uint64_t waitMs) {
 
 }  // namespace
 
-bool CStopBudget::start(DWORD budgetMs) {
+bool CRunWatch::start(DWORD budgetMs) {
     CSrwLockGuard held(&lock);
     deadline = CStopDeadline(budgetMs);
     finished = false;
-    if (budgetMs == 0) {
-        return true;
-    }
     wake.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     timer.reset(CreateWaitableTimerW(nullptr, TRUE, nullptr));
     if (wake && timer) {
-        // The watch takes the lock first thing, so it waits until this caller lets go.
+        // The watch reads the deadline only under the lock, so not before this caller lets go.
         thread.reset(CreateThread(nullptr, 0, watch, this, 0, nullptr));
     }
     return static_cast<bool>(thread);
 }
 
-DWORD CStopBudget::budgetMs() {
+DWORD CRunWatch::budgetMs() {
     CSrwSharedGuard held(&lock);
     return deadline.budgetMs();
 }
 
-void CStopBudget::moveTimerLocked(std::uint64_t now, std::uint64_t waitBefore) {
+bool CRunWatch::watching() {
+    CSrwSharedGuard held(&lock);
+    return static_cast<bool>(thread);
+}
+
+void CRunWatch::moveTimerLocked(std::uint64_t now, std::uint64_t waitBefore) {
     const std::uint64_t waitAfter = deadline.waitMs(now);
     // The watch sleeps on the timer and is not woken: a stop pays one call
     // to set the timer, not a switch to another thread.
@@ -44,7 +49,7 @@ void CStopBudget::moveTimerLocked(std::uint64_t now, std::uint64_t waitBefore) {
     }
 }
 
-void CStopBudget::arm() {
+void CRunWatch::arm() {
     CSrwLockGuard held(&lock);
     const std::uint64_t now = GetTickCount64();
     const std::uint64_t waitBefore = deadline.waitMs(now);
@@ -52,7 +57,7 @@ void CStopBudget::arm() {
     moveTimerLocked(now, waitBefore);
 }
 
-void CStopBudget::report(DWORD currentState, DWORD checkPoint, DWORD waitHint) {
+void CRunWatch::report(DWORD currentState, DWORD checkPoint, DWORD waitHint) {
     CSrwLockGuard held(&lock);
     const std::uint64_t now = GetTickCount64();
     const std::uint64_t waitBefore = deadline.waitMs(now);
@@ -60,7 +65,7 @@ void CStopBudget::report(DWORD currentState, DWORD checkPoint, DWORD waitHint) {
     moveTimerLocked(now, waitBefore);
 }
 
-void CStopBudget::finish() {
+void CRunWatch::finish() {
     HANDLE watcher = nullptr;
     {
         CSrwLockGuard held(&lock);
@@ -78,13 +83,17 @@ void CStopBudget::finish() {
     }
 }
 
-DWORD WINAPI CStopBudget::watch(LPVOID self) {
-    static_cast<CStopBudget*>(self)->watchUntilDone();
+DWORD WINAPI CRunWatch::watch(LPVOID self) {
+    static_cast<CRunWatch*>(self)->watchUntilDone();
     return 0;
 }
 
-void CStopBudget::watchUntilDone() {
+void CRunWatch::watchUntilDone() {
     const HANDLE events[] = {wake.get(), timer.get()};
+    // Woken sooner, by finish or a stop budget already spent, the loop sees to it.
+    if (WaitForMultipleObjects(2, events, FALSE, kQuietStartMs) == WAIT_TIMEOUT) {
+        onQuietStart(context);
+    }
     for (;;) {
         {
             CSrwSharedGuard held(&lock);
@@ -103,5 +112,5 @@ void CStopBudget::watchUntilDone() {
         // Until the timer fires or finish wakes the watch.
         WaitForMultipleObjects(2, events, FALSE, INFINITE);
     }
-    onExpiry(context);
+    onBudgetSpent(context);
 }

@@ -1,7 +1,12 @@
 #pragma once
-// The stop budget of one service run: a watch thread that calls its handler
-// once the armed deadline (common/StopDeadline.h) has passed. It owns the
-// thread, its timer, the event that wakes it and the lock over the deadline.
+// The watch over one service run, a thread of its own with two jobs. One
+// second after it starts it calls its quiet-start handler, which reports
+// START_PENDING unless a report has gone out: the executor reports before Java
+// only when the start is slow (a controller polls a service once it has
+// reported, and under Wine that polling slows the start down). And once a stop
+// is asked for, it calls its budget handler when the stop budget
+// (common/StopDeadline.h) is spent. It owns the thread, its timer, the event
+// that wakes it and the lock over the deadline.
 #include <windows.h>
 
 #include <cstdint>
@@ -9,25 +14,28 @@
 #include "common/StopDeadline.h"
 #include "common/Win32Handle.h"
 
-class CStopBudget {
+class CRunWatch {
 public:
-    // Runs on the watch thread when the budget is spent; it is expected to end the process.
-    using ExpiryHandler = void (*)(void* context);
+    // Runs on the watch thread; a spent budget's handler is expected to end the process.
+    using Handler = void (*)(void* context);
 
-    CStopBudget(ExpiryHandler onExpiry, void* context) : onExpiry(onExpiry), context(context) {}
+    CRunWatch(Handler onQuietStart, Handler onBudgetSpent, void* context)
+        : onQuietStart(onQuietStart), onBudgetSpent(onBudgetSpent), context(context) {}
     // Ends the watch.
-    ~CStopBudget() { finish(); }
-    CStopBudget(const CStopBudget&) = delete;
-    CStopBudget& operator=(const CStopBudget&) = delete;
+    ~CRunWatch() { finish(); }
+    CRunWatch(const CRunWatch&) = delete;
+    CRunWatch& operator=(const CRunWatch&) = delete;
 
-    // Starts watching with this budget (0: no limit); false when the thread could not be made.
+    // Starts watching with this stop budget (0: no limit); false when the thread could not be made.
     bool start(DWORD budgetMs);
     DWORD budgetMs();
+    // True once start has made the thread.
+    bool watching();
     // The stop has been asked for (or serviceMain has returned): the budget runs from now on.
     void arm();
     // A status report, which may be progress of the stop.
     void report(DWORD currentState, DWORD checkPoint, DWORD waitHint);
-    // The run has ended in time: the watch ends, the handler is not called. Once only.
+    // The run has ended in time: the watch ends, no handler is called from now on. Once only.
     void finish();
 
 private:
@@ -36,7 +44,8 @@ private:
     // Sets the watch's timer when the deadline has moved; with the lock held.
     void moveTimerLocked(std::uint64_t now, std::uint64_t waitBefore);
 
-    ExpiryHandler onExpiry;
+    Handler onQuietStart;
+    Handler onBudgetSpent;
     void* context;
     // The deadline and the flag are written by the threads that arm and report and read by the watch.
     SRWLOCK lock = SRWLOCK_INIT;

@@ -1,6 +1,7 @@
 // Console mode: the service runs on the main thread, and the control pipe's
 // server takes the controls that other instances send.
 #include "log/CLogger.h"
+#include "registry/ServiceParameters.h"
 #include "service/CControlPipeServer.h"
 #include "service/CExecutor.h"
 
@@ -12,8 +13,9 @@ void CExecutor::startDevModeService() {
     if (!pipeServer.start()) {
         logger->logMessage(L"Error creating pipe thread, signalling is not available.");
     }
-    startStopBudget();
+    startRunWatch();
     // The exit code of a console-mode run is 0 whatever the service's result.
+    const CParametersKeyScope settings(serviceName);
     startServiceTask();
     logger->logExit(L"CExecutor::startDevModeService", 0);
     pipeServer.stop();

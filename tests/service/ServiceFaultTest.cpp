@@ -92,8 +92,16 @@ TEST(ServiceFault, AServiceThatNeverReportsRunningIsStoppedByTheExecutorWhenItRe
     CTraceSetting trace(service.dir().file(L"trace.log"));
     startFaulty(service, L"-neverRunning 3000");
     waitForRecord(service, "started -neverRunning\n");
-    // Nothing but the executor's own opening report: the service is still starting.
+    // Java has reported nothing: the watch has reported the slow start, and the service is still starting.
     EXPECT_EQ(service.status().dwCurrentState, DWORD{SERVICE_START_PENDING});
+    // The status, not the trace, which the services of tests running alongside may write to.
+    bool seenRunning = false;
+    pollUntil([&] {
+        const DWORD state = service.status().dwCurrentState;
+        seenRunning = seenRunning || state == SERVICE_RUNNING;
+        return state == SERVICE_STOPPED;
+    });
+    EXPECT_FALSE(seenRunning);
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
@@ -101,8 +109,6 @@ TEST(ServiceFault, AServiceThatNeverReportsRunningIsStoppedByTheExecutorWhenItRe
     EXPECT_EQ(recordOf(service), "started -neverRunning\nreturning\n");
     const std::string lines = traceOf(service);
     EXPECT_TRUE(inOrder(lines, "CJvm::runServiceMain Exit 0\n", "CExecutor::serviceMain Exit 0\n")) << lines;
-    EXPECT_FALSE(contains(lines, "Set service to state SERVICE_RUNNING"));
-    EXPECT_FALSE(contains(lines, "Service failed to start."));
 }
 
 TEST(ServiceFault, AnExceptionBeforeAnyStateReportEndsTheRunAsStoppedWithZero) {

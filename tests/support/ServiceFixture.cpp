@@ -1,5 +1,8 @@
 #include "support/ServiceFixture.h"
 
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "support/Polling.h"
@@ -258,15 +261,32 @@ bool CTestService::start() {
     if (!service) {
         return false;
     }
-    if (!StartServiceW(service.get(), 0, nullptr)) {
-        error = GetLastError();
-        return false;
+    // A service that fails at once may report STOPPED as soon as it has
+    // reported at all, and only while it starts does the status show its
+    // process: the status is watched while StartServiceW waits.
+    std::atomic<bool> returned{false};
+    BOOL started = FALSE;
+    DWORD startError = 0;
+    std::thread starter([&] {
+        started = StartServiceW(service.get(), 0, nullptr);
+        startError = GetLastError();
+        returned = true;
+    });
+    for (bool seen = false; !seen;) {
+        const bool last = returned;
+        const SERVICE_STATUS_PROCESS now = status();
+        seen = now.dwProcessId != 0 || last;
+        if (now.dwProcessId != 0) {
+            openProcess(now.dwProcessId);
+        } else if (!last) {
+            Sleep(1);
+        }
     }
-    SERVICE_STATUS_PROCESS now = status();
-    if (now.dwProcessId != 0) {
-        openProcess(now.dwProcessId);
+    starter.join();
+    if (!started) {
+        error = startError;
     }
-    return true;
+    return started != FALSE;
 }
 
 void CTestService::openProcess(DWORD processId) {
