@@ -147,18 +147,25 @@ void CExecutor::serviceMain() {
     const CParametersKeyScope settings(serviceName);
     int result = 0;
     // The extended form, whose controls include SERVICE_CONTROL_PRESHUTDOWN.
-    statusHandle = RegisterServiceCtrlHandlerExW(serviceName, g_ControlHandler, nullptr);
-    if (statusHandle == nullptr) {
+    const SERVICE_STATUS_HANDLE handle = RegisterServiceCtrlHandlerExW(serviceName, g_ControlHandler, nullptr);
+    if (handle == nullptr) {
         logFailure(logger, L"Register of control handler failed!", GetLastError());
         result = kControlHandlerNotRegistered;
         events.startFailed(result);
     } else {
         const DWORD serviceType =
             getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
+        bool quietStartMissed = false;
         {
             CSrwLockGuard held(&statusLock);
+            statusHandle = handle;
             serviceStatus.dwServiceType = serviceType;
             serviceStatus.dwWin32ExitCode = NO_ERROR;
+            quietStartMissed = quietStartDue;
+        }
+        // The watch's second passed before the SCM had started this thread.
+        if (quietStartMissed) {
+            reportQuietStart();
         }
         CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
         if (directory && !SetCurrentDirectoryW(directory.get())) {
@@ -251,6 +258,11 @@ void CExecutor::reportQuietStart() {
         CSrwLockGuard held(&statusLock);
         // A report made meanwhile is newer than this one.
         if (reported) {
+            return;
+        }
+        // Nothing to report to yet: the service thread reports once it can.
+        if (devMode == 0 && statusHandle == nullptr) {
+            quietStartDue = true;
             return;
         }
         // Wine's service control manager ends a service that has not reported within seconds.

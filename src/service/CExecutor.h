@@ -85,7 +85,7 @@ private:
     COutputCapture capture;
     std::unique_ptr<CJvm> jvm;
     CKernelHandle finishedEvent;
-    SERVICE_STATUS_HANDLE statusHandle = nullptr;
+    SERVICE_STATUS_HANDLE statusHandle = nullptr;  // under statusLock
     SERVICE_STATUS serviceStatus = {};
     CLogger* logger;
 
@@ -106,6 +106,7 @@ private:
     SRWLOCK statusLock = SRWLOCK_INIT;
     bool stoppedReported = false;  // under statusLock
     bool reported = false;         // under statusLock: any report made
+    bool quietStartDue = false;    // under statusLock: the watch's report waits for the handler
 };
 
 // The process's executor while execute runs, else null; the dispatcher's and
