@@ -328,13 +328,17 @@ TEST(ServiceStart, AHeldTraceLockDelaysTracingButBlocksNothing) {
     ASSERT_TRUE(service.start()) << service.lastError();
     service.waitFor(SERVICE_RUNNING);
 
-    // This process takes the byte that keeps the lines of processes apart, and keeps it.
+    // This process takes the byte that keeps the lines of processes apart, and keeps it. The
+    // service may still be writing its lines of the start: the byte is taken once it is free.
     const CFileHandle holder(CreateFileW(traceFile.c_str(), GENERIC_READ | GENERIC_WRITE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     OVERLAPPED lockRange = {};
     lockRange.OffsetHigh = 0x7FFFFFFF;
-    ASSERT_TRUE(LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lockRange));
+    ASSERT_TRUE(pollUntil([&] {
+        const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+        return LockFileEx(holder.get(), flags, 0, 1, 0, &lockRange) != FALSE;
+    }));
 
     const CRunResult listing = runPravik({L"-b"}, 30000);
     EXPECT_EQ(listing.exitCode, 0u);
