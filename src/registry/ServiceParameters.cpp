@@ -23,10 +23,10 @@ thread_local CParametersKeyScope* t_scope = nullptr;
 // Most values are short: one query reads them whole.
 constexpr DWORD kFirstGuessBytes = 512;
 
-// Reads a value into a zeroed block announced as 4 bytes less than the data
-// needs, twice over: whatever the stored type, the text ends in at least two
-// zero characters. One query when the value fits the first guess, else a
-// second with its size. Logs as the size query and the read did.
+// Reads a value into a zeroed block over twice the size announced to the query, so
+// that whatever the stored type the text ends in at least two zero characters.
+// One query when the value fits the first guess, else a second with its size.
+// A failure is logged as the first query's (the size's) or a later read's.
 CHeapText readValue(HKEY key, const wchar_t* valueName, CLogger* logger, int logErrors) {
     DWORD size = kFirstGuessBytes;
     // A value that grows between the queries asks for a third.
