@@ -272,15 +272,18 @@ bool CTestService::start() {
         startError = GetLastError();
         returned = true;
     });
-    for (bool seen = false; !seen;) {
+    for (;;) {
+        // Read before the status: a start that has returned by now shows its process, if any, in it.
         const bool last = returned;
-        const SERVICE_STATUS_PROCESS now = status();
-        seen = now.dwProcessId != 0 || last;
-        if (now.dwProcessId != 0) {
-            openProcess(now.dwProcessId);
-        } else if (!last) {
-            Sleep(1);
+        const DWORD processId = status().dwProcessId;
+        if (processId != 0) {
+            openProcess(processId);
+            break;
         }
+        if (last) {
+            break;
+        }
+        Sleep(1);
     }
     starter.join();
     if (!started) {
