@@ -15,3 +15,7 @@ CLocalMemory controlPipeSecurity(DWORD* error);
 // sender may trust; *serverId: its process id, 0 when even that is unknown.
 // A server that cannot be looked at is not trusted.
 bool isTrustedPipeServer(HANDLE pipe, ULONG* serverId);
+
+// Whether the pipe is served by another console-mode instance of this very
+// program: a trusted server (as above) whose program file is this one's.
+bool isOwnInstancePipeServer(HANDLE pipe);
