@@ -181,10 +181,8 @@ int CInstaller::createMSService(CConfigFile* config) {
     const EAccountKind accountKind = accountName != nullptr ? accountKindOf(accountName) : EAccountKind::ordinary;
     // Virtual and group managed accounts have no password of their own to give.
     const wchar_t* password = accountKind == EAccountKind::ordinary ? request.accountPassword : nullptr;
-    if (accountKind == EAccountKind::groupManaged) {
+    if (accountKind == EAccountKind::groupManaged || (accountName != nullptr && password != nullptr)) {
         grantLogonRight(accountName);
-    } else if (accountName != nullptr && password != nullptr) {
-        grantLogonRight(accountForLogonRight(accountName));
     }
 
     CHeapText dependencies;
@@ -219,9 +217,14 @@ int CInstaller::createMSService(CConfigFile* config) {
 
 void CInstaller::grantLogonRight(const wchar_t* account) {
     logger->logMessage(L"Setting logon as a service right on account ", account);
-    const long granted = SetServiceRightW(account, nullptr);
+    CLocalMemory sid;
+    const long granted = SetServiceRightW(account, nullptr, &sid);
     if (granted == 0) {
         logger->logMessage(L"Logon as a service right set successfullly.");
+        // The trace names the very account that holds the right now.
+        if (sid) {
+            logger->writeEntry(L"The logon right went to SID ", static_cast<const wchar_t*>(sid.get()), nullptr);
+        }
     } else {
         logger->logMessage(L"Failed to set logon as a service right.", static_cast<unsigned long>(granted));
     }
