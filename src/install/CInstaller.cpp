@@ -9,6 +9,7 @@
 #include "common/LogRotation.h"
 #include "common/OwnProgramPath.h"
 #include "common/RegistryLayout.h"
+#include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
 #include "config/ServiceSettingsText.h"
@@ -333,12 +334,16 @@ int CInstaller::uninstall() {
             if (!manager) {
                 logFailure(logger, L"Cannot open the service control manager.", GetLastError());
             } else if (stopService(logger, manager.get(), serviceName)) {
+                // Read first: the service's key goes with the service.
+                const CHeapText serviceKey = buildServiceKeyPath(serviceName);
+                const CHeapText imagePath =
+                    serviceKey ? readRegString(HKEY_LOCAL_MACHINE, serviceKey.get(), kImagePathValue) : nullptr;
                 const CServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE));
                 if (!service) {
                     logFailure(logger, L"Cannot open service for deletion.", GetLastError());
                 } else if (DeleteService(service.get())) {
                     logger->logMessage(L"Service ", serviceName, L" deleted successfully.");
-                    removeEventSource(logger, serviceName);
+                    removeEventSource(logger, serviceName, imagePath.get());
                     result = 0;
                 } else {
                     logFailure(logger, L"Cannot delete service.", GetLastError());

@@ -27,12 +27,17 @@ void warnNotRegistered(CLogger* logger, unsigned long code) {
 }
 
 // Whether an existing source is pravik's own: its message file (references
-// expanded) is a file named pravik.exe, in any folder and letter case. Any
-// other key is another program's, and pravik neither changes nor deletes it.
-bool isOwnSource(HKEY key, CHeapText* messageFile) {
+// expanded) is a file named pravik.exe, in any folder and letter case, or the
+// very program the service runs (a binaryPath of another name; null when not
+// known). Any other key is another program's, and pravik neither changes nor deletes it.
+bool isOwnSource(HKEY key, const wchar_t* serviceProgram, CHeapText* messageFile) {
     *messageFile = readRegString(key, nullptr, kMessageFileValue);
     if (!*messageFile) {
         return false;
+    }
+    if (serviceProgram != nullptr &&
+        CompareStringOrdinal(messageFile->get(), -1, serviceProgram, -1, TRUE) == CSTR_EQUAL) {
+        return true;
     }
     const wchar_t* name = messageFile->get();
     for (const wchar_t* cursor = name; *cursor != L'\0'; ++cursor) {
@@ -88,7 +93,8 @@ void registerEventSource(CLogger* logger, const wchar_t* serviceName, const wcha
     LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.text(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                   KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), &disposition);
     CHeapText existingFile;
-    if (result == ERROR_SUCCESS && disposition == REG_OPENED_EXISTING_KEY && !isOwnSource(key.get(), &existingFile)) {
+    if (result == ERROR_SUCCESS && disposition == REG_OPENED_EXISTING_KEY &&
+        !isOwnSource(key.get(), messageFile, &existingFile)) {
         reportForeignSource(logger, serviceName, existingFile);
         return;
     }
@@ -100,14 +106,22 @@ void registerEventSource(CLogger* logger, const wchar_t* serviceName, const wcha
     }
 }
 
-void removeEventSource(CLogger* logger, const wchar_t* serviceName) {
+void removeEventSource(CLogger* logger, const wchar_t* serviceName, const wchar_t* imagePath) {
+    // The program is the image path's first argument, quoted as install writes it.
+    CTextBuilder program;
+    if (imagePath != nullptr && imagePath[0] == L'"') {
+        for (const wchar_t* cursor = imagePath + 1; *cursor != L'\0' && *cursor != L'"'; ++cursor) {
+            program.appendChar(*cursor);
+        }
+    }
     CTextBuilder keyPath;
     keyPath.append(kApplicationSourcesKeyPath).append(serviceName);
     CRegKey key;
     LONG result = keyPath.failed() ? ERROR_NOT_ENOUGH_MEMORY
                                    : RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.text(), 0, KEY_QUERY_VALUE, key.put());
     CHeapText existingFile;
-    if (result == ERROR_SUCCESS && !isOwnSource(key.get(), &existingFile)) {
+    const wchar_t* serviceProgram = program.length() != 0 && !program.failed() ? program.text() : nullptr;
+    if (result == ERROR_SUCCESS && !isOwnSource(key.get(), serviceProgram, &existingFile)) {
         reportForeignSource(logger, serviceName, existingFile);
         return;
     }
