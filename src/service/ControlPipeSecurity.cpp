@@ -111,15 +111,13 @@ bool isTrustedPipeServer(HANDLE pipe, ULONG* serverId) {
 
 bool isOwnInstancePipeServer(HANDLE pipe) {
     ULONG serverId = 0;
-    if (!GetNamedPipeServerProcessId(pipe, &serverId)) {
+    if (!isTrustedPipeServer(pipe, &serverId)) {
         return false;
     }
+    // The server holds the pipe, so its id still names it.
     const CKernelHandle server(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, serverId));
-    if (!server || !isTrustedProcess(server.get())) {
-        return false;
-    }
     // Both paths as the system names the image files, so the same file gives the same text.
-    const CHeapText serverProgram = programPathOf(server.get());
+    const CHeapText serverProgram = server ? programPathOf(server.get()) : nullptr;
     const CHeapText ownProgram = programPathOf(GetCurrentProcess());
     return serverProgram && ownProgram &&
            CompareStringOrdinal(serverProgram.get(), -1, ownProgram.get(), -1, TRUE) == CSTR_EQUAL;

@@ -3,6 +3,8 @@
 // could create the pipe first or connect to it: the server lets in only
 // LocalSystem, the Administrators and its own user, and a sender writes only
 // to a server that runs as its own user, as LocalSystem or as an administrator.
+// A console-mode instance serves the pipe only when it made the first instance
+// or the first is another instance of this program.
 #include <windows.h>
 
 #include "common/Win32Handle.h"
