@@ -409,6 +409,34 @@ TEST(ServiceStart, WithoutJvmDllTheJdkOfJavaHomeRunsWithTheRuntimeDllsOfItsBinFo
     EXPECT_TRUE(inOrder(lines, "CJvm::initialize Exit 0\n", "CJvm::runServiceMain Exit 0\n"));
 }
 
+// A relative JAVA_HOME, or an installer's key with a relative path, would mean
+// a JDK below whatever folder the service runs in: both are skipped, and the
+// JDK that "jdk" names in that folder is not loaded.
+TEST(ServiceStart, RelativeJdkPathsOfJavaHomeAndTheInstallersKeysAreSkipped) {
+    CTestService service(L"PravikStartRelativeHome");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    makeTestJdk(service.dir().file(L"jdk"));
+    const CRegistryTrees written({L"SOFTWARE\\Eclipse Adoptium"});
+    setHklmString(L"SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", L"Path", L"jdk");
+    ConfigKeys keys = withoutJvmDll(service.baseConfig(L"com.velsor.test.PlainService"));
+    keys.push_back({L"jvmOption2", std::wstring(L"-Dpravik.test.jvmhost=") + PRAVIK_TEST_JVMHOST});
+    ASSERT_EQ(service.install(keys), 0u);
+    // A console-mode run works in this process's folder: there "jdk" is the test's JDK.
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, folder), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(service.dir().path().c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"JAVA_HOME", L"jdk"));
+    runPravik({L"-x", service.name()});
+    SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+    SetCurrentDirectoryW(folder);
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_TRUE(contains(lines, "Looking for the JVM DLL: skipped jdk, not an absolute path, of JAVA_HOME\n")) << lines;
+    EXPECT_TRUE(contains(lines, "Looking for the JVM DLL: skipped jdk, not an absolute path, of "
+                                "HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9\n"))
+        << lines;
+    EXPECT_FALSE(contains(lines, "loaded successfully")) << lines;
+}
+
 TEST(ServiceStart, WithoutJavaHomeTheInstallersKeysGiveTheHighestVersion) {
     CTempDir jdks;
     const std::wstring createFails = brokenJvmDll(L"create-refused");
