@@ -234,7 +234,6 @@ bool CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
     if (failure != NO_ERROR) {
         logFailure(logger, L"SetServiceStatus failed ", failure);
     }
-    runWatch.report(currentState, checkPoint, waitHint);
     return true;
 }
 

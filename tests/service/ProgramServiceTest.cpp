@@ -62,28 +62,45 @@ void expectStoppedWithZero(CTestService& service, bool mayEndBeforeAnswering = f
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
 }
 
+// A stop that never ends, however often Java raises its check point, is ended
+// by the stop budget: STOPPED with 26, and the process's exit code 26.
+void expectStopBudgetSpent(CTestService& service) {
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 26u);
+    EXPECT_EQ(service.waitForProcessEnd(), 26u);
+}
+
 // GatedService on the base class: it starts once the gate file exists and records its calls.
-ConfigKeys gatedServiceKeys(CTestService& service, const std::wstring& gate, const std::wstring& record) {
+ConfigKeys gatedServiceKeys(CTestService& service, const std::wstring& gate, const std::wstring& record,
+                            const std::wstring& extraArgument = L"") {
     ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.PravikServiceRunner");
     keys.push_back({L"jvmOption2", L"-Dpravik.service=com.velsor.test.GatedService"});
-    keys.push_back({L"commandLineParms", unixPathOf(gate) + L" " + unixPathOf(record)});
+    keys.push_back({L"commandLineParms", unixPathOf(gate) + L" " + unixPathOf(record) + extraArgument});
     return keys;
 }
 
 }  // namespace
 
-// Runs SlowHttpServer through MainClassService, ready once its port answers,
-// with the stop method named (or none); RUNNING at the end.
-void runSlowServer(CTestService& service, const wchar_t* stopMethod) {
-    const unsigned short port = freeLoopbackPort();
-    const std::wstring gate = service.dir().file(L"gate");
+// SlowHttpServer through MainClassService, ready once its port answers, with
+// the stop method named (or none); its gate is the file "gate".
+ConfigKeys slowServerKeys(CTestService& service, unsigned short port, const wchar_t* stopMethod) {
     ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.MainClassService");
     keys.push_back({L"jvmOption2", L"-Dpravik.ready.port=" + std::to_wstring(port)});
     if (stopMethod != nullptr) {
         keys.push_back({L"jvmOption3", std::wstring(L"-Dpravik.stop=") + stopMethod});
     }
     keys.push_back({L"commandLineParms", L"com.velsor.test.SlowHttpServer " + std::to_wstring(port) + L" " +
-                                             unixPathOf(gate) + L" " + unixPathOf(service.dir().file(L"record.txt"))});
+                                             unixPathOf(service.dir().file(L"gate")) + L" " +
+                                             unixPathOf(service.dir().file(L"record.txt"))});
+    return keys;
+}
+
+// Runs SlowHttpServer (with more keys); RUNNING at the end.
+void runSlowServer(CTestService& service, const wchar_t* stopMethod, const ConfigKeys& extraKeys = {}) {
+    const unsigned short port = freeLoopbackPort();
+    const std::wstring gate = service.dir().file(L"gate");
+    ConfigKeys keys = slowServerKeys(service, port, stopMethod);
+    keys.insert(keys.end(), extraKeys.begin(), extraKeys.end());
     ASSERT_EQ(service.install(keys), 0u);
     ASSERT_TRUE(service.start()) << service.lastError();
 
@@ -152,4 +169,22 @@ TEST(ProgramService, WithAPreshutdownTimeoutTheBaseClassAcceptsPreshutdownAndSto
     EXPECT_EQ(sent.output, "");
     EXPECT_EQ(instance.waitForEnd(), 0u);
     EXPECT_EQ(readFileBytes(record), "started\nstopped\nstarted\nstopped\n");
+}
+
+TEST(ProgramService, AThreadThatOutlivesTheStopIsEndedByTheStopBudget) {
+    CTestService service(L"PravikProgramTimer");
+    runSlowServer(service, L"com.velsor.test.SlowHttpServer.shutdownForgettingATimer", {{L"stopTimeout", L"3000"}});
+    expectStopBudgetSpent(service);
+}
+
+TEST(ProgramService, AStopMethodThatHangsIsEndedByTheStopBudget) {
+    CTestService service(L"PravikBaseClassHangs");
+    const std::wstring gate = service.dir().file(L"gate");
+    ConfigKeys keys = gatedServiceKeys(service, gate, service.dir().file(L"record.txt"), L" -hangInStop");
+    keys.push_back({L"stopTimeout", L"3000"});
+    ASSERT_EQ(service.install(keys), 0u);
+    writeFileBytes(gate, "");
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    expectStopBudgetSpent(service);
 }

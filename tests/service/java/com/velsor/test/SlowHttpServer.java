@@ -8,13 +8,15 @@ import java.io.IOException;
 import java.io.OutputStream;
 import java.net.InetSocketAddress;
 import java.nio.charset.StandardCharsets;
+import java.util.Timer;
 
 /**
  * A small server that knows nothing of pravik: main waits until the file named
  * by its second argument exists, then serves HTTP on 127.0.0.1 at the port of
  * its first argument and returns; shutdown stops it, and so does the end of
  * the JVM, whose shutdown hook it registers. What happens goes as lines to
- * the file of its third argument.
+ * the file of its third argument. shutdownForgettingATimer stops it too, but
+ * leaves a Timer that nobody cancels: a non-daemon thread that never ends.
  */
 public final class SlowHttpServer {
     private static volatile HttpServer server;
@@ -46,6 +48,11 @@ public final class SlowHttpServer {
     static void shutdown() {
         record("shutdown\n");
         server.stop(0);
+    }
+
+    static void shutdownForgettingATimer() {
+        shutdown();
+        new Timer("forgotten");
     }
 
     private static void record(String line) {
