@@ -188,3 +188,15 @@ TEST(ProgramService, AStopMethodThatHangsIsEndedByTheStopBudget) {
     service.waitFor(SERVICE_RUNNING);
     expectStopBudgetSpent(service);
 }
+
+// Not ready in time while main still waits for its gate: the process ends
+// right after its STOPPED, with 0, not once the stop budget (26) is spent.
+TEST(ProgramService, AFailedStartEndsItsProcessWhateverThreadsTheProgramLeft) {
+    CTestService service(L"PravikProgramNotReady");
+    ConfigKeys keys = slowServerKeys(service, freeLoopbackPort(), nullptr);
+    keys.push_back({L"jvmOption3", L"-Dpravik.ready.timeout=1000"});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 27u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+}
