@@ -70,11 +70,20 @@ void expectStoppedWithZero(CTestService& service, bool mayEndBeforeAnswering = f
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
 }
 
+// A stop that never ends, however often Java raises its check point, is ended
+// by the stop budget: STOPPED with 26, and the process's exit code 26.
+void expectStopBudgetSpent(CTestService& service) {
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 26u);
+    EXPECT_EQ(service.waitForProcessEnd(), 26u);
+}
+
 // GatedService on the base class: it starts once the gate file exists and records its calls.
-ConfigKeys gatedServiceKeys(CTestService& service, const std::wstring& gate, const std::wstring& record) {
+ConfigKeys gatedServiceKeys(CTestService& service, const std::wstring& gate, const std::wstring& record,
+                            const std::wstring& extraArgument = L"") {
     ConfigKeys keys = service.baseConfig(L"com.velsor.core.orb.PravikServiceRunner");
     keys.push_back({L"jvmOption2", L"-Dpravik.service=com.velsor.test.GatedService"});
-    keys.push_back({L"commandLineParms", unixPathOf(gate) + L" " + unixPathOf(record)});
+    keys.push_back({L"commandLineParms", unixPathOf(gate) + L" " + unixPathOf(record) + extraArgument});
     return keys;
 }
 
@@ -102,8 +111,9 @@ ConfigKeys slowServerKeys(CTestService& service, unsigned short port, const std:
 }  // namespace
 
 // Runs SlowHttpServer through MainClassService, ready as readyBy says, with
-// the stop method named (or none); RUNNING at the end.
-void runSlowServer(CTestService& service, const wchar_t* stopMethod, EReadyBy readyBy = EReadyBy::port) {
+// the stop method named (or none) and more keys; RUNNING at the end.
+void runSlowServer(CTestService& service, const wchar_t* stopMethod, EReadyBy readyBy = EReadyBy::port,
+                   const ConfigKeys& extraKeys = {}) {
     const unsigned short port = freeLoopbackPort();
     const std::wstring portText = std::to_wstring(port);
     const std::wstring gate = service.dir().file(L"gate");
@@ -112,7 +122,9 @@ void runSlowServer(CTestService& service, const wchar_t* stopMethod, EReadyBy re
                                          ? L"-Dpravik.ready.url=http://127.0.0.1:" + portText + L"/app"
                                          : L"-Dpravik.ready.file=" + unixPathOf(gate);
     const bool early = readyBy == EReadyBy::url;
-    ASSERT_EQ(service.install(slowServerKeys(service, port, readyOption, stopMethod, early ? L" early" : L"")), 0u);
+    ConfigKeys keys = slowServerKeys(service, port, readyOption, stopMethod, early ? L" early" : L"");
+    keys.insert(keys.end(), extraKeys.begin(), extraKeys.end());
+    ASSERT_EQ(service.install(keys), 0u);
     if (readyBy == EReadyBy::staleGate) {
         writeFileBytes(gate, "");
     }
@@ -224,4 +236,36 @@ TEST(ProgramService, WithAPreshutdownTimeoutTheBaseClassAcceptsPreshutdownAndSto
     EXPECT_EQ(sent.output, "");
     EXPECT_EQ(instance.waitForEnd(), 0u);
     EXPECT_EQ(readFileBytes(record), "started\nstopped\nstarted\nstopped\n");
+}
+
+TEST(ProgramService, AThreadThatOutlivesTheStopIsEndedByTheStopBudget) {
+    CTestService service(L"PravikProgramTimer");
+    runSlowServer(service, L"com.velsor.test.SlowHttpServer.shutdownForgettingATimer", EReadyBy::port,
+                  {{L"stopTimeout", L"3000"}});
+    expectStopBudgetSpent(service);
+}
+
+TEST(ProgramService, AStopMethodThatHangsIsEndedByTheStopBudget) {
+    CTestService service(L"PravikBaseClassHangs");
+    const std::wstring gate = service.dir().file(L"gate");
+    ConfigKeys keys = gatedServiceKeys(service, gate, service.dir().file(L"record.txt"), L" -hangInStop");
+    keys.push_back({L"stopTimeout", L"3000"});
+    ASSERT_EQ(service.install(keys), 0u);
+    writeFileBytes(gate, "");
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    expectStopBudgetSpent(service);
+}
+
+// Not ready in time while main still waits for its gate: the process ends
+// right after its STOPPED, with 0, not once the stop budget (26) is spent.
+TEST(ProgramService, AFailedStartEndsItsProcessWhateverThreadsTheProgramLeft) {
+    CTestService service(L"PravikProgramNotReady");
+    const unsigned short port = freeLoopbackPort();
+    ConfigKeys keys = slowServerKeys(service, port, L"-Dpravik.ready.port=" + std::to_wstring(port), nullptr);
+    keys.push_back({L"jvmOption3", L"-Dpravik.ready.timeout=1000"});
+    ASSERT_EQ(service.install(keys), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 27u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
 }

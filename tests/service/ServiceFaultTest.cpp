@@ -191,6 +191,20 @@ TEST(ServiceFault, ShutdownHooksRunAfterServiceMainReturns) {
     EXPECT_TRUE(contains(recordOf(service), "stopping\nhook ran\n")) << recordOf(service);
 }
 
+// Whoever reads the output when STOPPED shows finds the stop's last line and
+// the line of a shutdown hook that runs a second after it.
+TEST(ServiceFault, TheOutputFileHoldsTheLastLinesWhenStoppedShows) {
+    CTestService service(L"PravikFaultLastLines");
+    const std::wstring output = service.dir().file(L"out.log");
+    startFaulty(service, L"-printAtEnd", {{L"standardOutput", output}});
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    const std::string printed = readFileBytes(output);
+    EXPECT_TRUE(inOrder(printed, "the stop's last line", "the hook's line")) << printed;
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+}
+
 namespace {
 
 // Sends STOP to a service that will not stop with a stop budget of two

@@ -8,6 +8,7 @@ import java.io.IOException;
 import java.io.OutputStream;
 import java.net.InetSocketAddress;
 import java.nio.charset.StandardCharsets;
+import java.util.Timer;
 
 /**
  * A small server that knows nothing of pravik: main waits until the file named
@@ -16,8 +17,9 @@ import java.nio.charset.StandardCharsets;
  * serves at once, answering 503 until the file exists, as a server does that
  * binds its port before it has deployed. shutdown stops it, and so do main
  * with "stop" and more words, as a launcher's main does, and the end of the
- * JVM, whose shutdown hook it registers. What happens goes as lines to the
- * file of its third argument.
+ * JVM, whose shutdown hook it registers. shutdownForgettingATimer stops it
+ * too, but leaves a Timer that nobody cancels: a non-daemon thread that never
+ * ends. What happens goes as lines to the file of its third argument.
  */
 public final class SlowHttpServer {
     private static volatile HttpServer server;
@@ -57,6 +59,11 @@ public final class SlowHttpServer {
     static void shutdown() {
         record("shutdown\n");
         server.stop(0);
+    }
+
+    static void shutdownForgettingATimer() {
+        shutdown();
+        new Timer("forgotten");
     }
 
     private static void record(String line) {
