@@ -409,6 +409,36 @@ TEST(ServiceStart, WithoutJvmDllTheJdkOfJavaHomeRunsWithTheRuntimeDllsOfItsBinFo
     EXPECT_TRUE(inOrder(lines, "CJvm::initialize Exit 0\n", "CJvm::runServiceMain Exit 0\n"));
 }
 
+// HotSpot loads a JNI library with a plain LoadLibrary of its path: after
+// pravik's own load of the JVM library, that library's imports are still
+// found through PATH, as under java.exe.
+TEST(ServiceStart, AJniLibraryFindsItsImportsThroughPath) {
+    CTestService service(L"PravikStartJniPath");
+    const std::wstring onPath = service.dir().file(L"on-path");
+    ASSERT_TRUE(CreateDirectoryW(onPath.c_str(), nullptr)) << GetLastError();
+    const std::wstring runtime = std::wstring(PRAVIK_JDK_JVM_DIR) + L"\\pravik-jdk-runtime.dll";
+    ASSERT_TRUE(CopyFileW(runtime.c_str(), (onPath + L"\\pravik-jdk-runtime.dll").c_str(), TRUE));
+    const std::wstring record = service.dir().file(L"record.txt");
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    for (auto& [key, value] : keys) {
+        if (key == L"jvmDLL") {
+            value = brokenJvmDll(L"create-refused");
+        } else if (key == L"jvmOption1") {
+            value = L"-Dfake.record=" + record;
+        }
+    }
+    keys.push_back({L"jvmOption2", std::wstring(L"-Dfake.load=") + PRAVIK_JNI_PROBE_DLL});
+    ASSERT_EQ(service.install(keys), 0u);
+    // Console mode, as for JAVA_HOME: the service control manager passes on no new PATH.
+    std::wstring path(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
+    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", (onPath + L";" + path).c_str()));
+    runPravik({L"-x", service.name()});
+    SetEnvironmentVariableW(L"PATH", path.c_str());
+    const std::string recorded = readFileBytes(record);
+    EXPECT_TRUE(contains(recorded, "[exit] hook\r\nloaded\r\n")) << recorded;
+}
+
 TEST(ServiceStart, WithoutJavaHomeTheInstallersKeysGiveTheHighestVersion) {
     CTempDir jdks;
     const std::wstring createFails = brokenJvmDll(L"create-refused");
