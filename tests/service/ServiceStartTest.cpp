@@ -68,6 +68,20 @@ void makeTestJdk(const std::wstring& home, const std::wstring& library = std::ws
     ASSERT_TRUE(CopyFileW(runtime.c_str(), (home + L"\\bin\\pravik-jdk-runtime.dll").c_str(), TRUE));
 }
 
+// The keys of a service whose JVM library records its creation arguments in
+// record, then refuses to create the JVM (tests/jvm/bridge/BrokenJvm.cpp).
+ConfigKeys recordingJvmConfig(const CTestService& service, const std::wstring& record) {
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    for (auto& [key, value] : keys) {
+        if (key == L"jvmDLL") {
+            value = brokenJvmDll(L"create-refused");
+        } else if (key == L"jvmOption1") {
+            value = L"-Dfake.record=" + record;
+        }
+    }
+    return keys;
+}
+
 ConfigKeys withoutJvmDll(ConfigKeys keys) {
     keys.erase(std::remove_if(keys.begin(), keys.end(), [](const auto& key) { return key.first == L"jvmDLL"; }),
                keys.end());
@@ -182,14 +196,7 @@ TEST(ServiceStart, CreationArgumentsStopAtTheFirstMissingOptionAndCarryTheVerbos
     std::wstring verbose = service.dir().file(verboseName);
     ASSERT_EQ(verbose.substr(0, 2), L"C:");
     verbose = L"%SystemDrive%" + verbose.substr(2);
-    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
-    for (auto& [key, value] : keys) {
-        if (key == L"jvmDLL") {
-            value = brokenJvmDll(L"create-refused");
-        } else if (key == L"jvmOption1") {
-            value = L"-Dfake.record=" + record;
-        }
-    }
+    ConfigKeys keys = recordingJvmConfig(service, record);
     keys.push_back({L"jvmOption2", L"-Xexpanded=%SystemDrive%"});
     keys.push_back({L"jvmOption5", L"-Xafter-the-gap"});
     keys.push_back({L"verboseOutput", verbose});
@@ -419,14 +426,7 @@ TEST(ServiceStart, AJniLibraryFindsItsImportsThroughPath) {
     const std::wstring runtime = std::wstring(PRAVIK_JDK_JVM_DIR) + L"\\pravik-jdk-runtime.dll";
     ASSERT_TRUE(CopyFileW(runtime.c_str(), (onPath + L"\\pravik-jdk-runtime.dll").c_str(), TRUE));
     const std::wstring record = service.dir().file(L"record.txt");
-    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
-    for (auto& [key, value] : keys) {
-        if (key == L"jvmDLL") {
-            value = brokenJvmDll(L"create-refused");
-        } else if (key == L"jvmOption1") {
-            value = L"-Dfake.record=" + record;
-        }
-    }
+    ConfigKeys keys = recordingJvmConfig(service, record);
     keys.push_back({L"jvmOption2", std::wstring(L"-Dfake.load=") + PRAVIK_JNI_PROBE_DLL});
     ASSERT_EQ(service.install(keys), 0u);
     // Console mode, as for JAVA_HOME: the service control manager passes on no new PATH.
