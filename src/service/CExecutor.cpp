@@ -276,7 +276,7 @@ int CExecutor::startServiceTask() {
     // Only a service lacks a console. The pre-initialisation command has run
     // by now: its output is its own (name a redirection in the command).
     if (devMode == 0) {
-        capture.start(logger, serviceName);
+        capture.start(logger, serviceName, &events);
         // Without the watch nothing reports a slow start: the report goes now.
         if (!runWatch.watching()) {
             reportQuietStart();

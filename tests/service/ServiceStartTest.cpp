@@ -68,6 +68,20 @@ void makeTestJdk(const std::wstring& home, const std::wstring& library = std::ws
     ASSERT_TRUE(CopyFileW(runtime.c_str(), (home + L"\\bin\\pravik-jdk-runtime.dll").c_str(), TRUE));
 }
 
+// The keys of a service whose JVM library records its creation arguments in
+// record, then refuses to create the JVM (tests/jvm/bridge/BrokenJvm.cpp).
+ConfigKeys recordingJvmConfig(const CTestService& service, const std::wstring& record) {
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    for (auto& [key, value] : keys) {
+        if (key == L"jvmDLL") {
+            value = brokenJvmDll(L"create-refused");
+        } else if (key == L"jvmOption1") {
+            value = L"-Dfake.record=" + record;
+        }
+    }
+    return keys;
+}
+
 ConfigKeys withoutJvmDll(ConfigKeys keys) {
     keys.erase(std::remove_if(keys.begin(), keys.end(), [](const auto& key) { return key.first == L"jvmDLL"; }),
                keys.end());
@@ -182,14 +196,7 @@ TEST(ServiceStart, CreationArgumentsStopAtTheFirstMissingOptionAndCarryTheVerbos
     std::wstring verbose = service.dir().file(verboseName);
     ASSERT_EQ(verbose.substr(0, 2), L"C:");
     verbose = L"%SystemDrive%" + verbose.substr(2);
-    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
-    for (auto& [key, value] : keys) {
-        if (key == L"jvmDLL") {
-            value = brokenJvmDll(L"create-refused");
-        } else if (key == L"jvmOption1") {
-            value = L"-Dfake.record=" + record;
-        }
-    }
+    ConfigKeys keys = recordingJvmConfig(service, record);
     keys.push_back({L"jvmOption2", L"-Xexpanded=%SystemDrive%"});
     keys.push_back({L"jvmOption5", L"-Xafter-the-gap"});
     keys.push_back({L"verboseOutput", verbose});
@@ -435,6 +442,29 @@ TEST(ServiceStart, RelativeJdkPathsOfJavaHomeAndTheInstallersKeysAreSkipped) {
                                 "HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9\n"))
         << lines;
     EXPECT_FALSE(contains(lines, "loaded successfully")) << lines;
+}
+
+// HotSpot loads a JNI library with a plain LoadLibrary of its path: after
+// pravik's own load of the JVM library, that library's imports are still
+// found through PATH, as under java.exe.
+TEST(ServiceStart, AJniLibraryFindsItsImportsThroughPath) {
+    CTestService service(L"PravikStartJniPath");
+    const std::wstring onPath = service.dir().file(L"on-path");
+    ASSERT_TRUE(CreateDirectoryW(onPath.c_str(), nullptr)) << GetLastError();
+    const std::wstring runtime = std::wstring(PRAVIK_JDK_JVM_DIR) + L"\\pravik-jdk-runtime.dll";
+    ASSERT_TRUE(CopyFileW(runtime.c_str(), (onPath + L"\\pravik-jdk-runtime.dll").c_str(), TRUE));
+    const std::wstring record = service.dir().file(L"record.txt");
+    ConfigKeys keys = recordingJvmConfig(service, record);
+    keys.push_back({L"jvmOption2", std::wstring(L"-Dfake.load=") + PRAVIK_JNI_PROBE_DLL});
+    ASSERT_EQ(service.install(keys), 0u);
+    // Console mode, as for JAVA_HOME: the service control manager passes on no new PATH.
+    std::wstring path(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
+    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", (onPath + L";" + path).c_str()));
+    runPravik({L"-x", service.name()});
+    SetEnvironmentVariableW(L"PATH", path.c_str());
+    const std::string recorded = readFileBytes(record);
+    EXPECT_TRUE(contains(recorded, "[exit] hook\r\nloaded\r\n")) << recorded;
 }
 
 TEST(ServiceStart, WithoutJavaHomeTheInstallersKeysGiveTheHighestVersion) {
