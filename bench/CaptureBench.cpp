@@ -80,7 +80,7 @@ double captureLinesPerSecond(const std::wstring& file, bool throughDescriptor) {
     {
         CLogger logger;
         COutputCapture capture;
-        capture.capture(&logger, file.c_str(), file.c_str(), kRotateBytes, kKeep);
+        capture.capture(&logger, file.c_str(), file.c_str(), kRotateBytes, kKeep, nullptr);
         if (GetStdHandle(STD_OUTPUT_HANDLE) != INVALID_HANDLE_VALUE) {
             const double began = nowMs();
             if (throughDescriptor) {

@@ -63,3 +63,28 @@ unsigned long getRegDwValue(HKEY root, const wchar_t* keyPath, const wchar_t* su
     DWORD value = 0;
     return readValue(root, keyPath, subkey, valueName, &value, sizeof(value)) ? value : defaultValue;
 }
+
+CHeapText readRegString(HKEY key, const wchar_t* subkey, const wchar_t* valueName) {
+    // REG_EXPAND_SZ values come expanded, as REG_SZ.
+    constexpr DWORD kStrings = RRF_RT_REG_SZ;
+    // The value may grow between the two calls; a few rounds settle it.
+    for (int round = 0; round < 3; ++round) {
+        DWORD size = 0;
+        if (RegGetValueW(key, subkey, valueName, kStrings, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+            size <= sizeof(wchar_t)) {
+            return nullptr;
+        }
+        CHeapText value = allocateZeroed<wchar_t>(size / sizeof(wchar_t) + 1);
+        if (!value) {
+            return nullptr;
+        }
+        const LSTATUS status = RegGetValueW(key, subkey, valueName, kStrings, nullptr, value.get(), &size);
+        if (status == ERROR_SUCCESS) {
+            return value;
+        }
+        if (status != ERROR_MORE_DATA) {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}

@@ -9,6 +9,7 @@
 #include "common/LogRotation.h"
 #include "common/OwnProgramPath.h"
 #include "common/RegistryLayout.h"
+#include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
 #include "config/ServiceSettingsText.h"
@@ -181,10 +182,8 @@ int CInstaller::createMSService(CConfigFile* config) {
     const EAccountKind accountKind = accountName != nullptr ? accountKindOf(accountName) : EAccountKind::ordinary;
     // Virtual and group managed accounts have no password of their own to give.
     const wchar_t* password = accountKind == EAccountKind::ordinary ? request.accountPassword : nullptr;
-    if (accountKind == EAccountKind::groupManaged) {
+    if (accountKind == EAccountKind::groupManaged || (accountName != nullptr && password != nullptr)) {
         grantLogonRight(accountName);
-    } else if (accountName != nullptr && password != nullptr) {
-        grantLogonRight(accountForLogonRight(accountName));
     }
 
     CHeapText dependencies;
@@ -219,9 +218,14 @@ int CInstaller::createMSService(CConfigFile* config) {
 
 void CInstaller::grantLogonRight(const wchar_t* account) {
     logger->logMessage(L"Setting logon as a service right on account ", account);
-    const long granted = SetServiceRightW(account, nullptr);
+    CLocalMemory sid;
+    const long granted = SetServiceRightW(account, nullptr, &sid);
     if (granted == 0) {
         logger->logMessage(L"Logon as a service right set successfullly.");
+        // The trace names the very account that holds the right now.
+        if (sid) {
+            logger->writeEntry(L"The logon right went to SID ", static_cast<const wchar_t*>(sid.get()), nullptr);
+        }
     } else {
         logger->logMessage(L"Failed to set logon as a service right.", static_cast<unsigned long>(granted));
     }
@@ -330,12 +334,16 @@ int CInstaller::uninstall() {
             if (!manager) {
                 logFailure(logger, L"Cannot open the service control manager.", GetLastError());
             } else if (stopService(logger, manager.get(), serviceName)) {
+                // Read first: the service's key goes with the service.
+                const CHeapText serviceKey = buildServiceKeyPath(serviceName);
+                const CHeapText imagePath =
+                    serviceKey ? readRegString(HKEY_LOCAL_MACHINE, serviceKey.get(), kImagePathValue) : nullptr;
                 const CServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE));
                 if (!service) {
                     logFailure(logger, L"Cannot open service for deletion.", GetLastError());
                 } else if (DeleteService(service.get())) {
                     logger->logMessage(L"Service ", serviceName, L" deleted successfully.");
-                    removeEventSource(logger, serviceName);
+                    removeEventSource(logger, serviceName, imagePath.get());
                     result = 0;
                 } else {
                     logFailure(logger, L"Cannot delete service.", GetLastError());

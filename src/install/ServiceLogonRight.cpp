@@ -2,7 +2,11 @@
 
 #include <cwchar>
 
+#include <sddl.h>
+
+#include "common/HeapText.h"
 #include "common/Win32Handle.h"
+#include "install/ServiceSettings.h"
 
 namespace {
 
@@ -19,6 +23,40 @@ bool growBlock(HANDLE heap, CProcessHeapBlock& block, DWORD bytes) {
     block.detach();
     block.reset(larger);
     return true;
+}
+
+// A domain's SID, looked up by the domain's name; false when it is not found.
+bool domainSid(const wchar_t* systemName, const wchar_t* domain, BYTE (&sid)[SECURITY_MAX_SID_SIZE]) {
+    DWORD sidSize = SECURITY_MAX_SID_SIZE;
+    // A domain's name in any form fits: the lookup fails on a larger one rather than overflow.
+    wchar_t found[256];
+    DWORD foundSize = sizeof(found) / sizeof(found[0]);
+    SID_NAME_USE use;
+    return LookupAccountNameW(systemName, domain, sid, &sidSize, found, &foundSize, &use) != FALSE;
+}
+
+// Whether an account found in domain is the one named: a name with a domain
+// part must have been found in that very domain, by name (letter case aside)
+// or, for another name of it (CORP and corp.example.com, a localised NT
+// AUTHORITY), by the domain's SID.
+bool inNamedDomain(const wchar_t* systemName, const wchar_t* accountName, const wchar_t* domain) {
+    const wchar_t* backslash = std::wcsrchr(accountName, L'\\');
+    if (backslash == nullptr) {
+        return true;
+    }
+    const int length = static_cast<int>(backslash - accountName);
+    if (CompareStringOrdinal(accountName, length, domain, -1, TRUE) == CSTR_EQUAL) {
+        return true;
+    }
+    CHeapText named = duplicateText(accountName);
+    BYTE namedSid[SECURITY_MAX_SID_SIZE];
+    BYTE foundSid[SECURITY_MAX_SID_SIZE];
+    if (!named) {
+        return false;
+    }
+    named.get()[length] = L'\0';
+    return domainSid(systemName, named.get(), namedSid) && domainSid(systemName, domain, foundSid) &&
+           EqualSid(namedSid, foundSid);
 }
 
 }  // namespace
@@ -51,15 +89,26 @@ int lookupAccountSid(const wchar_t* systemName, const wchar_t* accountName, PSID
                      DWORD domainCharacters) {
     HANDLE heap = GetProcessHeap();
     DWORD error = ERROR_NOT_ENOUGH_MEMORY;
-    CProcessHeapBlock sidBlock(HeapAlloc(heap, 0, sidBytes));
-    CProcessHeapBlock domain(sidBlock ? HeapAlloc(heap, 0, domainCharacters * sizeof(wchar_t)) : nullptr);
     *sid = nullptr;
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD computerLength = MAX_COMPUTERNAME_LENGTH + 1;
+    const bool local = accountName[0] == L'.' && accountName[1] == L'\\';
+    if (local && !GetComputerNameW(computer, &computerLength)) {
+        return 0;
+    }
+    const CHeapText lookupName = accountForLookup(accountName, computer);
+    CProcessHeapBlock sidBlock(lookupName ? HeapAlloc(heap, 0, sidBytes) : nullptr);
+    CProcessHeapBlock domain(sidBlock ? HeapAlloc(heap, 0, domainCharacters * sizeof(wchar_t)) : nullptr);
     while (domain) {
         SID_NAME_USE use;
         DWORD sidSize = sidBytes;
         DWORD domainSize = domainCharacters;
-        if (LookupAccountNameW(systemName, accountName, sidBlock.get(), &sidSize,
+        if (LookupAccountNameW(systemName, lookupName.get(), sidBlock.get(), &sidSize,
                                static_cast<wchar_t*>(domain.get()), &domainSize, &use)) {
+            if (!inNamedDomain(systemName, lookupName.get(), static_cast<const wchar_t*>(domain.get()))) {
+                error = ERROR_NONE_MAPPED;
+                break;
+            }
             *sid = sidBlock.detach();
             return 1;
         }
@@ -94,7 +143,7 @@ NTSTATUS SetPrivilegeOnAccount(LSA_HANDLE policy, PSID sid, const wchar_t* right
     return LsaRemoveAccountRights(policy, sid, FALSE, &right, 1);
 }
 
-long SetServiceRightW(const wchar_t* accountName, const wchar_t* systemName) {
+long SetServiceRightW(const wchar_t* accountName, const wchar_t* systemName, CLocalMemory* sidText) {
     if (accountName == nullptr || accountName[0] == L'\0') {
         return ERROR_INVALID_PARAMETER;
     }
@@ -110,5 +159,9 @@ long SetServiceRightW(const wchar_t* accountName, const wchar_t* systemName) {
         return static_cast<long>(GetLastError());
     }
     const CProcessHeapBlock owner(sid);
-    return SetPrivilegeOnAccount(policy.get(), sid, kServiceLogonRight, 1);
+    const NTSTATUS granted = SetPrivilegeOnAccount(policy.get(), sid, kServiceLogonRight, 1);
+    if (granted == 0 && sidText != nullptr) {
+        ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(sidText->put()));
+    }
+    return granted;
 }

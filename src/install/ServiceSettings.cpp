@@ -43,9 +43,13 @@ CHeapText buildDependencyList(const wchar_t* commaSeparated) {
     return list;
 }
 
-const wchar_t* accountForLogonRight(const wchar_t* accountName) {
-    const wchar_t* backslash = std::wcsrchr(accountName, L'\\');
-    return backslash != nullptr ? backslash + 1 : accountName;
+CHeapText accountForLookup(const wchar_t* accountName, const wchar_t* computerName) {
+    if (accountName[0] != L'.' || accountName[1] != L'\\') {
+        return duplicateText(accountName);
+    }
+    CTextBuilder name;
+    name.append(computerName).append(accountName + 1);
+    return CHeapText(name.release());
 }
 
 EAccountKind accountKindOf(const wchar_t* accountName) {

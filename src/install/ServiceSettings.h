@@ -34,8 +34,11 @@ CHeapText buildImagePath(const wchar_t* programPath, const wchar_t* serviceName)
 // CreateServiceW takes; blanks stay part of the names. Null when memory is short.
 CHeapText buildDependencyList(const wchar_t* commaSeparated);
 
-// The account part of DOMAIN\account (everything after the last backslash).
-const wchar_t* accountForLogonRight(const wchar_t* accountName);
+// The name under which the account is looked up for the logon right, owned by
+// the result: as given, domain and all, except that ".\name" (the account of
+// this computer, as the service control manager takes it) becomes
+// "<computerName>\name", the form the lookup knows. Null when memory is short.
+CHeapText accountForLookup(const wchar_t* accountName, const wchar_t* computerName);
 
 // What an account given with "-a" needs at installation.
 enum class EAccountKind {

@@ -46,7 +46,18 @@ int compareNumbers(const wchar_t* left, std::size_t leftLength, const wchar_t* r
     return std::wcsncmp(left, right, leftLength);
 }
 
+bool isAsciiLetter(wchar_t character) {
+    return (character >= L'A' && character <= L'Z') || (character >= L'a' && character <= L'z');
+}
+
 }  // namespace
+
+bool isAbsoluteWindowsPath(const wchar_t* path) {
+    if (isAsciiLetter(path[0]) && path[1] == L':') {
+        return isSeparator(path[2]);
+    }
+    return isSeparator(path[0]) && isSeparator(path[1]) && path[2] != L'\0' && !isSeparator(path[2]);
+}
 
 CHeapText jdkLibraryPath(const wchar_t* home, std::size_t layout) {
     CTextBuilder path;

@@ -12,6 +12,11 @@
 extern const wchar_t* const kJdkLibraryLayouts[];
 extern const std::size_t kJdkLibraryLayoutCount;
 
+// Whether a folder named by JAVA_HOME or an installer's key can be trusted to
+// mean one place: "X:\..." (or "X:/...") or "\\server\share...". "C:jdk" and
+// "\jdk" would depend on the current folder or drive, "jdk" on the working directory.
+bool isAbsoluteWindowsPath(const wchar_t* path);
+
 // home joined to the layout's relative path with one backslash, owned by the
 // result; null when memory ran out.
 CHeapText jdkLibraryPath(const wchar_t* home, std::size_t layout);

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <utility>
 
 #include "common/HeapText.h"
+#include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "jvm/JdkLayout.h"
 #include "log/CLogger.h"
@@ -44,32 +46,6 @@ const CRegisteredJvms kRegisteredJvms[] = {
 // installers of this program's bitness write.
 constexpr REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 
-// A string value, environment references expanded, owned by the result; null when absent or empty.
-CHeapText readString(HKEY key, const wchar_t* subkey, const wchar_t* valueName) {
-    // REG_EXPAND_SZ values come expanded, as REG_SZ.
-    constexpr DWORD kStrings = RRF_RT_REG_SZ;
-    // The value may grow between the two calls; a few rounds settle it.
-    for (int round = 0; round < 3; ++round) {
-        DWORD size = 0;
-        if (RegGetValueW(key, subkey, valueName, kStrings, nullptr, nullptr, &size) != ERROR_SUCCESS ||
-            size <= sizeof(wchar_t)) {
-            return nullptr;
-        }
-        CHeapText value = allocateZeroed<wchar_t>(size / sizeof(wchar_t) + 1);
-        if (!value) {
-            return nullptr;
-        }
-        const LSTATUS status = RegGetValueW(key, subkey, valueName, kStrings, nullptr, value.get(), &size);
-        if (status == ERROR_SUCCESS) {
-            return value;
-        }
-        if (status != ERROR_MORE_DATA) {
-            return nullptr;
-        }
-    }
-    return nullptr;
-}
-
 // The names of key's subkeys, owned by the result, and their number.
 CHeapPtr<CVersionName> subkeyNames(HKEY key, std::size_t* count) {
     *count = 0;
@@ -101,6 +77,24 @@ void CJvmLocator::noteTried(const wchar_t* place, const wchar_t* remark) {
         tried.append(L"; ");
     }
     tried.append(place).append(remark);
+}
+
+bool CJvmLocator::absolute(const wchar_t* path, const wchar_t* key, const wchar_t* version) {
+    if (isAbsoluteWindowsPath(path)) {
+        return true;
+    }
+    // It would mean a folder below wherever the service runs, which anyone
+    // who may write there could fill: not a place that names one JDK.
+    CTextBuilder text;
+    text.append(L"Looking for the JVM DLL: skipped ").append(path).append(L", not an absolute path, of ");
+    if (version != nullptr) {
+        text.append(L"HKLM\\").append(key).appendChar(L'\\').append(version);
+    } else {
+        text.append(key);
+    }
+    logger->logMessage(text.failed() ? L"Memory error." : text.text());
+    noteTried(path, L" (not an absolute path)");
+    return false;
 }
 
 CHeapText CJvmLocator::existing(CHeapText path) {
@@ -135,7 +129,7 @@ CHeapText CJvmLocator::fromEnvironment() {
         noteTried(L"%JAVA_HOME%", L" (not set)");
         return nullptr;
     }
-    return belowHome(home.get());
+    return absolute(home.get(), L"JAVA_HOME", nullptr) ? belowHome(home.get()) : nullptr;
 }
 
 CHeapText CJvmLocator::fromRegistry() {
@@ -147,7 +141,7 @@ CHeapText CJvmLocator::fromRegistry() {
             continue;
         }
         logger->logMessage(L"Looking for the JVM DLL in HKLM\\", source.key);
-        const CHeapText current = readString(key.get(), nullptr, L"CurrentVersion");
+        const CHeapText current = readRegString(key.get(), nullptr, L"CurrentVersion");
         std::size_t count = 0;
         const CHeapPtr<CVersionName> versions = subkeyNames(key.get(), &count);
         if (count == 0) {
@@ -160,14 +154,17 @@ CHeapText CJvmLocator::fromRegistry() {
                 ERROR_SUCCESS) {
                 continue;
             }
+            const wchar_t* versionName = versions.get()[index].text;
             if (source.libraryValue != nullptr) {
-                CHeapText found = existing(readString(version.get(), source.below, source.libraryValue));
+                CHeapText library = readRegString(version.get(), source.below, source.libraryValue);
+                const bool usable = library && absolute(library.get(), source.key, versionName);
+                CHeapText found = usable ? existing(std::move(library)) : nullptr;
                 if (found) {
                     return found;
                 }
             }
-            const CHeapText home = readString(version.get(), source.below, source.homeValue);
-            CHeapText found = home ? belowHome(home.get()) : nullptr;
+            const CHeapText home = readRegString(version.get(), source.below, source.homeValue);
+            CHeapText found = home && absolute(home.get(), source.key, versionName) ? belowHome(home.get()) : nullptr;
             if (found) {
                 return found;
             }

@@ -1,6 +1,7 @@
 #pragma once
 // Finding jvm.dll when the service names none: JAVA_HOME's JDK, then the JDKs
-// and JREs that installers registered, the highest version first.
+// and JREs that installers registered, the highest version first; a relative
+// path of either is skipped.
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
 
@@ -21,6 +22,9 @@ public:
     const wchar_t* placesTried() const { return tried.text(); }
 
 private:
+    // Whether path (of JAVA_HOME, or of key\version) is absolute; else noted
+    // and reported as skipped. version is null for JAVA_HOME.
+    bool absolute(const wchar_t* path, const wchar_t* key, const wchar_t* version);
     // The file when it exists, else null after noting it.
     CHeapText existing(CHeapText path);
     // The first layout below home that exists.

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <io.h>
+
 #include <cstdio>
+#include <cstring>
 
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
@@ -16,12 +19,23 @@ SRWLOCK g_outputLock = SRWLOCK_INIT;
 CLogger* g_logger = nullptr;
 CTextBuilder g_line;
 
+// Held shared while the flush runs, so that the capture can take it away.
+SRWLOCK g_flushLock = SRWLOCK_INIT;
+void (*g_flush)(void* context) = nullptr;
+void* g_flushContext = nullptr;
+
 }  // namespace
 
 void setJvmOutputTrace(CLogger* logger) {
     CSrwLockGuard held(&g_outputLock);
     g_logger = logger;
     g_line.clear();
+}
+
+void setJvmOutputFlush(void (*flush)(void* context), void* context) {
+    CSrwLockGuard held(&g_flushLock);
+    g_flush = flush;
+    g_flushContext = context;
 }
 
 int traceJvmOutput(const char* format, va_list arguments) {
@@ -37,8 +51,17 @@ int traceJvmOutput(const char* format, va_list arguments) {
         return -1;
     }
     std::vsnprintf(text.get(), static_cast<std::size_t>(length) + 1, format, arguments);
-    std::fputs(text.get(), stdout);
-    std::fflush(stdout);
+    // Descriptor 1, not the stream stdout: a process that started without a
+    // console (a service) has a stdout stream that stays unusable after the
+    // output capture has given descriptor 1 its pipe.
+    _write(1, text.get(), static_cast<unsigned>(length));
+    // HotSpot prints a line in pieces, its end last: a wait for each line.
+    if (std::memchr(text.get(), '\n', static_cast<std::size_t>(length)) != nullptr) {
+        CSrwSharedGuard held(&g_flushLock);
+        if (g_flush != nullptr) {
+            g_flush(g_flushContext);
+        }
+    }
 
     // HotSpot prints in the ANSI code page, a line often in several pieces.
     const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.get(), length, nullptr, 0);

@@ -7,41 +7,13 @@
 
 namespace {
 
-using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
 using AddDllDirectoryProc = DLL_DIRECTORY_COOKIE(WINAPI*)(PCWSTR);
 
-// True when the LOAD_LIBRARY_SEARCH flags exist (Windows 8, or 7 with its
-// update KB2533623); without them SetDllDirectoryW(L"") is the way.
-bool restrictDllSearch() {
-    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-    if (setDefaultDllDirectories != nullptr && setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) {
-        return true;
-    }
-    SetDllDirectoryW(L"");
-    return false;
-}
-
-// A JDK keeps the C runtime DLLs that jvm.dll imports in bin, above
-// bin\server. The folder stays on the search path for the life of the
-// process: the JVM later loads its own libraries from bin, which import the
-// same DLLs. Without the search flags SetDllDirectoryW is the way, and it
-// keeps the current directory out as SetDllDirectoryW(L"") did.
-void searchImportFolder(const wchar_t* libraryPath, bool searchFlags) {
-    const CHeapText folder(jdkImportFolder(libraryPath));
-    if (!folder) {
-        return;
-    }
-    if (!searchFlags) {
-        SetDllDirectoryW(folder.get());
-        return;
-    }
-    const auto addDllDirectory = reinterpret_cast<AddDllDirectoryProc>(
+// Present where LoadLibraryExW takes the LOAD_LIBRARY_SEARCH flags (Windows 8,
+// or 7 with its update KB2533623); null elsewhere.
+AddDllDirectoryProc findAddDllDirectory() {
+    return reinterpret_cast<AddDllDirectoryProc>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory")));
-    // Should it fail, loading fails with the missing import's error.
-    if (addDllDirectory != nullptr) {
-        addDllDirectory(folder.get());
-    }
 }
 
 }  // namespace
@@ -49,8 +21,16 @@ void searchImportFolder(const wchar_t* libraryPath, bool searchFlags) {
 bool hasFolderPart(const wchar_t* name) { return std::wcspbrk(name, L"\\/:") != nullptr; }
 
 HMODULE loadLibraryOutsideCurrentDirectory(const wchar_t* name) {
-    const bool searchFlags = restrictDllSearch();
+    // The flags bound this load alone. The process's own search stays as the
+    // system has it, PATH included (HotSpot loads a JNI library with a plain
+    // LoadLibrary of its path, and its imports are found as under java.exe),
+    // but for the current directory, which Windows takes out of it with
+    // SetDllDirectoryW. Wine 8 keeps it in: the JVM library's own load relies
+    // on the flags.
+    const AddDllDirectoryProc addDllDirectory = findAddDllDirectory();
+    const bool searchFlags = addDllDirectory != nullptr;
     if (!hasFolderPart(name)) {
+        SetDllDirectoryW(L"");
         return LoadLibraryExW(name, nullptr, searchFlags ? LOAD_LIBRARY_SEARCH_DEFAULT_DIRS : 0);
     }
     // Both ways of searching the library's own folder want a full path.
@@ -67,7 +47,17 @@ HMODULE loadLibraryOutsideCurrentDirectory(const wchar_t* name) {
     if (length == 0 || length >= needed) {
         return nullptr;
     }
-    searchImportFolder(fullPath.get(), searchFlags);
+    // A JDK keeps the C runtime DLLs that jvm.dll imports in bin, above
+    // bin\server. That folder joins the process's search for its life, in the
+    // current directory's place, as java.exe's own folder: the JVM later loads
+    // its libraries from bin, which import the same DLLs. AddDllDirectory adds
+    // it to this load's flags.
+    const CHeapText folder(jdkImportFolder(fullPath.get()));
+    SetDllDirectoryW(folder ? folder.get() : L"");
+    // Should it fail, loading fails with the missing import's error.
+    if (folder && searchFlags) {
+        addDllDirectory(folder.get());
+    }
     return LoadLibraryExW(fullPath.get(), nullptr,
                           searchFlags ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
                                       : LOAD_WITH_ALTERED_SEARCH_PATH);

@@ -70,7 +70,7 @@ void CTraceFile::rotateIfDue(unsigned long long size, DWORD byteCount, OVERLAPPE
     file.reset();
     if (openPath() == 0 && rotationDue(seekToEnd(), byteCount, kTraceRotateBytes)) {
         file.reset();
-        const DWORD failure = rotateLogFile(path.get(), kTraceKeep);
+        const DWORD failure = rotateLogFile(path.get(), kTraceKeep, nullptr);
         openPath();
         failedAt = failure != 0 && file ? seekToEnd() : 0;
     }

@@ -2,8 +2,7 @@
 
 #include "common/LogRotation.h"
 
-DWORD rotateLogFile(const wchar_t* name, unsigned keep) {
-    DWORD result = 0;
+DWORD rotateLogFile(const wchar_t* name, unsigned keep, unsigned* blockedGeneration) {
     const unsigned count = rotationStepCount(keep);
     for (unsigned index = 0; index < count; ++index) {
         const CRotationStep step = rotationStep(keep, index);
@@ -12,13 +11,18 @@ DWORD rotateLogFile(const wchar_t* name, unsigned keep) {
         if (!from || (step.to != kDeletedGeneration && !to)) {
             return ERROR_NOT_ENOUGH_MEMORY;
         }
-        const BOOL moved = to ? MoveFileExW(from.get(), to.get(), MOVEFILE_REPLACE_EXISTING) : DeleteFileW(from.get());
+        // Without replacing: each target was freed by the step before, and a
+        // target still there (another process rotating the same file) is kept.
+        const BOOL moved = to ? MoveFileExW(from.get(), to.get(), 0) : DeleteFileW(from.get());
         const DWORD error = moved ? 0 : GetLastError();
-        // An older generation that cannot move is overwritten by the next
-        // step or left behind; only the file itself decides the rotation.
-        if (step.from == 0 && error != ERROR_FILE_NOT_FOUND) {
-            result = error;
+        // A generation that cannot move stops the rotation: every later step
+        // would move a younger one onto it.
+        if (error != 0 && error != ERROR_FILE_NOT_FOUND) {
+            if (blockedGeneration != nullptr) {
+                *blockedGeneration = step.from;
+            }
+            return error;
         }
     }
-    return result;
+    return 0;
 }

@@ -26,16 +26,68 @@ CControlPipeServer::CControlPipeServer(CLogger* logger, const wchar_t* serviceNa
 
 CControlPipeServer::~CControlPipeServer() { stop(); }
 
-bool CControlPipeServer::start() {
+EPipeServerStart CControlPipeServer::start() {
+    const EPipeServerStart created = createPipe();
+    if (created != EPipeServerStart::serving) {
+        return created;
+    }
     forwarder.reset(CreateThread(nullptr, 0, runForwarder, this, 0, nullptr));
     if (forwarder) {
         listener.reset(CreateThread(nullptr, 0, runListener, this, 0, nullptr));
     }
     if (!listener) {
         stop();
-        return false;
+        return EPipeServerStart::withoutThreads;
     }
-    return true;
+    return EPipeServerStart::serving;
+}
+
+EPipeServerStart CControlPipeServer::createPipe() {
+    CHeapText pipeName(controlPipeName(serviceName));
+    if (!pipeName) {
+        logger->logMessage(L"Memory Error");
+        return EPipeServerStart::withoutPipe;
+    }
+    DWORD error = 0;
+    CLocalMemory descriptor(controlPipeSecurity(&error));
+    if (!descriptor) {
+        logFailure(logger, L"Could not build the control pipe's security descriptor rc=", error);
+        return EPipeServerStart::withoutPipe;
+    }
+    // Whoever makes the first instance sets the pipe's DACL and serves it: a
+    // pipe of another program's would hand it the codes of this one's senders
+    // and let it send its own. The flag closes that race on Windows; Wine 8
+    // ignores it, and there the look at the name beforehand is what tells.
+    DWORD firstInstance = FILE_FLAG_FIRST_PIPE_INSTANCE;
+    CFileHandle existing;
+    const DWORD found = openControlPipeClient(pipeName.get(), &existing);
+    if (found != ERROR_FILE_NOT_FOUND) {
+        // A connection without a code: the other instance forwards nothing.
+        if (found != 0 || !isOwnInstancePipeServer(existing.get())) {
+            return EPipeServerStart::nameTaken;
+        }
+        firstInstance = 0;
+    }
+    existing.reset();
+    SECURITY_ATTRIBUTES security = {sizeof(security), descriptor.get(), FALSE};
+    pipe.reset(CreateNamedPipeW(pipeName.get(), kPipeOpenMode | firstInstance, kPipeMode, kPipeInstances,
+                                kPipeBufferSize, kPipeBufferSize, kPipeTimeoutMs, &security));
+    if (!pipe) {
+        error = GetLastError();
+        // Made by someone else since the look.
+        if (firstInstance != 0 && error == ERROR_ACCESS_DENIED) {
+            return EPipeServerStart::nameTaken;
+        }
+        logFailure(logger, L"Could not create named pipe rc=", error);
+        return EPipeServerStart::withoutPipe;
+    }
+    ioEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ioEvent) {
+        logFailure(logger, L"Could not create the control pipe's event rc=", GetLastError());
+        pipe.reset();
+        return EPipeServerStart::withoutPipe;
+    }
+    return EPipeServerStart::serving;
 }
 
 void CControlPipeServer::stop() {
@@ -49,6 +101,8 @@ void CControlPipeServer::stop() {
             thread->reset();
         }
     }
+    // Gone with the listener, as a restart waits for the pipe to go.
+    pipe.reset();
 }
 
 DWORD WINAPI CControlPipeServer::runListener(LPVOID server) {
@@ -66,30 +120,7 @@ DWORD WINAPI CControlPipeServer::runForwarder(LPVOID server) {
 }
 
 void CControlPipeServer::serve() {
-    CHeapText pipeName(controlPipeName(serviceName));
     CTraceScope trace(logger, L"CExecutor::readFromPipe");
-    if (!pipeName) {
-        logger->logMessage(L"Memory Error");
-        return;
-    }
-    DWORD error = 0;
-    CLocalMemory descriptor(controlPipeSecurity(&error));
-    if (!descriptor) {
-        logFailure(logger, L"Could not build the control pipe's security descriptor rc=", error);
-        return;
-    }
-    SECURITY_ATTRIBUTES security = {sizeof(security), descriptor.get(), FALSE};
-    CFileHandle pipe(CreateNamedPipeW(pipeName.get(), kPipeOpenMode, kPipeMode, kPipeInstances, kPipeBufferSize,
-                                      kPipeBufferSize, kPipeTimeoutMs, &security));
-    if (!pipe) {
-        logFailure(logger, L"Could not create named pipe rc=", GetLastError());
-        return;
-    }
-    CKernelHandle ioEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!ioEvent) {
-        logFailure(logger, L"Could not create the control pipe's event rc=", GetLastError());
-        return;
-    }
     OVERLAPPED overlapped = {};
     overlapped.hEvent = ioEvent.get();
     while (awaitClient(pipe.get(), &overlapped)) {
@@ -103,7 +134,6 @@ void CControlPipeServer::serve() {
             break;
         }
     }
-    // The event and the pipe close before the Exit line, as they are made after the trace scope.
 }
 
 bool CControlPipeServer::awaitClient(HANDLE pipe, OVERLAPPED* overlapped) {

@@ -10,6 +10,17 @@
 
 class CLogger;
 
+// What start() did.
+enum class EPipeServerStart {
+    // The pipe is there and the threads serve it.
+    serving,
+    // The pipe could not be made (reported) or its threads not started: the run goes on without it.
+    withoutPipe,
+    withoutThreads,
+    // Another program holds the pipe's name (not reported): the service must not run.
+    nameTaken,
+};
+
 class CControlPipeServer {
 public:
     // Runs on the forwarding thread, once for each whole code received.
@@ -21,8 +32,10 @@ public:
     CControlPipeServer(const CControlPipeServer&) = delete;
     CControlPipeServer& operator=(const CControlPipeServer&) = delete;
 
-    // Starts the threads: false when they could not be created.
-    bool start();
+    // Creates this instance's pipe: the first one (FILE_FLAG_FIRST_PIPE_INSTANCE),
+    // or the second when another console-mode instance of this program serves
+    // the first. Then starts the threads.
+    EPipeServerStart start();
     // Tells the threads to end, cancelling what the pipe waits for, and waits
     // until they have; the codes not yet forwarded are dropped.
     void stop();
@@ -30,6 +43,7 @@ public:
 private:
     static DWORD WINAPI runListener(LPVOID server);
     static DWORD WINAPI runForwarder(LPVOID server);
+    EPipeServerStart createPipe();
     void serve();
     // Waits for the next client; false on stop or an unexpected error.
     bool awaitClient(HANDLE pipe, OVERLAPPED* overlapped);
@@ -46,6 +60,8 @@ private:
     void* context;
     CControlCodeQueue queue;
     CKernelHandle stopEvent{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    CFileHandle pipe;
+    CKernelHandle ioEvent;
     CKernelHandle listener;
     CKernelHandle forwarder;
 };

@@ -1,8 +1,5 @@
 #include "service/CExecutor.h"
 
-#include <new>
-
-#include "common/CTextBuilder.h"
 #include "common/DecimalText.h"
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
@@ -10,7 +7,6 @@
 #include "common/SrwLockGuard.h"
 #include "jvm/CJvm.h"
 #include "jvm/JvmOwner.h"
-#include "jvm/JvmThreadDump.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
 #include "service/PreinitCommand.h"
@@ -25,12 +21,6 @@ const DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
 const DWORD kStartPendingHint = 2000;
 // How long Java has to stop when StopTimeout is not set.
 const DWORD kDefaultStopTimeout = 30000;
-// How long a thread dump may take before a stop that ran out of time ends the process.
-const DWORD kDumpPatienceMs = 3000;
-// How long the last report before the process ends may take.
-const DWORD kReportPatienceMs = 5000;
-// How long the output still in the pipes may take to reach its files at the end.
-const DWORD kOutputPatienceMs = 3000;
 
 }  // namespace
 
@@ -67,18 +57,6 @@ void javaExits(void* executor, int code) { static_cast<CExecutor*>(executor)->ja
 void quietStart(void* executor) { static_cast<CExecutor*>(executor)->reportQuietStart(); }
 
 void stopBudgetSpent(void* executor) { static_cast<CExecutor*>(executor)->stopTimedOut(); }
-
-// A final report handed to a thread of its own, which owns it.
-struct CFinalReport {
-    CExecutor* executor;
-    DWORD serviceSpecificExitCode;
-};
-
-DWORD WINAPI makeFinalReport(LPVOID report) {
-    const std::unique_ptr<CFinalReport> owned(static_cast<CFinalReport*>(report));
-    owned->executor->reportStopped(owned->serviceSpecificExitCode);
-    return 0;
-}
 
 }  // namespace
 
@@ -175,15 +153,13 @@ void CExecutor::serviceMain() {
         }
         result = startServiceTask();
 
-        // The host is gone by now: once SERVICE_STOPPED is reported the
-        // dispatcher returns and the process may end.
+        // The host is gone and the output is in its files by now: once
+        // SERVICE_STOPPED is reported the dispatcher returns and the process may end.
         if (result != 0) {
             logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
             events.startFailed(result);
         }
-        // Whoever waits for STOPPED finds the whole output in the files.
-        capture.finish(kOutputPatienceMs);
-        recordStatus(SERVICE_STOPPED, 0, static_cast<DWORD>(result), 0, 0, false);
+        recordStatus(SERVICE_STOPPED, 0, runExitCode(static_cast<DWORD>(result)), 0, 0, false);
     }
     logger->logExit(L"CExecutor::serviceMain", result);
 }
@@ -208,38 +184,44 @@ void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWO
 }
 
 bool CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
-                             DWORD checkPoint, DWORD waitHint, bool announce) {
+                             DWORD checkPoint, DWORD waitHint, bool fromJava) {
     // The trace is written outside statusLock: a trace file that is slow to
     // take must not hold up the status reports of other threads.
-    if (announce) {
+    if (fromJava) {
         logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
     }
+    // Java's STOPPED waits for the JVM's shutdown and the output's drain; meanwhile the stop goes on.
+    const bool heldBack = fromJava && currentState == SERVICE_STOPPED;
+    const DWORD stopHint = heldBack ? stopWaitHint() : 0;
     DWORD failure = NO_ERROR;
     {
         CSrwLockGuard held(&statusLock);
         // STOPPED is final: the SCM has let the service go, and a later report
-        // (a Java thread's, or the executor's after Java's own) would revive it.
-        if (stoppedReported) {
+        // would revive it. Java's own STOPPED is final for Java's reports.
+        if (stoppedReported || (fromJava && !outcome.javaReport(currentState, serviceSpecificExitCode))) {
             return false;
         }
-        // Wine's service control manager takes a first report of STOPPED for
-        // a start that never happened and discards its exit code.
-        if (currentState == SERVICE_STOPPED && !reported) {
-            failure = reportLocked(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint);
-        }
-        const DWORD lastFailure = reportLocked(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint,
-                                               waitHint);
-        failure = lastFailure != NO_ERROR ? lastFailure : failure;
+        failure = heldBack ? reportStopPendingLocked(stopHint)
+                           : reportLocked(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint);
     }
     if (failure != NO_ERROR) {
         logFailure(logger, L"SetServiceStatus failed ", failure);
     }
-    runWatch.report(currentState, checkPoint, waitHint);
     return true;
+}
+
+DWORD CExecutor::reportStopPendingLocked(DWORD waitHint) {
+    // A higher check point: progress, for the SCM and for whoever waits for the stop.
+    return reportLocked(SERVICE_STOP_PENDING, 0, 0, serviceStatus.dwCheckPoint + 1, waitHint);
 }
 
 DWORD CExecutor::reportLocked(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                               DWORD checkPoint, DWORD waitHint) {
+    // Wine's service control manager fails a start whose first report is
+    // STOP_PENDING (1053, and it ends the process), and takes a first report of
+    // STOPPED for a start that never happened, discarding its exit code.
+    const bool startFirst = !reported && currentState != SERVICE_START_PENDING && currentState != SERVICE_RUNNING;
+    const DWORD firstFailure = startFirst ? reportLocked(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint) : NO_ERROR;
     serviceStatus.dwCurrentState = currentState;
     serviceStatus.dwControlsAccepted = controlsAccepted;
     serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
@@ -249,7 +231,8 @@ DWORD CExecutor::reportLocked(DWORD currentState, DWORD controlsAccepted, DWORD 
     serviceStatus.dwWaitHint = waitHint;
     stoppedReported = currentState == SERVICE_STOPPED;
     reported = true;
-    return devMode == 0 && !SetServiceStatus(statusHandle, &serviceStatus) ? GetLastError() : NO_ERROR;
+    const DWORD failure = devMode == 0 && !SetServiceStatus(statusHandle, &serviceStatus) ? GetLastError() : NO_ERROR;
+    return failure != NO_ERROR ? failure : firstFailure;
 }
 
 void CExecutor::reportQuietStart() {
@@ -273,55 +256,11 @@ void CExecutor::reportQuietStart() {
     }
 }
 
-void CExecutor::javaExiting(int code) {
-    logger->logMessage(L"Java called System.exit with", static_cast<unsigned long>(code));
-    events.javaExited(code);
-    // The shutdown hooks have run: their output is in the pipes too.
-    capture.finish(kOutputPatienceMs);
-    reportStoppedBeforeTheEnd(static_cast<DWORD>(code));
-}
-
-void CExecutor::reportStoppedBeforeTheEnd(DWORD serviceSpecificExitCode) {
-    // Wine's dispatcher holds a lock while a control handler runs, and its
-    // SetServiceStatus takes that lock after a STOPPED report has gone out:
-    // with serviceControl blocked (or in System.exit) the call never returns.
-    auto* report = new (std::nothrow) CFinalReport{this, serviceSpecificExitCode};
-    if (report == nullptr) {
-        reportStopped(serviceSpecificExitCode);
-        return;
-    }
-    CKernelHandle reporter(CreateThread(nullptr, 0, makeFinalReport, report, 0, nullptr));
-    if (reporter) {
-        WaitForSingleObject(reporter.get(), kReportPatienceMs);
-    } else {
-        makeFinalReport(report);
-    }
-}
-
-void CExecutor::reportStopped(DWORD serviceSpecificExitCode) {
-    recordStatus(SERVICE_STOPPED, 0, serviceSpecificExitCode, 0, 0, false);
-}
-
 void CExecutor::startRunWatch() {
     CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
     if (!runWatch.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout)) {
         logFailure(logger, L"Error creating the run watch thread, stops are not bounded.", GetLastError());
     }
-}
-
-void CExecutor::stopTimedOut() {
-    dumpJvmThreads(logger, kDumpPatienceMs);
-    CTextBuilder text;
-    text.append(L"Service did not stop within ").appendDecimal(runWatch.budgetMs()).append(L" ms");
-    logger->logMessage(text.text());
-    events.stopTimedOut();
-    // Java still runs and writes: what it wrote up to here, the thread dump
-    // among it, reaches the files; what it writes from now on is lost.
-    capture.finish(kOutputPatienceMs);
-    reportStoppedBeforeTheEnd(kStopTimedOut);
-    // Java holds threads that do not end, and maybe the SCM's or the pipe's
-    // thread: nothing short of ending the process frees them.
-    TerminateProcess(GetCurrentProcess(), kStopTimedOut);
 }
 
 int CExecutor::executePreinitCommand() {
@@ -337,7 +276,7 @@ int CExecutor::startServiceTask() {
     // Only a service lacks a console. The pre-initialisation command has run
     // by now: its output is its own (name a redirection in the command).
     if (devMode == 0) {
-        capture.start(logger, serviceName);
+        capture.start(logger, serviceName, &events);
         // Without the watch nothing reports a slow start: the report goes now.
         if (!runWatch.watching()) {
             reportQuietStart();
@@ -357,11 +296,9 @@ int CExecutor::startServiceTask() {
         }
         SetConsoleCtrlHandler(signal_handler, TRUE);
         code = host->runServiceMain();
-        // The JVM's shutdown counts as part of the stop.
-        runWatch.arm();
+        endJavaRun(code);
     }
-    destroyJvmHost();
-    runWatch.finish();
+    finishRun();
     logger->logExit(L"CExecutor::startServiceTask", code);
     return code;
 }

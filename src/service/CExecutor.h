@@ -1,13 +1,16 @@
 #pragma once
 // The executor runs one installed service: under the service control manager
 // it connects to the dispatcher, runs the service on the thread the dispatcher starts for it,
-// hands every control to the JVM host and reports the states Java sends.
+// hands every control to the JVM host and reports the states Java sends,
+// SERVICE_STOPPED only once the JVM and the output are done (RunEnd.cpp).
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 
 #include "common/ExitCodes.h"
 #include "common/HeapText.h"
+#include "common/RunOutcome.h"
 #include "common/Win32Handle.h"
 #include "service/CRunWatch.h"
 #include "service/OutputCapture.h"
@@ -34,8 +37,11 @@ public:
     void javaExiting(int code);
     // A START_PENDING report unless some report has been made.
     void reportQuietStart();
-    // The stop budget ran out: a thread dump, STOPPED with 26, the end of the process.
+    // The stop budget ran out: a thread dump, STOPPED with 26, the end of the
+    // process; after a failed start, endFailedStart instead.
     void stopTimedOut();
+    // The JVM did not shut down soon after a failed start: STOPPED with its code, the end of the process.
+    void endFailedStart(DWORD serviceSpecificExitCode);
     // The executor's own SERVICE_STOPPED report with this service-specific code.
     void reportStopped(DWORD serviceSpecificExitCode);
     // The same when the process ends right after: waits for the report at most a few seconds.
@@ -66,18 +72,31 @@ protected:
     void startRunWatch();
     // Ends readiness, waits for the forwardings in progress, then destroys the host.
     void destroyJvmHost();
+    // serviceMain has returned with pravik's result: the stop budget runs (cut
+    // short after a failed start) and the SCM sees the stop go on.
+    void endJavaRun(int result);
+    // The JVM host goes and the output reaches its files, within the budget; then the watch ends.
+    void finishRun();
 
-    // Records the status fields and reports them (under the SCM only);
-    // announce: also say so in a message, as for the states Java reports.
-    // False when the report came after STOPPED and was dropped.
+    // Records the status fields and reports them (under the SCM only).
+    // fromJava: a state Java reports, also said in a message; Java's STOPPED
+    // is reported as STOP_PENDING, its exit code kept for the end, and Java's
+    // later reports are dropped. False when the report was dropped.
     bool recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
-                      DWORD waitHint, bool announce);
+                      DWORD waitHint, bool fromJava);
+    // A STOP_PENDING report of the executor's with a higher check point.
+    void reportStopProgress();
+    // The wait hint of a report of the stop: what the budget has left and the end's own patience.
+    DWORD stopWaitHint();
+    // The service-specific exit code of the run's end: Java's STOPPED's, else otherwise.
+    DWORD runExitCode(DWORD otherwise);
 
 private:
     // Sets the status fields and reports them (under the SCM only); with
     // statusLock held. The report's error, or NO_ERROR.
     DWORD reportLocked(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
                        DWORD waitHint);
+    DWORD reportStopPendingLocked(DWORD waitHint);
 
     int devMode = 0;
     const wchar_t* serviceName;
@@ -91,7 +110,7 @@ private:
 
     // The start's first report when Java is slow to make one, and the stop
     // budget: from a forwarded stop, shutdown or preshutdown (or the return of
-    // serviceMain) to the end of the JVM.
+    // serviceMain) to the JVM's end and the last output in its files.
     CRunWatch runWatch;
     CServiceEvents events;
     // The JVM library loaded, for the started event: written by the service
@@ -107,6 +126,10 @@ private:
     bool stoppedReported = false;  // under statusLock
     bool reported = false;         // under statusLock: any report made
     bool quietStartDue = false;    // under statusLock: the watch's report waits for the handler
+    CRunOutcome outcome;           // under statusLock: what Java has reported of the run's end
+    // A failed start's exit code once serviceMain has returned, else 0: set
+    // before the watch is armed for it, read by the watch's handler.
+    std::atomic<DWORD> failedStartCode{0};
 };
 
 // The process's executor while execute runs, else null; the dispatcher's and

@@ -57,12 +57,17 @@ void CRunWatch::arm() {
     moveTimerLocked(now, waitBefore);
 }
 
-void CRunWatch::report(DWORD currentState, DWORD checkPoint, DWORD waitHint) {
+void CRunWatch::armWithin(DWORD limitMs) {
     CSrwLockGuard held(&lock);
     const std::uint64_t now = GetTickCount64();
     const std::uint64_t waitBefore = deadline.waitMs(now);
-    deadline.report(now, currentState == SERVICE_STOP_PENDING, checkPoint, waitHint);
+    deadline.armWithin(now, limitMs);
     moveTimerLocked(now, waitBefore);
+}
+
+DWORD CRunWatch::stopWaitHint(DWORD marginMs) {
+    CSrwSharedGuard held(&lock);
+    return deadline.waitHintMs(GetTickCount64(), marginMs);
 }
 
 void CRunWatch::finish() {
@@ -104,7 +109,7 @@ void CRunWatch::watchUntilDone() {
             if (waitMs == 0) {
                 break;
             }
-            // Fired early for a deadline that a report has moved on: wait for the new one.
+            // Fired before the clock's coarser tick has reached the deadline: wait for the rest.
             if (waitMs != CStopDeadline::kNoDeadline && WaitForSingleObject(timer.get(), 0) == WAIT_OBJECT_0) {
                 setTimer(timer.get(), waitMs);
             }

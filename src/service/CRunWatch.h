@@ -5,8 +5,8 @@
 // only when the start is slow (a controller polls a service once it has
 // reported, and under Wine that polling slows the start down). And once a stop
 // is asked for, it calls its budget handler when the stop budget
-// (common/StopDeadline.h) is spent. It owns the thread, its timer, the event
-// that wakes it and the lock over the deadline.
+// (common/StopDeadline.h), a hard bound, is spent. It owns the thread, its
+// timer, the event that wakes it and the lock over the deadline.
 #include <windows.h>
 
 #include <cstdint>
@@ -33,8 +33,10 @@ public:
     bool watching();
     // The stop has been asked for (or serviceMain has returned): the budget runs from now on.
     void arm();
-    // A status report, which may be progress of the stop.
-    void report(DWORD currentState, DWORD checkPoint, DWORD waitHint);
+    // The budget handler is called limitMs from now at the latest, even without a budget.
+    void armWithin(DWORD limitMs);
+    // The wait hint of a report of the stop: the time the budget has left plus marginMs.
+    DWORD stopWaitHint(DWORD marginMs);
     // The run has ended in time: the watch ends, no handler is called from now on. Once only.
     void finish();
 
@@ -47,13 +49,12 @@ private:
     Handler onQuietStart;
     Handler onBudgetSpent;
     void* context;
-    // The deadline and the flag are written by the threads that arm and report and read by the watch.
+    // The deadline and the flag are written by the threads that arm and finish and read by the watch.
     SRWLOCK lock = SRWLOCK_INIT;
     CStopDeadline deadline{0};
     bool finished = false;
-    // Made by start, before any other thread arms or reports, and kept until
-    // destruction: Java threads may still report after finish. The timer fires at the deadline; the
-    // event wakes the watch for finish.
+    // Made by start, before any other thread arms the watch, and kept until
+    // destruction. The timer fires at the deadline; the event wakes the watch for finish.
     CKernelHandle wake;
     CKernelHandle timer;
     CKernelHandle thread;

@@ -10,7 +10,15 @@ void CExecutor::startDevModeService() {
     CControlPipeServer pipeServer(
         logger, serviceName, [](void* executor, DWORD code) { static_cast<CExecutor*>(executor)->forwardControl(code); },
         this);
-    if (!pipeServer.start()) {
+    const EPipeServerStart pipe = pipeServer.start();
+    if (pipe == EPipeServerStart::nameTaken) {
+        // The one message of this mode that the console shows: the run ends before it began.
+        logger->enableStdout(1);
+        logger->logMessage(L"The control pipe of ", serviceName, L" is in use by another process");
+        logger->logExit(L"CExecutor::startDevModeService", 0);
+        return;
+    }
+    if (pipe == EPipeServerStart::withoutThreads) {
         logger->logMessage(L"Error creating pipe thread, signalling is not available.");
     }
     startRunWatch();

@@ -7,6 +7,9 @@
 
 namespace {
 
+// The longest path the system takes, terminator included.
+const DWORD kLongestPath = 32768;
+
 // A token's information of one kind, in a block of the size it needs; null on failure.
 CHeapPtr<unsigned char> tokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
     DWORD size = 0;
@@ -49,6 +52,32 @@ bool isAdministrator(HANDLE token) {
     return false;
 }
 
+// Whether a process runs as this process's user, as LocalSystem or as an administrator.
+bool isTrustedProcess(HANDLE process) {
+    CKernelHandle token;
+    if (!OpenProcessToken(process, TOKEN_QUERY, token.put())) {
+        return false;
+    }
+    CHeapPtr<unsigned char> otherUser = tokenInformation(token.get(), TokenUser);
+    CHeapPtr<unsigned char> ownUser = processUser(GetCurrentProcess());
+    if (!otherUser || !ownUser) {
+        return false;
+    }
+    SID* sid = const_cast<SID*>(userOf(otherUser));
+    return EqualSid(sid, const_cast<SID*>(userOf(ownUser))) || IsWellKnownSid(sid, WinLocalSystemSid) ||
+           isAdministrator(token.get());
+}
+
+// The full path of a process's program file; null when it cannot be had.
+CHeapText programPathOf(HANDLE process) {
+    DWORD size = kLongestPath;
+    CHeapText path = allocateZeroed<wchar_t>(size);
+    if (!path || !QueryFullProcessImageNameW(process, 0, path.get(), &size)) {
+        return nullptr;
+    }
+    return path;
+}
+
 }  // namespace
 
 CLocalMemory controlPipeSecurity(DWORD* error) {
@@ -76,17 +105,20 @@ bool isTrustedPipeServer(HANDLE pipe, ULONG* serverId) {
     if (!GetNamedPipeServerProcessId(pipe, serverId)) {
         return false;
     }
-    CKernelHandle server(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, *serverId));
-    CKernelHandle token;
-    if (!server || !OpenProcessToken(server.get(), TOKEN_QUERY, token.put())) {
+    const CKernelHandle server(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, *serverId));
+    return server && isTrustedProcess(server.get());
+}
+
+bool isOwnInstancePipeServer(HANDLE pipe) {
+    ULONG serverId = 0;
+    if (!isTrustedPipeServer(pipe, &serverId)) {
         return false;
     }
-    CHeapPtr<unsigned char> serverUser = tokenInformation(token.get(), TokenUser);
-    CHeapPtr<unsigned char> ownUser = processUser(GetCurrentProcess());
-    if (!serverUser || !ownUser) {
-        return false;
-    }
-    SID* sid = const_cast<SID*>(userOf(serverUser));
-    return EqualSid(sid, const_cast<SID*>(userOf(ownUser))) || IsWellKnownSid(sid, WinLocalSystemSid) ||
-           isAdministrator(token.get());
+    // The server holds the pipe, so its id still names it.
+    const CKernelHandle server(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, serverId));
+    // Both paths as the system names the image files, so the same file gives the same text.
+    const CHeapText serverProgram = server ? programPathOf(server.get()) : nullptr;
+    const CHeapText ownProgram = programPathOf(GetCurrentProcess());
+    return serverProgram && ownProgram &&
+           CompareStringOrdinal(serverProgram.get(), -1, ownProgram.get(), -1, TRUE) == CSTR_EQUAL;
 }

@@ -1,11 +1,14 @@
 #include "service/ControlSender.h"
 
 #include "common/CTextBuilder.h"
+#include "common/DecimalText.h"
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
 #include "common/ServiceNames.h"
 #include "common/Win32Handle.h"
 #include "install/ServiceStop.h"
 #include "log/CLogger.h"
+#include "registry/ServiceParameters.h"
 #include "service/ControlPipe.h"
 #include "service/ControlPipeSecurity.h"
 #include "service/OwnInstance.h"
@@ -15,11 +18,13 @@ namespace {
 
 const DWORD kRestartCode = 128;
 const DWORD kRestartPollMs = 1000;
-// How long a sender waits for a busy pipe before it gives up, in steps: well
-// past the server's deadline for one client, so that one slow client does not
-// turn a sender away.
-const ULONGLONG kBusyPipePatienceMs = 5000;
-const DWORD kBusyPipeStepMs = 500;
+// The stop budget of a console-mode instance (stopTimeout) when none is set,
+// and the one a restart assumes for stopTimeout=0 (no limit): it waits that
+// long, and kAfterStopMs more for what follows the budget (the thread dump,
+// the output files, the JVM's end), for the old instance to let go of its pipe.
+const DWORD kDefaultStopBudgetMs = 30000;
+const DWORD kUnlimitedStopBudgetMs = 600000;
+const DWORD kAfterStopMs = 10000;
 
 enum class EPipeRoute {
     // A console-mode instance of ours listens: the handle is open.
@@ -30,36 +35,23 @@ enum class EPipeRoute {
     refused,
 };
 
-// SECURITY_IDENTIFICATION: a server squatting on the pipe's name learns who
-// sent the code but cannot act as the sender. FILE_READ_ATTRIBUTES lets the
-// sender ask which process serves the pipe.
-HANDLE openPipeOnce(const wchar_t* pipeName) {
-    return CreateFileW(pipeName, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-}
-
 // Only "no such pipe" means that no console-mode instance runs: a pipe busy
 // with other clients is waited for a while and then reported, since the code
 // must not go to the service control manager (or a second instance start)
 // while an instance listens. A pipe that opens must be served by a process
 // that may be trusted with the code.
 EPipeRoute openControlPipe(CLogger* logger, const wchar_t* serviceName, const wchar_t* pipeName, CFileHandle* pipe) {
-    const ULONGLONG deadline = GetTickCount64() + kBusyPipePatienceMs;
-    for (pipe->reset(openPipeOnce(pipeName)); !*pipe; pipe->reset(openPipeOnce(pipeName))) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) {
-            return EPipeRoute::absent;
-        }
-        if (error != ERROR_PIPE_BUSY) {
-            logFailure(logger, L"Could not open the control pipe rc=", error);
-            return EPipeRoute::refused;
-        }
-        if (GetTickCount64() >= deadline) {
-            logger->logMessage(L"The control pipe of ", serviceName, L" is busy; nothing sent");
-            return EPipeRoute::refused;
-        }
-        // Returns as soon as an instance is free, else after the step.
-        WaitNamedPipeW(pipeName, kBusyPipeStepMs);
+    const DWORD error = openControlPipeClient(pipeName, pipe);
+    if (error == ERROR_FILE_NOT_FOUND) {
+        return EPipeRoute::absent;
+    }
+    if (error == ERROR_PIPE_BUSY) {
+        logger->logMessage(L"The control pipe of ", serviceName, L" is busy; nothing sent");
+        return EPipeRoute::refused;
+    }
+    if (error != 0) {
+        logFailure(logger, L"Could not open the control pipe rc=", error);
+        return EPipeRoute::refused;
     }
     ULONG server = 0;
     if (!isTrustedPipeServer(pipe->get(), &server)) {
@@ -73,10 +65,41 @@ EPipeRoute openControlPipe(CLogger* logger, const wchar_t* serviceName, const wc
     return EPipeRoute::pipe;
 }
 
-// Whether the pipe is still there: open, or busy with another client.
-bool controlPipeExists(const wchar_t* pipeName) {
-    const CFileHandle probe(openPipeOnce(pipeName));
-    return probe || GetLastError() != ERROR_FILE_NOT_FOUND;
+// Whether the control goes through the service control manager: unless the
+// manager shows the service STOPPED (a console-mode run, or none) or knows no
+// such service, whatever holds the pipe's name. A state that cannot be read
+// (a user given only the right for one control) sends it there too: that
+// route reports its own failures.
+bool managerRoute(const wchar_t* serviceName) {
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const CServiceHandle service(manager ? OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_STATUS) : nullptr);
+    SERVICE_STATUS status = {};
+    if (!service) {
+        return GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+    }
+    return !QueryServiceStatus(service.get(), &status) || status.dwCurrentState != SERVICE_STOPPED;
+}
+
+// How long a restart waits for a console-mode instance's pipe to go: see kAfterStopMs.
+DWORD pipePatienceMs(CLogger* logger, const wchar_t* serviceName) {
+    const CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
+    const DWORD budget = timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopBudgetMs;
+    return (budget == 0 || budget > kUnlimitedStopBudgetMs ? kUnlimitedStopBudgetMs : budget) + kAfterStopMs;
+}
+
+// Waits, a probe a second, until the pipe is gone (no such pipe); one that
+// opens or answers anything else is still there. False after the patience.
+// Each probe is a connection without a code, which the old instance forwards nowhere.
+bool awaitPipeGone(const wchar_t* pipeName, DWORD patienceMs) {
+    const ULONGLONG deadline = GetTickCount64() + patienceMs;
+    while (GetTickCount64() < deadline) {
+        Sleep(kRestartPollMs);
+        const CFileHandle probe(openControlPipeOnce(pipeName));
+        if (!probe && GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void writeCode(HANDLE pipe, DWORD code) {
@@ -191,7 +214,9 @@ int sendControlCode(CLogger* logger, const wchar_t* serviceName, DWORD code, con
         } else {
             // The code counts as delivered once written to the pipe.
             CFileHandle pipe;
-            switch (openControlPipe(logger, serviceName, name, &pipe)) {
+            const EPipeRoute route =
+                managerRoute(serviceName) ? EPipeRoute::absent : openControlPipe(logger, serviceName, name, &pipe);
+            switch (route) {
                 case EPipeRoute::pipe:
                     writeCode(pipe.get(), code);
                     break;
@@ -217,7 +242,9 @@ int restartService(CLogger* logger, const wchar_t* serviceName) {
         result = 0;
     } else {
         CFileHandle pipe;
-        const EPipeRoute route = openControlPipe(logger, serviceName, pipeName.get(), &pipe);
+        const EPipeRoute route = managerRoute(serviceName)
+                                     ? EPipeRoute::absent
+                                     : openControlPipe(logger, serviceName, pipeName.get(), &pipe);
         if (route == EPipeRoute::absent) {
             result = restartInstalledService(logger, serviceName);
         } else if (route == EPipeRoute::refused) {
@@ -225,15 +252,19 @@ int restartService(CLogger* logger, const wchar_t* serviceName) {
         } else {
             writeCode(pipe.get(), SERVICE_CONTROL_STOP);
             pipe.reset();
-            // However long it takes: a second instance must not start while
-            // the old one still holds the pipe, which it does until its Java
-            // service has ended. Each probe is a connection without a code,
-            // which the old instance forwards nowhere.
-            do {
-                Sleep(kRestartPollMs);
-            } while (controlPipeExists(pipeName.get()));
-            result = startOwnInstance(logger, L"-x", serviceName, nullptr, CREATE_NEW_CONSOLE, SW_SHOW,
-                                      L"Cannot start process, binary not found.");
+            // A second instance must not start while the old one still holds
+            // the pipe, which it does until its Java service has ended.
+            const DWORD patienceMs = pipePatienceMs(logger, serviceName);
+            if (awaitPipeGone(pipeName.get(), patienceMs)) {
+                result = startOwnInstance(logger, L"-x", serviceName, nullptr, CREATE_NEW_CONSOLE, SW_SHOW,
+                                          L"Cannot start process, binary not found.");
+            } else {
+                CTextBuilder text;
+                text.append(L"The control pipe of ").append(serviceName).append(L" did not close within ");
+                text.appendDecimal(static_cast<long long>(patienceMs)).append(L" ms; no new instance started");
+                logger->logMessage(text.failed() ? L"Memory error." : text.text());
+                result = 0;
+            }
         }
     }
     logger->logExit(L"CExecutor::doRestart", 0);

@@ -9,6 +9,7 @@
 #include "common/HeapText.h"
 #include "common/LogRotation.h"
 #include "common/RegistryLayout.h"
+#include "jvm/JvmOutputTrace.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
 
@@ -29,10 +30,14 @@ unsigned long logSetting(CLogger* logger, const wchar_t* serviceName, const wcha
 
 bool named(const wchar_t* fileName) { return fileName != nullptr && *fileName != L'\0'; }
 
+// A JVM thread that printed waits at most this long for a stalled disk, once.
+const DWORD kJvmOutputPatienceMs = 1000;
+
 }  // namespace
 
 COutputCapture::~COutputCapture() {
-    if (outputCaptured) {
+    if (outputPipe != nullptr) {
+        setJvmOutputFlush(nullptr, nullptr);
         SetStdHandle(STD_OUTPUT_HANDLE, previousOutput);
     }
     if (errorCaptured) {
@@ -40,7 +45,7 @@ COutputCapture::~COutputCapture() {
     }
 }
 
-void COutputCapture::start(CLogger* logger, const wchar_t* serviceName) {
+void COutputCapture::start(CLogger* logger, const wchar_t* serviceName, CServiceEvents* events) {
     CHeapText outputName(getRegServiceParam(serviceName, kStandardOutputValue, logger, 0, 1));
     CHeapText errorName(getRegServiceParam(serviceName, kStandardErrorValue, logger, 0, 1));
     if (!named(outputName.get()) && !named(errorName.get())) {
@@ -49,11 +54,12 @@ void COutputCapture::start(CLogger* logger, const wchar_t* serviceName) {
     const unsigned long rotateMiB =
         logSetting(logger, serviceName, kLogRotateSizeValue, kMaxLogRotateMiB, kDefaultLogRotateMiB);
     const unsigned long keep = logSetting(logger, serviceName, kLogKeepValue, kMaxLogKeep, kDefaultLogKeep);
-    capture(logger, outputName.get(), errorName.get(), static_cast<std::uint64_t>(rotateMiB) * 1024 * 1024, keep);
+    capture(logger, outputName.get(), errorName.get(), static_cast<std::uint64_t>(rotateMiB) * 1024 * 1024, keep,
+            events);
 }
 
 void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const wchar_t* errorName,
-                             std::uint64_t rotateBytes, unsigned keep) {
+                             std::uint64_t rotateBytes, unsigned keep, CServiceEvents* events) {
     logger->logEntry(L"COutputCapture::capture");
     previousOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     previousError = GetStdHandle(STD_ERROR_HANDLE);
@@ -63,7 +69,7 @@ void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const w
         HANDLE pipe = copier.addFile(logger, outputName);
         if (pipe != nullptr) {
             redirect(logger, pipe, STD_OUTPUT_HANDLE, 1);
-            outputCaptured = true;
+            outputPipe = pipe;
         }
     }
     if (named(errorName)) {
@@ -74,8 +80,17 @@ void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const w
         }
     }
     copier.setRotation(rotateBytes, keep);
-    copier.start(logger);
+    copier.start(logger, events);
+    // The hook writes to standard output only.
+    if (outputPipe != nullptr) {
+        setJvmOutputFlush(flushForJvm, this);
+    }
     logger->logExit(L"COutputCapture::capture", 0);
+}
+
+void COutputCapture::flushForJvm(void* capture) {
+    auto* self = static_cast<COutputCapture*>(capture);
+    self->copier.flush(self->outputPipe, kJvmOutputPatienceMs);
 }
 
 void COutputCapture::redirect(CLogger* logger, HANDLE pipe, DWORD standardHandle, int descriptor) {

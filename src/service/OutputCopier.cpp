@@ -9,6 +9,7 @@
 #include "common/SrwLockGuard.h"
 #include "log/CLogger.h"
 #include "log/LogFileRotation.h"
+#include "service/ServiceEvents.h"
 
 namespace {
 
@@ -61,11 +62,25 @@ std::uint64_t sizeOf(HANDLE file) {
 
 }  // namespace
 
-// Written by addFile and setRotation before the thread starts, then the
-// thread's alone; the stop event is the only part other threads touch after.
+// Written by addFile, setRotation and start before the thread starts, then
+// the thread's alone; other threads touch only the stop event and the flush
+// requests after.
 struct COutputCopier::CState {
     CLogger* logger = nullptr;
+    CServiceEvents* events = nullptr;
     CKernelHandle stop;
+    // Set (auto reset) when a flush is asked for.
+    CKernelHandle flushWanted;
+    // Flushers and the thread meet under flushLock: flushes asked and done
+    // count up, flushStreams has a bit for each stream to flush, copying says
+    // the thread runs, and stalled that a flusher stopped waiting for it.
+    SRWLOCK flushLock = SRWLOCK_INIT;
+    CONDITION_VARIABLE flushed = CONDITION_VARIABLE_INIT;
+    std::uint64_t flushesAsked = 0;
+    std::uint64_t flushesDone = 0;
+    unsigned flushStreams = 0;
+    bool copying = false;
+    bool stalled = false;
     CCapturedFile files[kMaxStreams];
     CPipeStream streams[kMaxStreams];
     unsigned count = 0;
@@ -73,10 +88,14 @@ struct COutputCopier::CState {
     unsigned keep = kDefaultLogKeep;
 
     void run();
+    // Copies what the streams asked for hold now, then tells the flushers.
+    void serveFlush();
     void beginRead(CPipeStream& stream);
     // The bytes received.
     DWORD completeRead(CPipeStream& stream, BOOL wait);
-    void drain(CPipeStream& stream);
+    // Completes the read in progress, then copies what the pipe holds: until
+    // it is empty when whole, else only the bytes it holds now.
+    void drain(CPipeStream& stream, bool whole);
     void writeOut(CCapturedFile& file, const char* data, std::size_t length);
     void writeWhole(CCapturedFile& file, const char* data, std::size_t length);
     void rotate(CCapturedFile& file);
@@ -91,13 +110,15 @@ HANDLE COutputCopier::addFile(CLogger* logger, const wchar_t* name) {
         state.reset(new (std::nothrow) CState);
         if (state) {
             state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+            state->flushWanted.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
         }
-        if (!state || !state->stop) {
+        if (!state || !state->stop || !state->flushWanted) {
             logFailure(logger, L"Cannot prepare the output files ", GetLastError());
             state.reset();
             return nullptr;
         }
         state->logger = logger;
+        shared = state.get();
     }
     for (unsigned index = 0; index < state->count; ++index) {
         if (_wcsicmp(state->files[index].name.get(), name) == 0) {
@@ -158,12 +179,16 @@ void COutputCopier::setRotation(std::uint64_t limitBytes, unsigned keep) {
     }
 }
 
-bool COutputCopier::start(CLogger* logger) {
+bool COutputCopier::start(CLogger* logger, CServiceEvents* events) {
     if (!state || state->count == 0) {
         return true;
     }
+    state->events = events;
+    // No flusher yet: the capture hands flush on only after this returns.
+    state->copying = true;
     thread.reset(CreateThread(nullptr, 0, copy, state.get(), 0, nullptr));
     if (!thread) {
+        state->copying = false;
         logFailure(logger, L"Cannot start the thread that writes the output files ", GetLastError());
         return false;
     }
@@ -184,33 +209,114 @@ void COutputCopier::finish(DWORD patienceMs) {
     }
 }
 
+void COutputCopier::flush(HANDLE pipe, DWORD patienceMs) {
+    if (shared == nullptr) {
+        return;
+    }
+    // The streams are fixed once the thread runs.
+    unsigned index = 0;
+    while (index < shared->count && shared->streams[index].writeEnd.get() != pipe) {
+        ++index;
+    }
+    CSrwLockGuard held(&shared->flushLock);
+    if (index == shared->count || !shared->copying || shared->stalled) {
+        return;
+    }
+    shared->flushStreams |= 1u << index;
+    const std::uint64_t mine = ++shared->flushesAsked;
+    SetEvent(shared->flushWanted.get());
+    const ULONGLONG deadline = GetTickCount64() + patienceMs;
+    while (shared->copying && shared->flushesDone < mine) {
+        const ULONGLONG now = GetTickCount64();
+        // Bounded: a thread stuck in a write on a stalled disk is waited for once.
+        if (now >= deadline) {
+            shared->stalled = true;
+            return;
+        }
+        SleepConditionVariableSRW(&shared->flushed, &shared->flushLock, static_cast<DWORD>(deadline - now), 0);
+    }
+}
+
 DWORD WINAPI COutputCopier::copy(LPVOID state) {
     static_cast<CState*>(state)->run();
     return 0;
 }
 
 void COutputCopier::CState::run() {
-    HANDLE waits[1 + kMaxStreams] = {stop.get()};
+    // The stop first, then a flush, then the streams.
+    HANDLE waits[2 + kMaxStreams] = {stop.get(), flushWanted.get()};
     for (unsigned index = 0; index < count; ++index) {
-        waits[1 + index] = streams[index].readDone.get();
+        waits[2 + index] = streams[index].readDone.get();
         beginRead(streams[index]);
     }
     for (;;) {
-        // Unbounded: finish sets the stop event, and output wakes it meanwhile.
-        const DWORD woken = WaitForMultipleObjects(1 + count, waits, FALSE, INFINITE);
-        if (woken <= WAIT_OBJECT_0 || woken > WAIT_OBJECT_0 + count) {
+        // Unbounded: finish sets the stop event, and output and flushes wake it meanwhile.
+        const DWORD woken = WaitForMultipleObjects(2 + count, waits, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            serveFlush();
+            continue;
+        }
+        if (woken <= WAIT_OBJECT_0 || woken >= WAIT_OBJECT_0 + 2 + count) {
             break;
         }
-        CPipeStream& stream = streams[woken - WAIT_OBJECT_0 - 1];
-        if (completeRead(stream, FALSE) < kPipeBytes / 2 &&
-            WaitForSingleObject(stop.get(), kGatherMs) == WAIT_OBJECT_0) {
+        // Every stream whose read has completed, not only the first handle
+        // signalled: a stream that always has output would keep the other
+        // waiting, and its writers blocked once its pipe is full.
+        DWORD largest = 0;
+        for (unsigned index = 0; index < count; ++index) {
+            CPipeStream& stream = streams[index];
+            if (stream.reading && HasOverlappedIoCompleted(&stream.overlapped)) {
+                const DWORD received = completeRead(stream, FALSE);
+                largest = received > largest ? received : largest;
+            }
+        }
+        const DWORD gathered =
+            largest < kPipeBytes / 2 ? WaitForMultipleObjects(2, waits, FALSE, kGatherMs) : WAIT_TIMEOUT;
+        if (gathered == WAIT_OBJECT_0) {
             break;
         }
-        beginRead(stream);
+        // The gathering took the flush's signal.
+        if (gathered == WAIT_OBJECT_0 + 1) {
+            serveFlush();
+        }
+        for (unsigned index = 0; index < count; ++index) {
+            if (!streams[index].reading) {
+                beginRead(streams[index]);
+            }
+        }
     }
     for (unsigned index = 0; index < count; ++index) {
-        drain(streams[index]);
+        drain(streams[index], true);
     }
+    {
+        CSrwLockGuard held(&flushLock);
+        copying = false;
+    }
+    WakeAllConditionVariable(&flushed);
+}
+
+void COutputCopier::CState::serveFlush() {
+    std::uint64_t asked = 0;
+    unsigned wanted = 0;
+    {
+        // A flush asked for after this signals the event again.
+        CSrwLockGuard held(&flushLock);
+        asked = flushesAsked;
+        wanted = flushStreams;
+        flushStreams = 0;
+    }
+    for (unsigned index = 0; index < count; ++index) {
+        if ((wanted & (1u << index)) != 0) {
+            drain(streams[index], false);
+            beginRead(streams[index]);
+        }
+    }
+    {
+        CSrwLockGuard held(&flushLock);
+        flushesDone = asked;
+        stalled = false;
+    }
+    WakeAllConditionVariable(&flushed);
 }
 
 void COutputCopier::CState::beginRead(CPipeStream& stream) {
@@ -240,18 +346,25 @@ DWORD COutputCopier::CState::completeRead(CPipeStream& stream, BOOL wait) {
     return done ? received : 0;
 }
 
-void COutputCopier::CState::drain(CPipeStream& stream) {
+void COutputCopier::CState::drain(CPipeStream& stream, bool whole) {
     // What a read in progress has received counts; the rest is still in the pipe.
     if (stream.reading) {
-        CancelIo(stream.readEnd.get());
+        if (!HasOverlappedIoCompleted(&stream.overlapped)) {
+            CancelIo(stream.readEnd.get());
+        }
         completeRead(stream, TRUE);
     }
     DWORD available = 0;
-    while (!stream.ended && PeekNamedPipe(stream.readEnd.get(), nullptr, 0, nullptr, &available, nullptr) &&
-           available > 0) {
+    if (stream.ended || !PeekNamedPipe(stream.readEnd.get(), nullptr, 0, nullptr, &available, nullptr)) {
+        return;
+    }
+    while (!stream.ended && available > 0) {
         beginRead(stream);
-        if (stream.reading) {
-            completeRead(stream, TRUE);
+        const DWORD received = stream.reading ? completeRead(stream, TRUE) : 0;
+        available -= received < available ? received : available;
+        if (whole && available == 0 &&
+            !PeekNamedPipe(stream.readEnd.get(), nullptr, 0, nullptr, &available, nullptr)) {
+            return;
         }
     }
 }
@@ -289,7 +402,8 @@ void COutputCopier::CState::writeWhole(CCapturedFile& file, const char* data, st
 
 void COutputCopier::CState::rotate(CCapturedFile& file) {
     file.handle.reset();
-    const DWORD failure = rotateLogFile(file.name.get(), keep);
+    unsigned blocked = 0;
+    const DWORD failure = rotateLogFile(file.name.get(), keep, &blocked);
     file.handle.reset(openForAppending(file.name.get()));
     file.countedSize = file.handle ? sizeOf(file.handle.get()) : 0;
     if (failure != 0) {
@@ -297,8 +411,14 @@ void COutputCopier::CState::rotate(CCapturedFile& file) {
         file.countedSize = 0;
         if (!file.rotationFailureLogged) {
             file.rotationFailureLogged = true;
+            const CHeapText blockedName = generationName(file.name.get(), blocked);
+            const wchar_t* shown = blockedName ? blockedName.get() : file.name.get();
             logger->logMessage(L"Cannot rotate the output file ", file.name.get());
+            logger->logMessage(L"The rotation stops at ", shown, L", which cannot be moved; nothing was replaced");
             logFailure(logger, L"It grows on until it can be rotated ", failure);
+            if (events != nullptr) {
+                events->rotationBlocked(shown);
+            }
         }
     }
     if (!file.handle) {

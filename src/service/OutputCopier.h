@@ -3,7 +3,8 @@
 // process writes to pipes; this thread copies from their read ends to the
 // files, appending, and rotates a file between lines once the next write would
 // take it past its size. Since only this thread writes to the files, Java can
-// go on writing while a file rotates, and no line is cut or lost.
+// go on writing while a file rotates, and no line is cut or lost. It serves
+// the streams in turn, so that neither waits on the other.
 #include <windows.h>
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "common/Win32Handle.h"
 
 class CLogger;
+class CServiceEvents;
 
 class COutputCopier {
 public:
@@ -27,13 +29,20 @@ public:
     HANDLE addFile(CLogger* logger, const wchar_t* name);
     // Rotation past limitBytes (0: never), keeping keep older files. Before start.
     void setRotation(std::uint64_t limitBytes, unsigned keep);
-    // Starts copying; false when the thread could not be made (logged).
-    bool start(CLogger* logger);
+    // Starts copying, events telling of a blocked rotation (used by the thread
+    // until it ends); false when the thread could not be made (logged).
+    bool start(CLogger* logger, CServiceEvents* events);
     // Everything written to the pipes before the call, a last partial line
     // included, reaches the files; then the thread ends. Waits at most
     // patienceMs (a file on a stalled disk must not hold the process up).
     // Any thread, any number of times.
     void finish(DWORD patienceMs);
+    // Everything written to pipe (an answer of addFile) before the call
+    // reaches its file, the thread going on. Waits at most patienceMs, and not
+    // at all once a wait has run out until the thread has caught up; at once
+    // without the thread (not started, or ended). Any thread, at any time
+    // while this object lives.
+    void flush(HANDLE pipe, DWORD patienceMs);
 
     // How long the destructor waits for the last output to be written.
     static constexpr DWORD kFinishPatienceMs = 5000;
@@ -46,6 +55,8 @@ private:
     // Shared with the thread; left to it when it outlasts finish's patience,
     // since it may still use it while the process ends.
     std::unique_ptr<CState> state;
+    // The same, for flush: finish may let go of state while flush reads it.
+    CState* shared = nullptr;
     CKernelHandle thread;
     // Serialises finish, which the service's thread, a Java thread in
     // System.exit and the stop budget's thread may call at once.

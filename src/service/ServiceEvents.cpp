@@ -30,6 +30,12 @@ void CServiceEvents::stopTimedOut() {
     }
 }
 
+void CServiceEvents::rotationBlocked(const wchar_t* blockedFile) {
+    if (enabled) {
+        log.write(EVENTLOG_WARNING_TYPE, EVENT_ROTATION_BLOCKED, {blockedFile});
+    }
+}
+
 void CServiceEvents::writeCode(WORD type, DWORD eventId, long long code, const wchar_t* reason) {
     if (!enabled) {
         return;

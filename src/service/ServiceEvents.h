@@ -26,6 +26,8 @@ public:
     void stoppedWithCode(DWORD exitCode);
     void javaExited(int exitCode);
     void stopTimedOut();
+    // An output file's rotation stopped at blockedFile, which could not move.
+    void rotationBlocked(const wchar_t* blockedFile);
 
 private:
     void writeCode(WORD type, DWORD eventId, long long code, const wchar_t* reason);

@@ -1,4 +1,4 @@
-// The stop budget's deadline: armed once, moved by stop-pending progress only.
+// The stop budget's deadline: armed once, never extended, cut short for the end of a failed start.
 #include <gtest/gtest.h>
 
 #include "common/StopDeadline.h"
@@ -17,33 +17,36 @@ TEST(StopDeadline, ArmsOnceAndRunsOut) {
 TEST(StopDeadline, NoLimitNeverArms) {
     CStopDeadline deadline(0);
     deadline.arm(1000);
-    deadline.report(1200, true, 1, 500);
     EXPECT_EQ(deadline.waitMs(999999), CStopDeadline::kNoDeadline);
 }
 
-TEST(StopDeadline, AHigherStopPendingCheckPointMovesTheDeadlineToItsWaitHint) {
-    CStopDeadline deadline(2000);
-    deadline.report(0, false, 0, 0);
+TEST(StopDeadline, ArmingWithinALimitOnlyEverBringsTheEndCloser) {
+    CStopDeadline deadline(10000);
     deadline.arm(1000);
-    deadline.report(1500, true, 1, 10000);
-    EXPECT_EQ(deadline.waitMs(1500), 10000u);
-    // The same check point again is no progress.
-    deadline.report(5000, true, 1, 10000);
-    EXPECT_EQ(deadline.waitMs(5000), 6500u);
-    // Progress may also shorten it.
-    deadline.report(6000, true, 2, 100);
-    EXPECT_EQ(deadline.waitMs(6000), 100u);
-    // Other states do not move it.
-    deadline.report(6050, false, 3, 60000);
-    EXPECT_EQ(deadline.waitMs(6050), 50u);
+    deadline.armWithin(2000, 3000);
+    EXPECT_EQ(deadline.waitMs(2000), 3000u);
+    // A later, longer limit does not move the end back.
+    deadline.armWithin(3000, 60000);
+    EXPECT_EQ(deadline.waitMs(3000), 2000u);
+    deadline.arm(4000);
+    EXPECT_EQ(deadline.waitMs(4000), 1000u);
 }
 
-TEST(StopDeadline, ProgressBeforeTheStopDoesNotArm) {
-    CStopDeadline deadline(2000);
-    deadline.report(100, true, 1, 60000);
-    EXPECT_EQ(deadline.waitMs(200), CStopDeadline::kNoDeadline);
+TEST(StopDeadline, ALimitAppliesAlsoWithoutABudget) {
+    CStopDeadline deadline(0);
+    deadline.armWithin(500, 2000);
+    EXPECT_EQ(deadline.waitMs(1500), 1000u);
+    EXPECT_EQ(deadline.waitMs(2500), 0u);
+}
+
+TEST(StopDeadline, TheWaitHintIsWhatTheBudgetHasLeftAndTheMargin) {
+    CStopDeadline deadline(30000);
+    // Before the stop the whole budget is ahead.
+    EXPECT_EQ(deadline.waitHintMs(100, 6000), 36000u);
     deadline.arm(1000);
-    // Check point 1 was seen before: not progress.
-    deadline.report(1100, true, 1, 60000);
-    EXPECT_EQ(deadline.waitMs(1100), 1900u);
+    EXPECT_EQ(deadline.waitHintMs(21000, 6000), 16000u);
+    EXPECT_EQ(deadline.waitHintMs(90000, 6000), 6000u);
+    // Without a limit no end is foreseen; a huge budget saturates.
+    EXPECT_EQ(CStopDeadline(0).waitHintMs(100, 6000), UINT32_MAX);
+    EXPECT_EQ(CStopDeadline(UINT32_MAX).waitHintMs(100, 6000), UINT32_MAX);
 }

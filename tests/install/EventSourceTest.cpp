@@ -1,6 +1,7 @@
 // The service as an event source of the Application log: install registers it
 // with the message table of the program the service runs, over what an earlier
-// installation left; removal deletes it.
+// installation left; removal deletes it. Another program's source of the same
+// name is left alone.
 #include <gtest/gtest.h>
 
 #include "common/Win32Handle.h"
@@ -76,4 +77,26 @@ TEST(EventSource, ASourceThatCannotBeWrittenIsAWarningAndTheServiceIsInstalled) 
     EXPECT_EQ(lines[5], "The service is installed all the same; its events show without their texts.");
     EXPECT_EQ(lines[6], "Service successfully installed.");
     EXPECT_EQ(getHklmString(parametersKeyPath(name), L"IPravikClass"), L"com.example.Service");
+}
+
+TEST(EventSource, AnotherProgramsSourceOfTheSameNameIsLeftAloneAtInstallAndRemoval) {
+    const std::wstring name = uniqueServiceName(L"Foreign");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    setHklmString(sourceKeyPath(name), L"EventMessageFile", L"C:\\other\\messages.dll", REG_EXPAND_SZ);
+    const auto before = snapshotKey(sourceKeyPath(name));
+    const std::string leftAlone = crlf("Warning: the event source " + narrow(name) +
+                                       " of the Application log belongs to another program (C:\\other\\messages.dll);"
+                                       " it is left as it is.\n");
+
+    const CRunResult installed = runPravik({L"-i", writeConfig(directory, L"foreign.cfg", sourceLines(name))});
+    EXPECT_EQ(installed.exitCode, 0u);
+    EXPECT_EQ(installed.output, echoOf(sourceLines(name)) + leftAlone + crlf("Service successfully installed.\n"));
+    EXPECT_EQ(snapshotKey(sourceKeyPath(name)), before);
+
+    const CRunResult removed = runPravik({L"-r", name});
+    EXPECT_EQ(removed.exitCode, 0u);
+    EXPECT_EQ(removed.output, crlf("Service " + narrow(name) + " deleted successfully.\n") + leftAlone);
+    EXPECT_EQ(snapshotKey(sourceKeyPath(name)), before);
+    deleteHklmTree(sourceKeyPath(name));
 }

@@ -1,15 +1,21 @@
 // The logon-as-a-service right through the LSA of the Wine prefix. Wine's LSA
 // finds accounts but stores no rights, so what is shown here is the lookup, the
 // growing of its buffers, the results and the messages; whether the right
-// really takes effect can only be seen on Windows.
+// really takes effect, and that CORP\svc finds the domain's svc, can only be
+// seen on Windows (Wine's LookupAccountNameW knows no domain but the computer's,
+// and answers its own account for any unknown domain: pravik refuses that answer).
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <lmcons.h>
+#include <sddl.h>
 
 #include "common/Win32Handle.h"
 #include "install/ServiceLogonRight.h"
 #include "support/PravikRunner.h"
 #include "support/ServiceFixture.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
@@ -31,6 +37,21 @@ std::vector<BYTE> wellKnownSid(WELL_KNOWN_SID_TYPE type) {
 std::vector<BYTE> copyOf(PSID sid) {
     const BYTE* bytes = static_cast<const BYTE*>(sid);
     return std::vector<BYTE>(bytes, bytes + GetLengthSid(sid));
+}
+
+// The current user's SID as text, from this process's token.
+std::string currentUserSid() {
+    HANDLE token = nullptr;
+    unsigned char user[256];
+    DWORD size = 0;
+    LPWSTR text = nullptr;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    EXPECT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof(user), &size));
+    EXPECT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text));
+    const std::string sid = narrow(text);
+    LocalFree(text);
+    CloseHandle(token);
+    return sid;
 }
 
 std::vector<std::string> accountLines(const std::wstring& name) {
@@ -111,11 +132,16 @@ TEST(LogonRight, PolicyOpensAndRightsAreAddedAndRemoved) {
     HeapFree(GetProcessHeap(), 0, sid);
 }
 
-TEST(LogonRight, InstallWithAccountAndPasswordGrantsTheRightToTheAccountPart) {
+// The right goes to exactly the account named: ".\\user" is this computer's
+// user (the trace names its SID), SOMEDOMAIN\\user is not.
+TEST(LogonRight, InstallWithAccountAndPasswordGrantsTheRightToExactlyTheAccountNamed) {
     CTempDir directory;
+    const std::wstring traceFile = directory.file(L"trace.log");
+    CTraceSetting trace(traceFile);
     const std::wstring user = currentUser();
     const std::vector<std::pair<std::wstring, std::string>> cases = {
-        {L"SOMEDOMAIN\\" + user, "Logon as a service right set successfullly.\n"},
+        {L".\\" + user, "Logon as a service right set successfullly.\n"},
+        {L"SOMEDOMAIN\\" + user, "Failed to set logon as a service right. 1332\n"},
         {L"OTHERDOMAIN\\NoSuchAccountHere", "Failed to set logon as a service right. 1332\n"},
     };
     int index = 0;
@@ -125,9 +151,8 @@ TEST(LogonRight, InstallWithAccountAndPasswordGrantsTheRightToTheAccountPart) {
         const std::wstring file = writeConfig(directory, name + L".cfg", accountLines(name));
         const CRunResult run = runPravik({L"-i", file, L"-a", account, L"-p", L"secret"});
         EXPECT_EQ(run.exitCode, 0u) << index;
-        const std::wstring accountPart = account.substr(account.rfind(L'\\') + 1);
         EXPECT_EQ(run.output, echoOf(accountLines(name)) +
-                                  crlf("Setting logon as a service right on account " + narrow(accountPart) + "\n" +
+                                  crlf("Setting logon as a service right on account " + narrow(account) + "\n" +
                                        result + "Service successfully installed.\n"))
             << index;
         const auto config = queryServiceConfig(name);
@@ -135,6 +160,10 @@ TEST(LogonRight, InstallWithAccountAndPasswordGrantsTheRightToTheAccountPart) {
         // The service logs on as the account exactly as given, domain included.
         EXPECT_EQ(config->startName, account) << index;
     }
+    const std::string lines = readFileBytes(traceFile);
+    const std::string granted = "The logon right went to SID ";
+    EXPECT_TRUE(contains(lines, granted + currentUserSid() + "\r\n")) << lines;
+    EXPECT_EQ(lines.find(granted), lines.rfind(granted)) << lines;
 }
 
 TEST(LogonRight, AccountWithoutPasswordGrantsNothingButIsStillTheLogon) {

@@ -79,11 +79,13 @@ TEST(ServiceSettings, DependencyListIsDoubleTerminated) {
     EXPECT_EQ(std::wmemcmp(list.get(), expected, sizeof(expected) / sizeof(wchar_t)), 0);
 }
 
-TEST(ServiceSettings, AccountPartAfterTheLastBackslash) {
-    EXPECT_STREQ(accountForLogonRight(L"DOMAIN\\user"), L"user");
-    EXPECT_STREQ(accountForLogonRight(L"user"), L"user");
-    EXPECT_STREQ(accountForLogonRight(L"A\\B\\user"), L"user");
-    EXPECT_STREQ(accountForLogonRight(L".\\"), L"");
+// The domain stays: CORP\svc must never be taken for this computer's svc.
+TEST(ServiceSettings, TheAccountIsLookedUpWithItsDomainAndTheDotIsThisComputer) {
+    EXPECT_STREQ(accountForLookup(L"DOMAIN\\user", L"HOST").get(), L"DOMAIN\\user");
+    EXPECT_STREQ(accountForLookup(L"user", L"HOST").get(), L"user");
+    EXPECT_STREQ(accountForLookup(L".\\user", L"HOST").get(), L"HOST\\user");
+    EXPECT_STREQ(accountForLookup(L".\\", L"HOST").get(), L"HOST\\");
+    EXPECT_STREQ(accountForLookup(L".user", L"HOST").get(), L".user");
 }
 
 TEST(ServiceSettings, VirtualAndGroupManagedAccountsAreKnownByTheirForm) {

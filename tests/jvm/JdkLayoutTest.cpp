@@ -45,6 +45,16 @@ TEST(JdkLayout, ImportsComeFromTheFolderAboveServerOrClient) {
     EXPECT_EQ(text(jdkImportFolder(L"jvm.dll")), L"(none)");
 }
 
+TEST(JdkLayout, OnlyDrivePathsAndUncPathsAreAbsolute) {
+    for (const wchar_t* path : {L"C:\\jdk", L"z:/jdk", L"\\\\server\\share\\jdk", L"\\\\?\\C:\\jdk"}) {
+        EXPECT_TRUE(isAbsoluteWindowsPath(path)) << path;
+    }
+    for (const wchar_t* path :
+         {L"jdk", L".\\jdk", L"C:jdk", L"C:", L"\\jdk", L"/jdk", L"\\\\", L"\\\\\\x", L"1:\\jdk", L""}) {
+        EXPECT_FALSE(isAbsoluteWindowsPath(path)) << path;
+    }
+}
+
 TEST(JdkLayout, VersionsCompareByTheirNumbers) {
     EXPECT_GT(compareJavaVersions(L"11", L"1.8"), 0);
     EXPECT_GT(compareJavaVersions(L"17.0.10", L"17.0.9"), 0);

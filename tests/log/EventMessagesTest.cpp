@@ -41,4 +41,7 @@ TEST(EventMessages, EveryEventHasItsTextInPravikExe) {
               L"Java called System.exit(<1>): the service process ends with exit code <1>.");
     EXPECT_EQ(eventText(exe.get(), EVENT_STOP_TIMED_OUT),
               L"The service did not stop within its stopTimeout and was ended with exit code 26.");
+    EXPECT_EQ(eventText(exe.get(), EVENT_ROTATION_BLOCKED),
+              L"An output file was not rotated: <1> cannot be moved. Nothing was replaced, and output goes on to "
+              L"the current file.");
 }

@@ -234,6 +234,23 @@ TEST(ConsoleMode, ThePipeHasAnExplicitDaclForSystemAdministratorsAndItsOwnUser) 
     EXPECT_EQ(instance.waitForEnd(), 0u);
 }
 
+// Whoever makes the pipe first sets its DACL and hears its codes: a name that
+// another program holds (here this test's) is refused, and the service does not run.
+TEST(ConsoleMode, APipeNameThatAnotherProgramHoldsIsRefusedAndTheServiceDoesNotRun) {
+    CTestService service(L"PravikConsoleSquatted");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    ASSERT_EQ(service.install(consoleConfig(service)), 0u);
+    HANDLE squatter = CreateNamedPipeW(pipeNameOf(service.name()).c_str(), PIPE_ACCESS_INBOUND, 0, 2, 4, 4, 0, nullptr);
+    ASSERT_NE(squatter, INVALID_HANDLE_VALUE) << GetLastError();
+    CConsoleInstance instance(pravikExe(), service.name());
+    waitUntil([&] { return instance.ended() || contains(recordOf(service), "start\n"); }, "the instance");
+    EXPECT_TRUE(instance.ended());
+    EXPECT_EQ(recordOf(service), "");
+    EXPECT_TRUE(contains(readFileBytes(service.dir().file(L"trace.log")),
+                         "The control pipe of " + utf8(service.name()) + " is in use by another process\r\n"));
+    CloseHandle(squatter);
+}
+
 TEST(ConsoleMode, SystemExitEndsTheRunWithItsCode) {
     CTestService service(L"PravikConsoleExit");
     CTraceSetting trace(service.dir().file(L"trace.log"));

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "ConsoleTestSupport.h"
+#include "common/Win32Handle.h"
 #include "support/PravikRunner.h"
 #include "support/TestRegistry.h"
 
@@ -40,6 +41,21 @@ int clientLevel(DWORD flags) {
     CloseHandle(server);
     return level;
 }
+
+// A pipe of one instance, held by a client of this process while it lives:
+// every sender that tries it finds it busy.
+class CHeldPipe {
+public:
+    explicit CHeldPipe(const std::wstring& name)
+        : server(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND, 0, 1, 4, 4, 0, nullptr)),
+          holder(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
+        EXPECT_TRUE(server && holder) << GetLastError();
+    }
+
+private:
+    CFileHandle server;
+    CFileHandle holder;
+};
 
 }  // namespace
 
@@ -190,15 +206,26 @@ TEST(ControlSender, CtrlBreakWithoutTheJvmSignalEntryReportsTheFailedConsoleEven
 // goes anywhere else, and the sender says so.
 TEST(ControlSender, APipeThatStaysBusyIsReportedAndNothingIsSent) {
     const std::wstring name = L"PravikBusy" + std::to_wstring(GetCurrentProcessId());
-    HANDLE server = CreateNamedPipeW(pipeNameOf(name).c_str(), PIPE_ACCESS_INBOUND, 0, 1, 4, 4, 0, nullptr);
-    ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
-    HANDLE holder = CreateFileW(pipeNameOf(name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE) << GetLastError();
+    const CHeldPipe held(pipeNameOf(name));
     const std::string busy = crlf("The control pipe of " + utf8(name) + " is busy; nothing sent\n");
     const CRunResult send = runPravik({L"-s", name, L"200"});
     EXPECT_EQ(send.exitCode, 0u);
     EXPECT_EQ(send.output, busy);
     EXPECT_EQ(runPravik({L"-s", name, L"SERVICE_CONTROL_RESTART"}).output, busy);
-    CloseHandle(holder);
-    CloseHandle(server);
+}
+
+// Holding the pipe's name silences neither "-s" nor the restart of a service
+// that the manager runs: both go through the manager, the pipe untried.
+TEST(ControlSender, AServiceTheManagerRunsGetsItsCodesThroughTheManagerWhateverHoldsThePipe) {
+    CTestService service(L"PravikSendPastHolder");
+    ASSERT_EQ(service.install(consoleConfig(service)), 0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    service.waitFor(SERVICE_RUNNING);
+    const CHeldPipe held(pipeNameOf(service.name()));
+    EXPECT_EQ(runPravik({L"-s", service.name(), L"201"}).output,
+              crlf("Control sent OK, current service state : SERVICE_RUNNING\n"));
+    EXPECT_EQ(runPravik({L"-s", service.name(), L"SERVICE_CONTROL_RESTART"}).output, "");
+    waitUntil([&] { return countLines(recordOf(service), "running") == 2; }, "the restarted service");
+    service.waitFor(SERVICE_RUNNING);
+    EXPECT_EQ(recordOf(service), "start\nrunning\ncontrol 201\ncontrol 1\nstopping\nstart\nrunning\n");
 }

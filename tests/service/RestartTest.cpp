@@ -99,6 +99,27 @@ TEST(Restart, AConsoleModeInstanceIsReplacedByANewOneOnceItsPipeIsGone) {
     EXPECT_TRUE(contains(lines, "CExecutor::doRestart Exit 0\n"));
 }
 
+// A pipe that never goes away (this test's, standing in for an instance whose
+// Java never ends): the restart waits as long as the old instance's stop may
+// take (its stopTimeout and 10 seconds), then says so and starts nothing.
+TEST(Restart, APipeThatNeverGoesAwayEndsTheWaitWithAMessage) {
+    CTestService service(L"PravikRestartNeverGone");
+    ConfigKeys keys = consoleConfig(service);
+    keys.push_back({L"stopTimeout", L"1000"});
+    ASSERT_EQ(service.install(keys), 0u);
+    HANDLE server = CreateNamedPipeW(pipeNameOf(service.name()).c_str(), PIPE_ACCESS_INBOUND, 0, 1, 4, 4, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
+    const CRunResult restart = runPravik({L"-s", service.name(), L"128"});
+    EXPECT_EQ(restart.output, crlf("The control pipe of " + utf8(service.name()) +
+                                   " did not close within 11000 ms; no new instance started\n"));
+    // The stop went over the pipe first.
+    char code[4] = {};
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(server, code, sizeof(code), &got, nullptr));
+    EXPECT_EQ(std::string(code, got), std::string("\x01\x00\x00\x00", 4));
+    CloseHandle(server);
+}
+
 TEST(Restart, AJavaServiceRestartsItselfThroughSendServiceControl) {
     CTestService service(L"PravikRestartSelf");
     const std::wstring marker = unixPathOf(service.dir().file(L"restarted"));

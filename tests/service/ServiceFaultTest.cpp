@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "common/Win32Handle.h"
 #include "support/Polling.h"
 #include "support/PravikRunner.h"
 #include "support/ServiceFixture.h"
@@ -33,6 +34,19 @@ void installFaulty(CTestService& service, const std::wstring& fault, const Confi
 void startFaulty(CTestService& service, const std::wstring& fault, const ConfigKeys& extraKeys = {}) {
     installFaulty(service, fault, extraKeys);
     ASSERT_TRUE(service.start()) << service.lastError();
+}
+
+// The faulty service's keys (and more) with a JVM library that fails at its
+// creation as its -Dfake options ask (tests/jvm/bridge/BrokenJvm.cpp).
+ConfigKeys fakeJvmConfig(const CTestService& service, const ConfigKeys& extraKeys) {
+    ConfigKeys keys = service.baseConfig(kFaultyService);
+    for (auto& [key, value] : keys) {
+        if (key == L"jvmDLL") {
+            value = brokenJvmDll(L"create-refused");
+        }
+    }
+    keys.insert(keys.end(), extraKeys.begin(), extraKeys.end());
+    return keys;
 }
 
 // Polls the record until it holds the text (fails the test after a minute).
@@ -191,6 +205,20 @@ TEST(ServiceFault, ShutdownHooksRunAfterServiceMainReturns) {
     EXPECT_TRUE(contains(recordOf(service), "stopping\nhook ran\n")) << recordOf(service);
 }
 
+// Whoever reads the output when STOPPED shows finds the stop's last line and
+// the line of a shutdown hook that runs a second after it.
+TEST(ServiceFault, TheOutputFileHoldsTheLastLinesWhenStoppedShows) {
+    CTestService service(L"PravikFaultLastLines");
+    const std::wstring output = service.dir().file(L"out.log");
+    startFaulty(service, L"-printAtEnd", {{L"standardOutput", output}});
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
+    service.waitFor(SERVICE_STOPPED);
+    const std::string printed = readFileBytes(output);
+    EXPECT_TRUE(inOrder(printed, "the stop's last line", "the hook's line")) << printed;
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+}
+
 namespace {
 
 // Sends STOP to a service that will not stop with a stop budget of two
@@ -275,4 +303,63 @@ TEST(ServiceFault, OutputRotatesBetweenLinesAndARestartAppends) {
     }
     EXPECT_EQ(all.size(), expected.size());
     EXPECT_TRUE(all == expected);
+}
+
+// A reader holds out.log.2 without delete sharing: the rotation stops there,
+// no generation is replaced, and the output goes on to out.log, whole.
+TEST(ServiceFault, AHeldGenerationStopsTheRotationWithoutReplacingAnything) {
+    CTestService service(L"PravikFaultHeldGeneration");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    const std::wstring output = service.dir().file(L"out.log");
+    writeFileBytes(output + L".1", "generation 1\n");
+    writeFileBytes(output + L".2", "generation 2\n");
+    const CFileHandle reader(CreateFileW((output + L".2").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(reader);
+    startFaulty(service, L"-printLines 12000",
+                {{L"standardOutput", output}, {L"logRotateSize", L"1"}, {L"logKeep", L"5"}});
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    EXPECT_TRUE(readFileBytes(output + L".1") == "generation 1\n");
+    EXPECT_TRUE(readFileBytes(output + L".2") == "generation 2\n");
+    EXPECT_FALSE(fileExists(output + L".3"));
+    EXPECT_EQ(readFileBytes(output).size(), 12000u * 100u);
+    EXPECT_TRUE(contains(traceOf(service), "The rotation stops at " + utf8(output) +
+                                               ".2, which cannot be moved; nothing was replaced\n"))
+        << traceOf(service);
+}
+
+// Standard output that never pauses keeps standard error waiting no more than
+// the other way round: the error lines go out while the output floods (not
+// only once 32 MiB of it have), all of them reach their file, and the run ends.
+TEST(ServiceFault, StandardErrorIsCopiedWhileStandardOutputFloods) {
+    CTestService service(L"PravikFaultFlood");
+    const std::wstring error = service.dir().file(L"err.log");
+    const int lines = 20000;
+    ASSERT_EQ(service.install(fakeJvmConfig(service, {{L"jvmOption2", L"-Dfake.flood=" + std::to_wstring(lines)},
+                                                      {L"jvmOption3", L"-Dfake.record=" + service.dir().file(L"record.txt")},
+                                                      {L"standardOutput", service.dir().file(L"out.log")},
+                                                      {L"standardError", error},
+                                                      {L"logKeep", L"0"}})),
+              0u);
+    ASSERT_TRUE(service.start()) << service.lastError();
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 16u);
+    EXPECT_TRUE(contains(recordOf(service), "error lines written while output flooded\r\n")) << recordOf(service);
+    std::string expected;
+    for (int number = 1; number <= lines; ++number) {
+        expected += "error line " + std::to_string(number) + "\n";
+    }
+    EXPECT_TRUE(readFileBytes(error) == expected);
+}
+
+// The JVM's message before an abrupt end (an _exit, as after
+// -XX:+ExitOnOutOfMemoryError) is in the output file once the process is gone.
+TEST(ServiceFault, TheJvmsLastMessageBeforeAnAbruptEndIsInTheOutputFile) {
+    CTestService service(L"PravikFaultJvmExit");
+    const std::wstring output = service.dir().file(L"out.log");
+    ASSERT_EQ(service.install(fakeJvmConfig(service, {{L"jvmOption2", L"-Dfake.exit=3"}, {L"standardOutput", output}})),
+              0u);
+    // The process ends before its first report: StartServiceW fails then (Wine: 1053).
+    EXPECT_FALSE(service.start());
+    EXPECT_EQ(readFileBytes(output), "fake JVM says hello 42\nand once more\n");
 }

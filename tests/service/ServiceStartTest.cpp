@@ -68,6 +68,20 @@ void makeTestJdk(const std::wstring& home, const std::wstring& library = std::ws
     ASSERT_TRUE(CopyFileW(runtime.c_str(), (home + L"\\bin\\pravik-jdk-runtime.dll").c_str(), TRUE));
 }
 
+// The keys of a service whose JVM library records its creation arguments in
+// record, then refuses to create the JVM (tests/jvm/bridge/BrokenJvm.cpp).
+ConfigKeys recordingJvmConfig(const CTestService& service, const std::wstring& record) {
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    for (auto& [key, value] : keys) {
+        if (key == L"jvmDLL") {
+            value = brokenJvmDll(L"create-refused");
+        } else if (key == L"jvmOption1") {
+            value = L"-Dfake.record=" + record;
+        }
+    }
+    return keys;
+}
+
 ConfigKeys withoutJvmDll(ConfigKeys keys) {
     keys.erase(std::remove_if(keys.begin(), keys.end(), [](const auto& key) { return key.first == L"jvmDLL"; }),
                keys.end());
@@ -182,14 +196,7 @@ TEST(ServiceStart, CreationArgumentsStopAtTheFirstMissingOptionAndCarryTheVerbos
     std::wstring verbose = service.dir().file(verboseName);
     ASSERT_EQ(verbose.substr(0, 2), L"C:");
     verbose = L"%SystemDrive%" + verbose.substr(2);
-    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
-    for (auto& [key, value] : keys) {
-        if (key == L"jvmDLL") {
-            value = brokenJvmDll(L"create-refused");
-        } else if (key == L"jvmOption1") {
-            value = L"-Dfake.record=" + record;
-        }
-    }
+    ConfigKeys keys = recordingJvmConfig(service, record);
     keys.push_back({L"jvmOption2", L"-Xexpanded=%SystemDrive%"});
     keys.push_back({L"jvmOption5", L"-Xafter-the-gap"});
     keys.push_back({L"verboseOutput", verbose});
@@ -407,6 +414,57 @@ TEST(ServiceStart, WithoutJvmDllTheJdkOfJavaHomeRunsWithTheRuntimeDllsOfItsBinFo
                         "JVM DLL " + library + " loaded successfully.\n"))
         << lines;
     EXPECT_TRUE(inOrder(lines, "CJvm::initialize Exit 0\n", "CJvm::runServiceMain Exit 0\n"));
+}
+
+// A relative JAVA_HOME, or an installer's key with a relative path, would mean
+// a JDK below whatever folder the service runs in: both are skipped, and the
+// JDK that "jdk" names in that folder is not loaded.
+TEST(ServiceStart, RelativeJdkPathsOfJavaHomeAndTheInstallersKeysAreSkipped) {
+    CTestService service(L"PravikStartRelativeHome");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    makeTestJdk(service.dir().file(L"jdk"));
+    const CRegistryTrees written({L"SOFTWARE\\Eclipse Adoptium"});
+    setHklmString(L"SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", L"Path", L"jdk");
+    ConfigKeys keys = withoutJvmDll(service.baseConfig(L"com.velsor.test.PlainService"));
+    keys.push_back({L"jvmOption2", std::wstring(L"-Dpravik.test.jvmhost=") + PRAVIK_TEST_JVMHOST});
+    ASSERT_EQ(service.install(keys), 0u);
+    // A console-mode run works in this process's folder: there "jdk" is the test's JDK.
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, folder), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(service.dir().path().c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"JAVA_HOME", L"jdk"));
+    runPravik({L"-x", service.name()});
+    SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+    SetCurrentDirectoryW(folder);
+    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    EXPECT_TRUE(contains(lines, "Looking for the JVM DLL: skipped jdk, not an absolute path, of JAVA_HOME\n")) << lines;
+    EXPECT_TRUE(contains(lines, "Looking for the JVM DLL: skipped jdk, not an absolute path, of "
+                                "HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9\n"))
+        << lines;
+    EXPECT_FALSE(contains(lines, "loaded successfully")) << lines;
+}
+
+// HotSpot loads a JNI library with a plain LoadLibrary of its path: after
+// pravik's own load of the JVM library, that library's imports are still
+// found through PATH, as under java.exe.
+TEST(ServiceStart, AJniLibraryFindsItsImportsThroughPath) {
+    CTestService service(L"PravikStartJniPath");
+    const std::wstring onPath = service.dir().file(L"on-path");
+    ASSERT_TRUE(CreateDirectoryW(onPath.c_str(), nullptr)) << GetLastError();
+    const std::wstring runtime = std::wstring(PRAVIK_JDK_JVM_DIR) + L"\\pravik-jdk-runtime.dll";
+    ASSERT_TRUE(CopyFileW(runtime.c_str(), (onPath + L"\\pravik-jdk-runtime.dll").c_str(), TRUE));
+    const std::wstring record = service.dir().file(L"record.txt");
+    ConfigKeys keys = recordingJvmConfig(service, record);
+    keys.push_back({L"jvmOption2", std::wstring(L"-Dfake.load=") + PRAVIK_JNI_PROBE_DLL});
+    ASSERT_EQ(service.install(keys), 0u);
+    // Console mode, as for JAVA_HOME: the service control manager passes on no new PATH.
+    std::wstring path(GetEnvironmentVariableW(L"PATH", nullptr, 0), L'\0');
+    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", (onPath + L";" + path).c_str()));
+    runPravik({L"-x", service.name()});
+    SetEnvironmentVariableW(L"PATH", path.c_str());
+    const std::string recorded = readFileBytes(record);
+    EXPECT_TRUE(contains(recorded, "[exit] hook\r\nloaded\r\n")) << recorded;
 }
 
 TEST(ServiceStart, WithoutJavaHomeTheInstallersKeysGiveTheHighestVersion) {

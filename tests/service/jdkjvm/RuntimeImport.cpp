@@ -1,5 +1,6 @@
-// Makes the test JVM import the stand-in runtime DLL, as a JDK's jvm.dll
-// imports the C runtime: the library loads only where that DLL is found.
+// Makes a library import the stand-in runtime DLL: the test JVM, as a JDK's
+// jvm.dll imports the C runtime, or a JNI library, as one imports a DLL of its
+// own. The library loads only where that DLL is found.
 extern "C" __declspec(dllimport) int jdkRuntimeProbe();
 
 namespace {

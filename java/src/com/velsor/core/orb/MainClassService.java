@@ -15,24 +15,31 @@ import java.lang.reflect.Modifier;
  * with a rising check point until the program is ready, then RUNNING and
  * accepts stop and shutdown. Ready means main has been entered and, when the
  * JVM options ask for them, a TCP connection to 127.0.0.1 on
- * -Dpravik.ready.port=n succeeds and the file -Dpravik.ready.file=path exists.
- * A program that is not ready within -Dpravik.ready.timeout=ms (default
- * 120000) ends the service with exit code 27.
+ * -Dpravik.ready.port=n succeeds, the file -Dpravik.ready.file=path exists
+ * and a GET of -Dpravik.ready.url=http://host:port/path answers with a status
+ * below 400 (plain http only; a redirect is not followed). A program that is
+ * not ready within -Dpravik.ready.timeout=ms (default 120000) ends the service
+ * with exit code 27. So do a ready file left from before that cannot be
+ * deleted (one that can is deleted before main is called) and a ready port or
+ * URL port that already answers before main is called ("port n already
+ * answers before class started" on System.err).
  *
  * <p>Stop and shutdown call the static method that -Dpravik.stop=class.method
- * names (without parameters, or with one String[], which gets an empty
- * array); without it they call System.exit(0), so that the program's shutdown
+ * names (without parameters, or with one String[], which gets the words
+ * after the value's first blank, "-Dpravik.stop=class.method stop", split as
+ * commandLineParms is, or else an empty array: words need a String[] method);
+ * without it they call System.exit(0), so that the program's shutdown
  * hooks run and pravik reports SERVICE_STOPPED when the JVM exits, within the
  * service's stop budget. The service ends with exit code 0 once no non-daemon
  * thread of the program is left, main's included: a main that returns while
  * other threads of the program run leaves the service RUNNING until they end.
  * A program that cannot be started (no main class, a jar without Main-Class, a
- * class or method that is not found, a malformed property), a main that
- * throws and a stop method that throws end the service with exit code 1 and
- * the stack trace on System.err.
+ * class or method that is not found, a malformed property, a ready URL that
+ * is not plain http), a main that throws and a stop method that throws end
+ * the service with exit code 1 and the stack trace on System.err.
  */
 public final class MainClassService {
-    /** The service-specific exit code of a program that was not ready in time. */
+    /** The service-specific exit code of a program that was not ready in time, or whose signals were not its own. */
     public static final int EXIT_NOT_READY = 27;
     /** The service-specific exit code of a program that could not start or threw. */
     public static final int EXIT_FAILED = 1;
@@ -113,6 +120,11 @@ public final class MainClassService {
             System.err.println("MainClassService: the program cannot be started");
             e.printStackTrace();
             return EXIT_FAILED;
+        }
+        final String unclaimed = readiness.claim(command.mainClass);
+        if (unclaimed != null) {
+            System.err.println("MainClassService: " + unclaimed);
+            return EXIT_NOT_READY;
         }
         final ProgramThreads threads = new ProgramThreads("program " + command.mainClass);
         synchronized (lock) {

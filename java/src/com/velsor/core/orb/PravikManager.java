@@ -99,7 +99,11 @@ public final class PravikManager {
         setServiceState(SERVICE_STOP_PENDING, 0, 0, checkPoint, waitHint);
     }
 
-    /** The service has stopped; a nonzero code is its service-specific exit code. */
+    /**
+     * The service has stopped; a nonzero code is its service-specific exit code. The service control manager sees
+     * SERVICE_STOPPED once the JVM has shut down and the output is in its files, SERVICE_STOP_PENDING until then;
+     * later reports are dropped.
+     */
     public static void reportStopped(int exitCode) {
         setServiceState(SERVICE_STOPPED, 0, exitCode, 0, 0);
     }

@@ -31,6 +31,8 @@ import java.nio.charset.StandardCharsets;
  * System.exit(0).</li>
  * <li>"-shutdownHook": a shutdown hook records "hook ran"; otherwise the service
  * runs and stops as it should.</li>
+ * <li>"-printAtEnd": the stop prints a last line to System.out, and a
+ * shutdown hook prints one a second later.</li>
  * <li>"-neverStop": STOP is recorded and otherwise ignored.</li>
  * <li>"-blockOnStop": serviceControl never returns from STOP.</li>
  * </ul>
@@ -87,6 +89,12 @@ public final class FaultyService {
         if ("-shutdownHook".equals(fault)) {
             Runtime.getRuntime().addShutdownHook(new Thread(() -> record("hook ran")));
         }
+        if ("-printAtEnd".equals(fault)) {
+            Runtime.getRuntime().addShutdownHook(new Thread(() -> {
+                pause(1000);
+                System.out.println("the hook's line");
+            }));
+        }
         PravikManager.reportRunning(PravikManager.SERVICE_ACCEPT_STOP);
         if ("-exit".equals(fault)) {
             System.exit((int) milliseconds);
@@ -106,6 +114,9 @@ public final class FaultyService {
             }
         }
         record("stopping");
+        if ("-printAtEnd".equals(fault)) {
+            System.out.println("the stop's last line");
+        }
         PravikManager.reportStopped(0);
     }
 

@@ -11,10 +11,12 @@ import java.nio.charset.StandardCharsets;
 /**
  * A service on the base class without a line of state code: start waits until
  * the file named by its first argument exists; start and stop write a line to
- * the file of its second argument.
+ * the file of its second argument. With "-hangInStop" as its third, stop never
+ * returns.
  */
 public final class GatedService extends PravikService {
     private String recordFile;
+    private boolean hangInStop;
 
     private void record(String line) throws IOException {
         try (OutputStream out = new FileOutputStream(recordFile, true)) {
@@ -25,6 +27,7 @@ public final class GatedService extends PravikService {
     @Override
     protected void start(String[] args) throws IOException, InterruptedException {
         recordFile = args[1];
+        hangInStop = args.length > 2 && "-hangInStop".equals(args[2]);
         final File gate = new File(args[0]);
         // The test opens the gate after it has seen the start pending; the test ends the service in any case.
         while (!gate.exists()) {
@@ -34,7 +37,10 @@ public final class GatedService extends PravikService {
     }
 
     @Override
-    protected void stop() throws IOException {
+    protected void stop() throws IOException, InterruptedException {
         record("stopped");
+        while (hangInStop) {
+            Thread.sleep(60000);
+        }
     }
 }

@@ -8,13 +8,18 @@ import java.io.IOException;
 import java.io.OutputStream;
 import java.net.InetSocketAddress;
 import java.nio.charset.StandardCharsets;
+import java.util.Timer;
 
 /**
  * A small server that knows nothing of pravik: main waits until the file named
  * by its second argument exists, then serves HTTP on 127.0.0.1 at the port of
- * its first argument and returns; shutdown stops it, and so does the end of
- * the JVM, whose shutdown hook it registers. What happens goes as lines to
- * the file of its third argument.
+ * its first argument and returns. With "early" as its fourth argument it
+ * serves at once, answering 503 until the file exists, as a server does that
+ * binds its port before it has deployed. shutdown stops it, and so do main
+ * with "stop" and more words, as a launcher's main does, and the end of the
+ * JVM, whose shutdown hook it registers. shutdownForgettingATimer stops it
+ * too, but leaves a Timer that nobody cancels: a non-daemon thread that never
+ * ends. What happens goes as lines to the file of its third argument.
  */
 public final class SlowHttpServer {
     private static volatile HttpServer server;
@@ -24,17 +29,25 @@ public final class SlowHttpServer {
     }
 
     public static void main(String[] args) throws IOException, InterruptedException {
+        if ("stop".equals(args[0])) {
+            // The words one by one, as the stop got them.
+            record(String.join("|", args) + "\n");
+            server.stop(0);
+            return;
+        }
         recordFile = args[2];
         Runtime.getRuntime().addShutdownHook(new Thread(() -> record("hook\n")));
         final File gate = new File(args[1]);
+        final boolean early = args.length > 3 && "early".equals(args[3]);
         // The test opens the gate after it has seen the service wait; the test ends the service in any case.
-        while (!gate.exists()) {
+        while (!early && !gate.exists()) {
             Thread.sleep(50);
         }
         final HttpServer http = HttpServer.create(new InetSocketAddress("127.0.0.1", Integer.parseInt(args[0])), 0);
         http.createContext("/", exchange -> {
-            final byte[] body = "hello\n".getBytes(StandardCharsets.UTF_8);
-            exchange.sendResponseHeaders(200, body.length);
+            final boolean ready = gate.exists();
+            final byte[] body = (ready ? "hello\n" : "deploying\n").getBytes(StandardCharsets.UTF_8);
+            exchange.sendResponseHeaders(ready ? 200 : 503, body.length);
             try (OutputStream out = exchange.getResponseBody()) {
                 out.write(body);
             }
@@ -46,6 +59,11 @@ public final class SlowHttpServer {
     static void shutdown() {
         record("shutdown\n");
         server.stop(0);
+    }
+
+    static void shutdownForgettingATimer() {
+        shutdown();
+        new Timer("forgotten");
     }
 
     private static void record(String line) {

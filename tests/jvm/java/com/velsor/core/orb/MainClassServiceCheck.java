@@ -1,11 +1,15 @@
 package com.velsor.core.orb;
 
+import com.sun.net.httpserver.HttpServer;
+
 import java.io.File;
 import java.io.FileOutputStream;
 import java.io.IOException;
 import java.net.InetAddress;
+import java.net.InetSocketAddress;
 import java.net.ServerSocket;
 import java.nio.file.Files;
+import java.util.Arrays;
 import java.util.Properties;
 import java.util.concurrent.CountDownLatch;
 import java.util.concurrent.atomic.AtomicInteger;
@@ -39,8 +43,11 @@ public final class MainClassServiceCheck {
     }
 
     static final class ArgumentStop {
+        static String[] words;
+
         static void halt(String[] args) {
             stopCalls.addAndGet(args.length == 0 ? 10 : 1000);
+            words = args;
         }
     }
 
@@ -194,6 +201,81 @@ public final class MainClassServiceCheck {
                 == ProgramReadiness.Outcome.ENDED, "a program that has ended is not waited for");
     }
 
+    private static void readinessByUrl() throws IOException {
+        check(refusedUrl("https://127.0.0.1:8443/") && refusedUrl("ftp://127.0.0.1/") && refusedUrl("127.0.0.1:8080")
+                && refusedUrl("http://127.0.0.1:70000/"), "only plain http URLs with a host and a TCP port");
+        final HttpServer http = HttpServer.create(new InetSocketAddress("127.0.0.1", 0), 0);
+        final AtomicInteger status = new AtomicInteger(503);
+        http.createContext("/", exchange -> {
+            // Where a redirect would lead nothing answers.
+            exchange.getResponseHeaders().set("Location", "http://127.0.0.1:1/");
+            exchange.sendResponseHeaders(status.get(), -1);
+            exchange.close();
+        });
+        http.start();
+        final ProgramReadiness byUrl = readiness("pravik.ready.url",
+                "http://127.0.0.1:" + http.getAddress().getPort() + "/app", null);
+        check(!byUrl.isReady(true), "not ready while the URL answers 503");
+        status.set(302);
+        check(byUrl.isReady(true), "ready once it answers below 400, the redirect not followed");
+        check(!byUrl.isReady(false), "and main has been entered");
+        check(("port " + http.getAddress().getPort() + " already answers before com.example.Server started")
+                .equals(byUrl.claim("com.example.Server")), "a URL's port that already answers is not the program's");
+        http.stop(0);
+        check(byUrl.claim("com.example.Server") == null, "a URL's port that is free is the program's");
+    }
+
+    private static boolean refusedUrl(String url) {
+        try {
+            readiness("pravik.ready.url", url, null);
+            return false;
+        } catch (IllegalArgumentException expected) {
+            return true;
+        }
+    }
+
+    private static void staleSignalsAreNotTheProgramsOwn() throws IOException {
+        final File file = new File(Files.createTempDirectory("pravik-check").toFile(), "ready");
+        check(file.createNewFile(), "a ready file is left from before");
+        check(readiness("pravik.ready.file", file.getPath(), null).claim("com.example.Server") == null && !file.exists(),
+                "a ready file left from before is deleted");
+        check(file.mkdir() && new File(file, "inside").createNewFile(), "a ready path that cannot be deleted");
+        final String undeleted = readiness("pravik.ready.file", file.getPath(), null).claim("com.example.Server");
+        check(undeleted != null && undeleted.startsWith("the ready file " + file + " is left from before and cannot "
+                + "be deleted"), "a ready file that cannot be deleted is named");
+        try (ServerSocket server = new ServerSocket(0, 1, InetAddress.getByName("127.0.0.1"))) {
+            check(("port " + server.getLocalPort() + " already answers before com.example.Server started").equals(
+                    readiness("pravik.ready.port", Integer.toString(server.getLocalPort()), null)
+                            .claim("com.example.Server")), "a ready port that already answers is not the program's");
+        }
+        check(new File(file, "inside").delete() && file.delete() && file.getParentFile().delete(), "clean up");
+    }
+
+    private static void splitAsCommandLineParms(String text, String... words) {
+        check(Arrays.equals(CommandLineSplit.split(text), words), "split " + text);
+    }
+
+    // The cases of tests/jvm/CommandLineSplitTest.cpp, which checks the split of commandLineParms.
+    private static void commandLineSplit() {
+        splitAsCommandLineParms("-a \"b c\" d\\ e", "-a", "b c", "d e");
+        splitAsCommandLineParms("x=\"a b\"y z", "x=a by", "z");
+        splitAsCommandLineParms("a  b", "a", "", "b");
+        splitAsCommandLineParms(" a", "", "a");
+        splitAsCommandLineParms("a ", "a", "");
+        splitAsCommandLineParms("", "");
+        splitAsCommandLineParms("   ", "", "", "", "");
+        splitAsCommandLineParms("a\tb c", "a\tb", "c");
+        splitAsCommandLineParms("say\\\"hi\\\"", "say\"hi\"");
+        splitAsCommandLineParms("C:\\\\dir", "C:\\dir");
+        splitAsCommandLineParms("\"in \\\" quotes\"", "in \" quotes");
+        splitAsCommandLineParms("end\\", "end");
+        splitAsCommandLineParms("C:\\dir", "C:dir");
+        splitAsCommandLineParms("a \"b c  d", "a", "b c  d");
+        splitAsCommandLineParms("\"\"", "");
+        splitAsCommandLineParms("\"\" x", "", "x");
+        splitAsCommandLineParms("\u00e4\u00f6 \u20ac\u4e2d", "\u00e4\u00f6", "\u20ac\u4e2d");
+    }
+
     private static void stopMethodLookup() throws Throwable {
         final ClassLoader loader = MainClassServiceCheck.class.getClassLoader();
         final String prefix = MainClassServiceCheck.class.getName();
@@ -201,9 +283,19 @@ public final class MainClassServiceCheck {
         check(stopCalls.get() == 1, "a stop method without parameters is called");
         ProgramStop.of(prefix + "$ArgumentStop.halt", loader).run();
         check(stopCalls.get() == 11, "a stop method with String[] gets an empty array");
+        ProgramStop.of(prefix + "$ArgumentStop.halt stop \"right now\"", loader).run();
+        check(stopCalls.get() == 1011 && Arrays.equals(ArgumentStop.words, new String[] {"stop", "right now"}),
+                "a stop method gets the words after the first blank, split as commandLineParms is");
+        boolean plainWithWordsRefused = false;
+        try {
+            ProgramStop.of(prefix + "$PlainStop.halt stop", loader);
+        } catch (NoSuchMethodException expected) {
+            plainWithWordsRefused = true;
+        }
+        check(plainWithWordsRefused, "words need a stop method with String[]");
         boolean missingReported = false;
         try {
-            ProgramStop.find(prefix + "$PlainStop.missing", loader);
+            ProgramStop.of(prefix + "$PlainStop.missing", loader);
         } catch (NoSuchMethodException expected) {
             missingReported = true;
         }
@@ -256,6 +348,9 @@ public final class MainClassServiceCheck {
     public static void main(String[] args) throws Throwable {
         commandLineAndJar();
         readinessByPortFileAndTimeout();
+        readinessByUrl();
+        staleSignalsAreNotTheProgramsOwn();
+        commandLineSplit();
         stopMethodLookup();
         acceptedControlsFollowOverriding();
         nonDaemonThreadsOfTheProgramOnly();
