@@ -1,11 +1,15 @@
 #include "jvm/CJvm.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdlib>
 #include <cstring>
 
 #include "common/CTextBuilder.h"
 #include "common/MbcsConversion.h"
 #include "common/OwnProgramPath.h"
+#include "common/OwnedFile.h"
 #include "common/RegistryLayout.h"
 #include "common/SrwLockGuard.h"
 #include "config/ServiceSettingsText.h"
@@ -81,6 +85,25 @@ bool appendOption(JavaVMInitArgs* args, CHeapPtr<char> optionString, void* extra
     return true;
 }
 
+// The verbose file as a stream for appending, opened only as itself (common/OwnedFile.h); null when refused.
+FILE* openVerboseFile(const wchar_t* name) {
+    CFileHandle handle(openOwnedFile(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    if (!handle) {
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_APPEND | _O_TEXT);
+    if (descriptor == -1) {
+        return nullptr;
+    }
+    // The descriptor owns the handle now, and the stream the descriptor.
+    handle.detach();
+    FILE* stream = _fdopen(descriptor, "a");
+    if (stream == nullptr) {
+        _close(descriptor);
+    }
+    return stream;
+}
+
 }  // namespace
 
 extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list arguments) {
@@ -93,8 +116,7 @@ extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list ar
     {
         CSrwLockGuard held(&verboseFileLock);
         if (g_fpVerboseFileHandle == nullptr) {
-            // The wide path opens files that the ANSI code page cannot name.
-            g_fpVerboseFileHandle = _wfopen(g_pVerboseOutputFile.get(), L"a");
+            g_fpVerboseFileHandle = openVerboseFile(g_pVerboseOutputFile.get());
         }
         file = g_fpVerboseFileHandle;
     }
@@ -130,6 +152,10 @@ void CJvm::destroyJVM() {
 int CJvm::initialize() {
     CTraceScope trace(logger, L"CJvm::initialize");
     g_pVerboseOutputFile = getRegServiceParam(serviceName, kVerboseFileValue, logger, 0, 1);
+    // The file opens at the JVM's first output, where nothing can say why it is refused: said here.
+    if (g_pVerboseOutputFile && !isOwnableFile(g_pVerboseOutputFile.get()) && GetLastError() == kFileNotOwnable) {
+        logger->logMessage(kRefusedFileMessage, g_pVerboseOutputFile.get());
+    }
     int result = loadJVMDll();
     if (result == 0) {
         result = getDefaultArgs();

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "common/LogRotation.h"
+#include "common/OwnedFile.h"
 #include "log/LogFileRotation.h"
 
 namespace {
@@ -40,8 +41,7 @@ unsigned long CTraceFile::open(const wchar_t* path) {
 }
 
 unsigned long CTraceFile::openPath() {
-    file.reset(CreateFileW(path.get(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file.reset(openOwnedFile(path.get(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
     if (!file) {
         return GetLastError();
     }

@@ -1,6 +1,7 @@
 #include "log/LogFileRotation.h"
 
 #include "common/LogRotation.h"
+#include "common/OwnedFile.h"
 
 DWORD rotateLogFile(const wchar_t* name, unsigned keep, unsigned* blockedGeneration) {
     const unsigned count = rotationStepCount(keep);
@@ -13,7 +14,10 @@ DWORD rotateLogFile(const wchar_t* name, unsigned keep, unsigned* blockedGenerat
         }
         // Without replacing: each target was freed by the step before, and a
         // target still there (another process rotating the same file) is kept.
-        const BOOL moved = to ? MoveFileExW(from.get(), to.get(), 0) : DeleteFileW(from.get());
+        // Only a plain file with one name moves: a link planted in the folder
+        // stops the rotation as a held file does.
+        const BOOL moved =
+            isOwnableFile(from.get()) && (to ? MoveFileExW(from.get(), to.get(), 0) : DeleteFileW(from.get()));
         const DWORD error = moved ? 0 : GetLastError();
         // A generation that cannot move stops the rotation: every later step
         // would move a younger one onto it.

@@ -1,6 +1,7 @@
 // The process's logger: its sink prints to the console and writes the trace
 // file that the registry's Trace value names.
 #include "common/CTextBuilder.h"
+#include "common/OwnedFile.h"
 #include "common/RegistryLayout.h"
 #include "common/RegistryReaders.h"
 #include "log/CLogger.h"
@@ -15,7 +16,12 @@ void printToConsole(void*, const wchar_t* text, const wchar_t* text2, const wcha
 }
 
 unsigned long openTraceFile(void* traceFile, const wchar_t* path) {
-    return static_cast<CTraceFile*>(traceFile)->open(path);
+    const unsigned long error = static_cast<CTraceFile*>(traceFile)->open(path);
+    // The logger then says the system's reason; the trace cannot name itself.
+    if (error == kFileNotOwnable) {
+        printConsoleLine(kRefusedFileMessage, path, nullptr);
+    }
+    return error;
 }
 
 void writeTraceFile(void* traceFile, const wchar_t* text, const wchar_t* text2, const wchar_t* text3) {

@@ -66,14 +66,14 @@ void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const w
     // One file named for both gets one pipe: both streams' lines then
     // interleave in the order written.
     if (named(outputName)) {
-        HANDLE pipe = copier.addFile(logger, outputName);
+        HANDLE pipe = copier.addFile(logger, outputName, events);
         if (pipe != nullptr) {
             redirect(logger, pipe, STD_OUTPUT_HANDLE, 1);
             outputPipe = pipe;
         }
     }
     if (named(errorName)) {
-        HANDLE pipe = copier.addFile(logger, errorName);
+        HANDLE pipe = copier.addFile(logger, errorName, events);
         if (pipe != nullptr) {
             redirect(logger, pipe, STD_ERROR_HANDLE, 2);
             errorCaptured = true;

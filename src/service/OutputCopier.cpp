@@ -6,6 +6,7 @@
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
 #include "common/LogRotation.h"
+#include "common/OwnedFile.h"
 #include "common/SrwLockGuard.h"
 #include "log/CLogger.h"
 #include "log/LogFileRotation.h"
@@ -50,9 +51,9 @@ struct CPipeStream {
 
 // Appending only, shared in every way: readers are not locked out, and a
 // reader that opens the file without delete sharing only delays its rotation.
+// Only the file itself, never through a link (common/OwnedFile.h).
 HANDLE openForAppending(const wchar_t* name) {
-    return CreateFileW(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return openOwnedFile(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
 }
 
 std::uint64_t sizeOf(HANDLE file) {
@@ -105,7 +106,7 @@ COutputCopier::COutputCopier() = default;
 
 COutputCopier::~COutputCopier() { finish(kFinishPatienceMs); }
 
-HANDLE COutputCopier::addFile(CLogger* logger, const wchar_t* name) {
+HANDLE COutputCopier::addFile(CLogger* logger, const wchar_t* name, CServiceEvents* events) {
     if (!state) {
         state.reset(new (std::nothrow) CState);
         if (state) {
@@ -134,6 +135,12 @@ HANDLE COutputCopier::addFile(CLogger* logger, const wchar_t* name) {
     if (!file.handle) {
         const DWORD error = GetLastError();
         logger->logMessage(L"Cannot open the output file ", name);
+        if (error == kFileNotOwnable) {
+            logger->logMessage(kRefusedFileMessage, name);
+            if (events != nullptr) {
+                events->fileRefused(name);
+            }
+        }
         logFailure(logger, L"CreateFile failed ", error);
         return nullptr;
     }

@@ -25,8 +25,9 @@ public:
 
     // Opens the file (appending, created if missing) and a pipe into it: the
     // pipe's write end, or null when either could not be made (logged). A
-    // second call with the same name shares the first one's pipe. Before start.
-    HANDLE addFile(CLogger* logger, const wchar_t* name);
+    // second call with the same name shares the first one's pipe; events
+    // tells of a file refused as a link. Before start.
+    HANDLE addFile(CLogger* logger, const wchar_t* name, CServiceEvents* events);
     // Rotation past limitBytes (0: never), keeping keep older files. Before start.
     void setRotation(std::uint64_t limitBytes, unsigned keep);
     // Starts copying, events telling of a blocked rotation (used by the thread

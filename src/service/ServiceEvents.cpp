@@ -36,6 +36,12 @@ void CServiceEvents::rotationBlocked(const wchar_t* blockedFile) {
     }
 }
 
+void CServiceEvents::fileRefused(const wchar_t* refusedFile) {
+    if (enabled) {
+        log.write(EVENTLOG_WARNING_TYPE, EVENT_FILE_REFUSED, {refusedFile});
+    }
+}
+
 void CServiceEvents::writeCode(WORD type, DWORD eventId, long long code, const wchar_t* reason) {
     if (!enabled) {
         return;

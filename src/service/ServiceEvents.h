@@ -28,6 +28,8 @@ public:
     void stopTimedOut();
     // An output file's rotation stopped at blockedFile, which could not move.
     void rotationBlocked(const wchar_t* blockedFile);
+    // An output file that is a link or has another name, and is not used.
+    void fileRefused(const wchar_t* refusedFile);
 
 private:
     void writeCode(WORD type, DWORD eventId, long long code, const wchar_t* reason);

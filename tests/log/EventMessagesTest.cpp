@@ -44,4 +44,6 @@ TEST(EventMessages, EveryEventHasItsTextInPravikExe) {
     EXPECT_EQ(eventText(exe.get(), EVENT_ROTATION_BLOCKED),
               L"An output file was not rotated: <1> cannot be moved. Nothing was replaced, and output goes on to "
               L"the current file.");
+    EXPECT_EQ(eventText(exe.get(), EVENT_FILE_REFUSED),
+              L"The output file <1> is not used: it is a link or has another name. The service runs on without it.");
 }

@@ -2,6 +2,9 @@
 // real JVM: exceptions out of serviceMain and serviceControl, a serviceControl
 // that blocks for seconds, a serviceMain that never reports RUNNING. pravik
 // reports what it must and the service process ends cleanly every time.
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -362,4 +365,59 @@ TEST(ServiceFault, TheJvmsLastMessageBeforeAnAbruptEndIsInTheOutputFile) {
     // The process ends before its first report: StartServiceW fails then (Wine: 1053).
     EXPECT_FALSE(service.start());
     EXPECT_EQ(readFileBytes(output), "fake JVM says hello 42\nand once more\n");
+}
+
+// A file planted under the output's names as a second name of another file:
+// as the error file it is not opened, as a generation it stops the rotation,
+// and the file it names is left as it was. Wine makes hard links; it cannot
+// make a reparse point (CreateSymbolicLinkW makes a plain file), which the
+// same check refuses on Windows.
+TEST(ServiceFault, AnOutputFileWithASecondNameIsNeitherWrittenNorRotated) {
+    CTestService service(L"PravikFaultHardLink");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    const std::wstring victim = service.dir().file(L"victim.txt");
+    const std::wstring output = service.dir().file(L"out.log");
+    const std::wstring error = service.dir().file(L"err.log");
+    writeFileBytes(victim, "not the service's\n");
+    ASSERT_TRUE(CreateHardLinkW(error.c_str(), victim.c_str(), nullptr)) << GetLastError();
+    ASSERT_TRUE(CreateHardLinkW((output + L".1").c_str(), victim.c_str(), nullptr)) << GetLastError();
+    startFaulty(service, L"-printLines 12000",
+                {{L"standardOutput", output}, {L"standardError", error}, {L"logRotateSize", L"1"}});
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 0u);
+    EXPECT_EQ(service.waitForProcessEnd(), 0u);
+    EXPECT_TRUE(readFileBytes(victim) == "not the service's\n");
+    EXPECT_EQ(readFileBytes(output).size(), 12000u * 100u);
+    const std::string lines = traceOf(service);
+    EXPECT_TRUE(contains(lines, "The file is a link or has another name and is not used: " + utf8(error) + "\n"))
+        << lines;
+    EXPECT_TRUE(contains(lines, "The rotation stops at " + utf8(output) + ".1, which cannot be moved")) << lines;
+}
+
+// The output and trace files that pravik creates grant no one but LocalSystem,
+// Administrators and the service's account: under a shared folder the folder's
+// entries (Everyone may read, say) are not inherited. Wine keeps no ACL of its
+// own; it answers one from the file's Unix mode, which the DACL sets.
+TEST(ServiceFault, TheFilesAServiceCreatesGrantOnlyItsAccountAndTheAdministrators) {
+    CTestService service(L"PravikFaultFileAcl");
+    CTraceSetting trace(service.dir().file(L"trace.log"));
+    const std::wstring output = service.dir().file(L"out.log");
+    startFaulty(service, L"-printLines 1", {{L"standardOutput", output}});
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwServiceSpecificExitCode, 0u);
+    for (const std::wstring& file : {output, service.dir().file(L"trace.log")}) {
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_EQ(GetNamedSecurityInfoW(file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                        &dacl, nullptr, &descriptor),
+                  0u);
+        const CLocalMemory owned(descriptor);
+        LPWSTR text = nullptr;
+        ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                         DACL_SECURITY_INFORMATION, &text, nullptr));
+        const CLocalMemory ownedText(text);
+        const std::string sddl = narrow(text);
+        EXPECT_TRUE(contains(sddl, "(A;;FA;;;SY)")) << sddl;
+        for (const char* stranger : {";WD)", ";BU)", ";AU)"}) {
+            EXPECT_FALSE(contains(sddl, stranger)) << narrow(file) << ": " << sddl;
+        }
+    }
 }
