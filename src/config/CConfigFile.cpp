@@ -8,6 +8,7 @@
 
 #include "common/AsciiCase.h"
 #include "common/ExitCodes.h"
+#include "config/ConfigKeys.h"
 #include "config/CConfigOption.h"
 #include "log/CLogger.h"
 
@@ -165,4 +166,12 @@ int CConfigFile::getBoolOptionValue(const wchar_t* key, int defaultValue) const 
     }
     logger->logMessage(key, L" has an unrecognized value, using default: ", defaultValue != 0 ? L"TRUE" : L"FALSE");
     return defaultValue;
+}
+
+const wchar_t* CConfigFile::getStrOptionValue(EConfigKey key, const wchar_t* defaultValue) const {
+    return getStrOptionValue(keyName(key), defaultValue);
+}
+
+int CConfigFile::getBoolOptionValue(EConfigKey key, int defaultValue) const {
+    return getBoolOptionValue(keyName(key), defaultValue);
 }

@@ -7,6 +7,7 @@
 // the class, the text parser and the lookups, compiles without windows.h.
 class CLogger;
 class CConfigOption;
+enum class EConfigKey : unsigned char;
 
 struct CConfigNode {
     CConfigOption* option;
@@ -39,6 +40,9 @@ public:
     CConfigOption* getOption(const wchar_t* key) const;
     const wchar_t* getStrOptionValue(const wchar_t* key, const wchar_t* defaultValue) const;
     int getBoolOptionValue(const wchar_t* key, int defaultValue) const;
+    // The same by a key of the table (config/ConfigKeys.h).
+    const wchar_t* getStrOptionValue(EConfigKey key, const wchar_t* defaultValue) const;
+    int getBoolOptionValue(EConfigKey key, int defaultValue) const;
     int getOptionCount() const { return optionCount; }
     const CConfigNode* getFirstNode() const { return firstNode; }
 

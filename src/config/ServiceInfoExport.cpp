@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <iterator>
 #include <cwchar>
 
 #include "common/HeapText.h"
@@ -12,6 +11,7 @@
 #include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/ConfigKeys.h"
 #include "config/ScmSettingsQuery.h"
 #include "config/ServiceSettingsText.h"
 #include "log/CLogger.h"
@@ -87,29 +87,6 @@ void writeSettingsFile(const wchar_t* text, const wchar_t* fileName, CLogger* lo
     WriteFile(file.get(), narrow.get(), static_cast<DWORD>(std::strlen(narrow.get())), &written, nullptr);
 }
 
-// The Parameters values of the export, read in this order; only a missing
-// service class is worth a message.
-struct CParameterField {
-    const wchar_t* valueName;
-    const wchar_t* CServiceSettings::*member;
-    int logErrors;
-};
-const CParameterField kParameterFields[] = {
-    {kJvmDllValue, &CServiceSettings::jvmDll, 0},
-    {kPravikClassValue, &CServiceSettings::pravikClass, 1},
-    {kCommandLineValue, &CServiceSettings::commandLine, 0},
-    {kVerboseFileValue, &CServiceSettings::verboseFile, 0},
-    {kPreInitCmdValue, &CServiceSettings::preInitCommand, 0},
-    {kPreInitHintValue, &CServiceSettings::preInitHint, 0},
-    {kStopTimeoutValue, &CServiceSettings::stopTimeout, 0},
-    {kPreshutdownTimeoutValue, &CServiceSettings::preshutdownTimeout, 0},
-    {kWorkingDirectoryValue, &CServiceSettings::workingDirectory, 0},
-    {kStandardOutputValue, &CServiceSettings::standardOutput, 0},
-    {kStandardErrorValue, &CServiceSettings::standardError, 0},
-    {kLogRotateSizeValue, &CServiceSettings::logRotateSize, 0},
-    {kLogKeepValue, &CServiceSettings::logKeep, 0},
-};
-
 wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader, CLogger* logger, int expand) {
     CHeapText displayName(reader.readServiceText(kDisplayNameValue));
     CHeapText imagePath(reader.readServiceText(kImagePathValue));
@@ -125,11 +102,15 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
     settings.imagePath = imagePath.get();
     settings.dependencies = dependencies.get();
     settings.description = description.get();
-    CHeapText parameters[std::size(kParameterFields)];
-    for (std::size_t index = 0; index < std::size(kParameterFields); ++index) {
-        const CParameterField& field = kParameterFields[index];
-        parameters[index] = getRegServiceParam(serviceName, field.valueName, logger, field.logErrors, expand);
-        settings.*field.member = parameters[index].get();
+    // The Parameters values but the numbered JVM options; only a missing
+    // required one (the service class) is worth a message.
+    CHeapText parameters[kConfigKeyCount];
+    for (std::size_t index = 0; index < kConfigKeyCount; ++index) {
+        const CConfigKey& key = kConfigKeys[index];
+        if (key.place == EKeyPlace::parameters && !key.numbered) {
+            parameters[index] = getRegServiceParam(serviceName, key.valueName, logger, key.required ? 1 : 0, expand);
+            settings.*key.exportedText = parameters[index].get();
+        }
     }
 
     const CScmSettingsQuery scmSettings(serviceName);

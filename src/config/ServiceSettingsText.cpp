@@ -6,11 +6,14 @@
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
 #include "common/ServiceNames.h"
+#include "config/ConfigKeys.h"
 #include "registry/TextExpansion.h"
 
 namespace {
 
 const unsigned long kInteractiveProcess = 0x100;
+
+std::size_t index(EConfigKey key) { return static_cast<std::size_t>(key); }
 
 // The name of value in the table; null for a value it does not name.
 template <std::size_t Count>
@@ -60,43 +63,31 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         }
     }
     const bool interactive = settings.type != kMissingNumber && (settings.type & kInteractiveProcess) != 0;
-    const struct {
-        const wchar_t* key;
-        const wchar_t* value;
-    } lines[] = {
-        {L"serviceDisplayName", settings.displayName},
-        {L"serviceName", settings.serviceName != nullptr ? settings.serviceName : L""},
-        {L"interactiveService", interactive ? L"TRUE" : nullptr},
-        {L"startType", nameOf(kStartTypeNames, settings.startType)},
-        {L"errorControl", nameOf(kErrorControlNames, settings.errorControl)},
-        {L"binaryPath", binaryPath.get()},
-        {L"serviceDependencies", settings.dependencies},
-        {L"description", settings.description},
-        {L"jvmDLL", settings.jvmDll},
-        {L"ipravikClass", settings.pravikClass},
-        {L"commandLineParms", settings.commandLine},
-        {L"verboseOutput", settings.verboseFile},
-        {L"preinitCommand", settings.preInitCommand},
-        {L"preinitWaitHint", settings.preInitHint},
-        {L"stopTimeout", settings.stopTimeout},
-        {L"preshutdownTimeout", settings.preshutdownTimeout},
-        {L"workingDirectory", settings.workingDirectory},
-        {L"standardOutput", settings.standardOutput},
-        {L"standardError", settings.standardError},
-        {L"delayedAutoStart", settings.delayedAutoStart ? L"TRUE" : nullptr},
-        {L"failureActions", settings.failureActions},
-        {L"failureResetPeriod", settings.failureResetPeriod},
-        {L"failureCommand", settings.failureCommand},
-        {L"failureActionsOnNonCrashFailures", settings.nonCrashFailures ? L"TRUE" : nullptr},
-        {L"serviceSidType", settings.serviceSidType},
-        {L"logRotateSize", settings.logRotateSize},
-        {L"logKeep", settings.logKeep},
-    };
+    // Each key's value: the stored text, or what the export makes of the others.
+    const wchar_t* values[kConfigKeyCount] = {};
+    for (const CConfigKey& key : kConfigKeys) {
+        values[index(key.id)] = key.exportedText != nullptr ? settings.*key.exportedText : nullptr;
+    }
+    if (settings.serviceName == nullptr) {
+        values[index(EConfigKey::serviceName)] = L"";
+    }
+    values[index(EConfigKey::interactiveService)] = interactive ? L"TRUE" : nullptr;
+    values[index(EConfigKey::startType)] = nameOf(kStartTypeNames, settings.startType);
+    values[index(EConfigKey::errorControl)] = nameOf(kErrorControlNames, settings.errorControl);
+    values[index(EConfigKey::binaryPath)] = binaryPath.get();
+    values[index(EConfigKey::delayedAutoStart)] = settings.delayedAutoStart ? L"TRUE" : nullptr;
+    values[index(EConfigKey::failureActionsOnNonCrashFailures)] = settings.nonCrashFailures ? L"TRUE" : nullptr;
     wchar_t* text = nullptr;
     *capacity = 0;
-    for (const auto& line : lines) {
-        text = appendSettingLine(text, capacity, line.key, line.value);
-        if (text == nullptr && line.value != nullptr) {
+    for (std::size_t position = 0; position < kConfigKeyCount; ++position) {
+        const CConfigKey& key = exportedKey(position);
+        // The numbered JVM options follow, written by the caller.
+        if (key.numbered) {
+            continue;
+        }
+        const wchar_t* value = values[index(key.id)];
+        text = appendSettingLine(text, capacity, key.name, value);
+        if (text == nullptr && value != nullptr) {
             return nullptr;
         }
     }

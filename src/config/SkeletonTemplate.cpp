@@ -1,14 +1,18 @@
 #include "config/SkeletonTemplate.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "common/BuildInfo.h"
+#include "config/ConfigKeys.h"
 
 namespace {
 
-// The first line up to the build date, then everything after the date.
+// The first line up to the build date.
 const char kHead[] = "# Pravik Configuration file               (build ";
-const char kBody[] =
+// The rest of the first line and the introduction; each key's block follows,
+// after an empty line.
+const char kIntro[] =
     ")\r\n"
     "# \r\n"
     "# This is a configuration file for installing a service with Pravik.\r\n"
@@ -16,222 +20,89 @@ const char kBody[] =
     "# application as a Windows NT service.\r\n"
     "#\r\n"
     "# This file was generated as a template. Insert real values for the keys\r\n"
-    "# below, or the installation of the service will not succeed.\r\n"
-    "\r\n"
-    "# The display name of the service: the name shown for the service in the\r\n"
-    "# Services control panel.\r\n"
-    "# This is a required config parameter.\r\n"
-    "serviceDisplayName=$$DISPLAYNAME$$\r\n"
-    "\r\n"
-    "# The name by which Windows knows the service. It is not shown to the end\r\n"
-    "# user. A simple name without spaces or non-alphanumeric characters is\r\n"
-    "# advised.\r\n"
-    "# This is a required config parameter.\r\n"
-    "serviceName=$$SERVICENAME$$\r\n"
-    "\r\n"
-    "# The name of the Java class that implements the IPravik interface.\r\n"
-    "# This is a required config parameter.\r\n"
-    "ipravikClass=$$SERVICECLASSNAME$$\r\n"
-    "\r\n"
-    "# Indicates whether the service is an interactive service.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# Interactive services have restrictions, for example on the account\r\n"
-    "# they run under. Consult the Windows documentation before using one.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is FALSE\r\n"
-    "#interactiveService=$$TRUE | FALSE$$\r\n"
-    "\r\n"
-    "# How the service is started:\r\n"
-    "# SERVICE_AUTO_START   - started by the service control manager during\r\n"
-    "#                        system startup.\r\n"
-    "# SERVICE_DEMAND_START - started by a user or a program, for example from\r\n"
-    "#                        the Services control panel.\r\n"
-    "# SERVICE_DISABLED     - the service cannot be started.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is SERVICE_DEMAND_START\r\n"
-    "#startType=$$SERVICE_AUTO_START | SERVICE_DEMAND_START | SERVICE_DISABLED$$\r\n"
-    "\r\n"
-    "# How the startup program of the system handles a failure of this service:\r\n"
-    "# SERVICE_ERROR_IGNORE   - logs the error and continues the startup.\r\n"
-    "# SERVICE_ERROR_NORMAL   - logs the error, displays a message box and\r\n"
-    "#                          continues the startup.\r\n"
-    "# SERVICE_ERROR_SEVERE   - logs the error. If the last known good\r\n"
-    "#                          configuration is being started, the startup\r\n"
-    "#                          continues; otherwise the system is restarted\r\n"
-    "#                          with the last known good configuration.\r\n"
-    "# SERVICE_ERROR_CRITICAL - logs the error if possible. If the last known\r\n"
-    "#                          good configuration is being started, the\r\n"
-    "#                          startup fails; otherwise the system is\r\n"
-    "#                          restarted with the last known good configuration.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is SERVICE_ERROR_NORMAL\r\n"
-    "#errorControl=$$SERVICE_ERROR_IGNORE | SERVICE_ERROR_NORMAL | SERVICE_ERROR_SEVERE | SERVICE_ERROR_CRITICAL$$\r\n"
-    "\r\n"
-    "# The full path of the executable of this program (pravik.exe).\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# Interactive services have restrictions, for example on the account\r\n"
-    "# they run under. Consult the Windows documentation before using one.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is the binary that is run when installing the service\r\n"
-    "#binaryPath=$$BINARYPATH$$\r\n"
-    "\r\n"
-    "# The services that must have started before this service starts: a\r\n"
-    "# comma-separated list of service names (not display names), with no\r\n"
-    "# spaces next to the commas.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no dependencies for this service\r\n"
-    "#serviceDependencies=$$DEPENDENCIES$$\r\n"
-    "\r\n"
-    "# A short text about the service, shown in the Description column of the\r\n"
-    "# Services control panel.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no description\r\n"
-    "#description=$$DESCRIPTION$$\r\n"
-    "\r\n"
-    "# The JVM library to load, typically found in the jre/bin/classic\r\n"
-    "# subdirectory of a Java installation. A name without a path is looked\r\n"
-    "# up by the library search rules of Windows.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is jvm.dll\r\n"
-    "#jvmDLL=$$DLL$$\r\n"
-    "\r\n"
-    "# Options passed to the JVM, one option per key, numbered jvmOption1,\r\n"
-    "# jvmOption2 and so on through jvmOptionN. For example:\r\n"
-    "#jvmOption1=-Djava.class.path=.;C:\\myJavaClasses\r\n"
-    "#jvmOption2=-Djava.compiler=NONE\r\n"
-    "# \r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no options.\r\n"
-    "#jvmOption1=$$OPTION1$$\r\n"
-    "#jvmOption2=$$OPTION2$$\r\n"
-    "\r\n"
-    "# The command line parameters handed to the serviceMain method of the\r\n"
-    "# Java service class.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no command line parameters\r\n"
-    "#commandLineParms=$$COMMAND_LINE$$\r\n"
-    "\r\n"
-    "# The file that receives the verbose output of the JVM, for example the\r\n"
-    "# output of the JVM option -verbose:class.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no file for verbose output\r\n"
-    "#verboseOutput=$$FILENAME$$\r\n"
-    "\r\n"
-    "# A command that is run before the JVM is initialized. A batch file is\r\n"
-    "# run through the command interpreter, for example:\r\n"
-    "#   cmd.exe /c mycommand.bat\r\n"
-    "# Give preinitWaitHint together with this parameter.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no preinitalization command.\r\n"
-    "#preinitCommand=$$COMMAND$$\r\n"
-    "\r\n"
-    "# The wait hint, in milliseconds, reported to the system while the\r\n"
-    "# preinitialization command runs.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is 2000.\r\n"
-    "#preinitWaitHint=$$HINTMILLISECONDS$$\r\n"
-    "\r\n"
-    "# The time, in milliseconds, the Java service has to stop once it is told\r\n"
-    "# to, and for the JVM's shutdown. Then a thread dump is taken and the\r\n"
-    "# service stops with exit code 26. 0 means no limit.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is 30000.\r\n"
-    "#stopTimeout=$$STOPMILLISECONDS$$\r\n"
-    "\r\n"
-    "# The current working directory of the Java service application, given\r\n"
-    "# as a fully qualified path.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is the windows system directory such as c:\\windows\\system32.\r\n"
-    "#workingDirectory=$$WORKINGPATHNAME$$\r\n"
-    "\r\n"
-    "# The file that receives what the Java service application writes to\r\n"
-    "# System.out when it runs as a service; appended to, created if missing.\r\n"
-    "# It may name the same file as standardError.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no file: the output is lost.\r\n"
-    "#standardOutput=$$FILENAME$$\r\n"
-    "\r\n"
-    "# The file that receives what the Java service application writes to\r\n"
-    "# System.err when it runs as a service, stack traces among it.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no file: the output is lost.\r\n"
-    "#standardError=$$FILENAME$$\r\n"
-    "\r\n"
-    "# TRUE: the service is started a while after the other automatic services,\r\n"
-    "# so that it does not slow the system's startup. Only with\r\n"
-    "# startType=SERVICE_AUTO_START; with another start type it is stored and\r\n"
-    "# takes effect once the start type is SERVICE_AUTO_START.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is FALSE\r\n"
-    "#delayedAutoStart=$$TRUE | FALSE$$\r\n"
-    "\r\n"
-    "# What the service control manager does after the first, second and\r\n"
-    "# later failures of the service: comma-separated actions, each an action\r\n"
-    "# (restart, reboot, run or none), a slash and its delay in milliseconds,\r\n"
-    "# for example restart/60000,restart/60000,none/0\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no action.\r\n"
-    "#failureActions=$$ACTION/MILLISECONDS,...$$\r\n"
-    "\r\n"
-    "# The time, in seconds, without a failure after which the failure count\r\n"
-    "# starts again at the first action.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is 86400.\r\n"
-    "#failureResetPeriod=$$SECONDS$$\r\n"
-    "\r\n"
-    "# The command line that the run action of failureActions runs; needed\r\n"
-    "# when failureActions has a run action.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no command.\r\n"
-    "#failureCommand=$$COMMAND$$\r\n"
-    "\r\n"
-    "# TRUE: a stop with a nonzero exit code counts as a failure and runs the\r\n"
-    "# failure actions too, not only a service process that ends unexpectedly.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is FALSE\r\n"
-    "#failureActionsOnNonCrashFailures=$$TRUE | FALSE$$\r\n"
-    "\r\n"
-    "# The service SID of the service's process: NONE, UNRESTRICTED (the\r\n"
-    "# service SID is added to its token) or RESTRICTED (added as a restricted\r\n"
-    "# SID as well, so that it reaches only what is granted to it).\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is NONE\r\n"
-    "#serviceSidType=$$NONE | UNRESTRICTED | RESTRICTED$$\r\n"
-    "\r\n"
-    "# The time, in milliseconds, the system waits at shutdown for the service,\r\n"
-    "# which is told first with control 15 (SERVICE_CONTROL_PRESHUTDOWN)\r\n"
-    "# before the short SERVICE_CONTROL_SHUTDOWN. Only with this key does the\r\n"
-    "# service accept that control.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is no preshutdown control.\r\n"
-    "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$\r\n"
-    "\r\n"
-    "# The size, in MiB, past which the standardOutput and standardError files\r\n"
-    "# rotate, between lines: <name> becomes <name>.1, <name>.1 becomes\r\n"
-    "# <name>.2, and so on. 0 means never.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is 10.\r\n"
-    "#logRotateSize=$$MEBIBYTES$$\r\n"
-    "\r\n"
-    "# How many rotated files of each are kept; the oldest beyond them is deleted.\r\n"
-    "# This is an optional config parameter.\r\n"
-    "# The default value is 5.\r\n"
-    "#logKeep=$$COUNT$$\r\n";
+    "# below, or the installation of the service will not succeed.\r\n";
+
+// Counts the template's bytes, and writes them too once it has a buffer.
+class CTemplateWriter {
+public:
+    explicit CTemplateWriter(char* buffer) : buffer(buffer) {}
+
+    std::size_t length() const { return written; }
+
+    CTemplateWriter& put(const char* text) {
+        for (; *text != '\0'; ++text) {
+            putChar(*text);
+        }
+        return *this;
+    }
+
+    // The key names are plain ASCII.
+    CTemplateWriter& put(const wchar_t* name) {
+        for (; *name != L'\0'; ++name) {
+            putChar(static_cast<char>(*name));
+        }
+        return *this;
+    }
+
+private:
+    void putChar(char character) {
+        if (buffer != nullptr) {
+            buffer[written] = character;
+        }
+        ++written;
+    }
+
+    char* buffer;
+    std::size_t written = 0;
+};
+
+void writeKeyLine(CTemplateWriter& out, const CConfigKey& key, const char* number) {
+    out.put(key.required ? "" : "#").put(key.name).put(number).put("=$$").put(key.placeholder).put(number);
+    out.put("$$\r\n");
+}
+
+void writeKeyBlock(CTemplateWriter& out, const CConfigKey& key) {
+    out.put("\r\n").put(key.help);
+    if (key.required) {
+        out.put("# This is a required config parameter.\r\n");
+    } else {
+        out.put("# This is an optional config parameter.\r\n# The default value is ");
+        if (key.defaultText != nullptr) {
+            out.put(key.defaultText);
+        } else {
+            char digits[24] = {};
+            std::to_chars(digits, digits + sizeof(digits) - 1, key.defaultNumber);
+            out.put(digits).put(".");
+        }
+        out.put("\r\n");
+    }
+    if (key.numbered) {
+        // Two numbered lines show how the numbering goes on.
+        writeKeyLine(out, key, "1");
+        writeKeyLine(out, key, "2");
+    } else {
+        writeKeyLine(out, key, "");
+    }
+}
+
+void writeTemplate(CTemplateWriter& out) {
+    out.put(kHead).put(PRAVIK_BUILD_DATE).put(kIntro);
+    for (std::size_t position = 0; position < kConfigKeyCount; ++position) {
+        writeKeyBlock(out, skeletonKey(position));
+    }
+}
 
 }  // namespace
 
 CHeapPtr<char> composeSkeletonText(std::size_t* length) {
-    const std::size_t headLength = sizeof(kHead) - 1;
-    const std::size_t dateLength = std::strlen(PRAVIK_BUILD_DATE);
-    const std::size_t bodyLength = sizeof(kBody) - 1;
-    const std::size_t total = headLength + dateLength + bodyLength;
-    CHeapPtr<char> text = allocateZeroed<char>(total + 1);
+    CTemplateWriter counter(nullptr);
+    writeTemplate(counter);
+    CHeapPtr<char> text = allocateZeroed<char>(counter.length() + 1);
     *length = 0;
     if (text) {
-        std::memcpy(text.get(), kHead, headLength);
-        std::memcpy(text.get() + headLength, PRAVIK_BUILD_DATE, dateLength);
-        std::memcpy(text.get() + headLength + dateLength, kBody, bodyLength);
-        *length = total;
+        CTemplateWriter writer(text.get());
+        writeTemplate(writer);
+        *length = writer.length();
     }
     return text;
 }

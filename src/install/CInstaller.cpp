@@ -12,6 +12,7 @@
 #include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/ConfigKeys.h"
 #include "config/ServiceSettingsText.h"
 #include "install/EventSource.h"
 #include "install/ScmSettings.h"
@@ -27,27 +28,6 @@ namespace {
 
 // saveJVMOptions without a service name, which the required options exclude.
 const int kNoServiceName = 4;
-
-// The Parameters values written from configuration keys, in the order they are written.
-struct CParameterSource {
-    const wchar_t* valueName;
-    const wchar_t* configKey;
-};
-
-const CParameterSource kParametersAfterOptions[] = {
-    {kCommandLineValue, L"commandLineParms"},
-    {kPravikClassValue, L"ipravikClass"},
-    {kVerboseFileValue, L"verboseOutput"},
-    {kPreInitCmdValue, L"preinitCommand"},
-    {kPreInitHintValue, L"preinitWaitHint"},
-    {kStopTimeoutValue, L"stopTimeout"},
-    {kPreshutdownTimeoutValue, L"preshutdownTimeout"},
-    {kWorkingDirectoryValue, L"workingDirectory"},
-    {kStandardOutputValue, L"standardOutput"},
-    {kStandardErrorValue, L"standardError"},
-    {kLogRotateSizeValue, L"logRotateSize"},
-    {kLogKeepValue, L"logKeep"},
-};
 
 }  // namespace
 
@@ -68,19 +48,20 @@ int CInstaller::install() {
             CScmSettings scmSettings;
             int recognised = 1;
             const unsigned long startType =
-                startTypeFromWord(config.getStrOptionValue(L"startType", nullptr), &recognised);
+                startTypeFromWord(config.getStrOptionValue(EConfigKey::startType, nullptr), &recognised);
             result = readScmSettings(config, startType, logger, &scmSettings);
             if (result == 0) {
                 result = createMSService(&config);
             }
             if (result == 0) {
                 // The program the service runs holds the texts of its events.
-                registerEventSource(logger, config.getStrOptionValue(L"serviceName", nullptr),
-                                    config.getStrOptionValue(L"binaryPath", nullptr));
+                registerEventSource(logger, config.getStrOptionValue(EConfigKey::serviceName, nullptr),
+                                    config.getStrOptionValue(EConfigKey::binaryPath, nullptr));
                 result = installOtherProperties(&config);
             }
             if (result == 0) {
-                result = applyScmSettings(config.getStrOptionValue(L"serviceName", nullptr), scmSettings, logger);
+                result =
+                    applyScmSettings(config.getStrOptionValue(EConfigKey::serviceName, nullptr), scmSettings, logger);
             }
             if (result == 0) {
                 logger->logMessage(L"Service successfully installed.");
@@ -92,9 +73,9 @@ int CInstaller::install() {
 }
 
 int CInstaller::requiredOptionsPresent(CConfigFile* config) {
-    for (const wchar_t* key : {L"serviceDisplayName", L"serviceName", L"ipravikClass"}) {
-        if (config->getOption(key) == nullptr) {
-            logger->logMessage(L"Missing config option : ", key);
+    for (const CConfigKey& key : kConfigKeys) {
+        if (key.required && config->getOption(key.name) == nullptr) {
+            logger->logMessage(L"Missing config option : ", key.name);
             return 0;
         }
     }
@@ -105,7 +86,8 @@ int CInstaller::logSettingsValid(CConfigFile* config) {
     const struct {
         const wchar_t* key;
         unsigned long maximum;
-    } settings[] = {{L"logRotateSize", kMaxLogRotateMiB}, {L"logKeep", kMaxLogKeep}};
+    } settings[] = {{keyName(EConfigKey::logRotateSize), kMaxLogRotateMiB},
+                    {keyName(EConfigKey::logKeep), kMaxLogKeep}};
     for (const auto& setting : settings) {
         const wchar_t* value = config->getStrOptionValue(setting.key, nullptr);
         unsigned long number = 0;
@@ -122,8 +104,8 @@ int CInstaller::logSettingsValid(CConfigFile* config) {
 
 int CInstaller::createMSService(CConfigFile* config) {
     CTraceScope trace(logger, L"CInstaller::createMSService");
-    const wchar_t* serviceName = config->getStrOptionValue(L"serviceName", nullptr);
-    const wchar_t* displayName = config->getStrOptionValue(L"serviceDisplayName", nullptr);
+    const wchar_t* serviceName = config->getStrOptionValue(EConfigKey::serviceName, nullptr);
+    const wchar_t* displayName = config->getStrOptionValue(EConfigKey::serviceDisplayName, nullptr);
     if (serviceName == nullptr || displayName == nullptr) {
         logger->logMessage(L"Bad config file: displayName or serviceName is missing");
         return trace.exit(kMissingOption);
@@ -142,22 +124,22 @@ int CInstaller::createMSService(CConfigFile* config) {
     }
 
     const unsigned long serviceType =
-        config->getBoolOptionValue(L"interactiveService", 0) ? kInteractiveOwnProcessType : kOwnProcessType;
+        config->getBoolOptionValue(EConfigKey::interactiveService, 0) ? kInteractiveOwnProcessType : kOwnProcessType;
 
     int recognised = 1;
-    const wchar_t* startWord = config->getStrOptionValue(L"startType", nullptr);
+    const wchar_t* startWord = config->getStrOptionValue(EConfigKey::startType, nullptr);
     const unsigned long startType = startTypeFromWord(startWord, &recognised);
     if (!recognised) {
         logger->logMessage(startWord, L" unreconized for startType; assuming SERVICE_DEMAND_START");
     }
-    const wchar_t* errorWord = config->getStrOptionValue(L"errorControl", nullptr);
+    const wchar_t* errorWord = config->getStrOptionValue(EConfigKey::errorControl, nullptr);
     const unsigned long errorControl = errorControlFromWord(errorWord, &recognised);
     if (!recognised) {
         logger->logMessage(errorWord, L" unreconized for errorControl; assuming SERVICE_ERROR_NORMAL");
     }
 
     CHeapText ownPath;
-    const wchar_t* programPath = config->getStrOptionValue(L"binaryPath", nullptr);
+    const wchar_t* programPath = config->getStrOptionValue(EConfigKey::binaryPath, nullptr);
     if (programPath == nullptr) {
         DWORD error = 0;
         ownPath = ownProgramPath(&error);
@@ -187,7 +169,7 @@ int CInstaller::createMSService(CConfigFile* config) {
     }
 
     CHeapText dependencies;
-    const wchar_t* dependencyValue = config->getStrOptionValue(L"serviceDependencies", nullptr);
+    const wchar_t* dependencyValue = config->getStrOptionValue(EConfigKey::serviceDependencies, nullptr);
     if (dependencyValue != nullptr) {
         dependencies = buildDependencyList(dependencyValue);
         if (!dependencies) {
@@ -233,28 +215,25 @@ void CInstaller::grantLogonRight(const wchar_t* account) {
 
 int CInstaller::installOtherProperties(CConfigFile* config) {
     logger->logEntry(L"CInstaller::installOtherProperties");
-    const wchar_t* serviceName = config->getStrOptionValue(L"serviceName", nullptr);
+    const wchar_t* serviceName = config->getStrOptionValue(EConfigKey::serviceName, nullptr);
     int result = addServiceDescription(config);
-    if (result == 0) {
-        result = setRegServiceParameter(serviceName, kJvmDllValue, config->getStrOptionValue(L"jvmDLL", nullptr),
-                                        logger);
-    }
-    if (result == 0) {
-        result = saveJVMOptions(config);
-    }
-    for (const CParameterSource& source : kParametersAfterOptions) {
+    // The Parameters values in the table's order, the JVM options in their place among them.
+    for (const CConfigKey& key : kConfigKeys) {
         if (result != 0) {
             break;
         }
-        result = setRegServiceParameter(serviceName, source.valueName,
-                                        config->getStrOptionValue(source.configKey, nullptr), logger);
+        if (key.place == EKeyPlace::parameters) {
+            result = key.numbered ? saveJVMOptions(config)
+                                  : setRegServiceParameter(serviceName, key.valueName,
+                                                           config->getStrOptionValue(key.name, nullptr), logger);
+        }
     }
     logger->logExit(L"CInstaller::installOtherProperties", result);
     return result;
 }
 
 int CInstaller::addServiceDescription(CConfigFile* config) {
-    const CHeapText keyPath = buildServiceKeyPath(config->getStrOptionValue(L"serviceName", nullptr));
+    const CHeapText keyPath = buildServiceKeyPath(config->getStrOptionValue(EConfigKey::serviceName, nullptr));
     if (!keyPath) {
         logFailure(logger, L"Cannot add description field to service", ERROR_NOT_ENOUGH_MEMORY);
         return 0;
@@ -265,7 +244,7 @@ int CInstaller::addServiceDescription(CConfigFile* config) {
         logFailure(logger, L"Cannot add description field to service", static_cast<unsigned long>(opened));
         return 0;
     }
-    const wchar_t* description = config->getStrOptionValue(L"description", nullptr);
+    const wchar_t* description = config->getStrOptionValue(EConfigKey::description, nullptr);
     if (description == nullptr) {
         RegDeleteValueW(key.get(), kDescriptionValue);
         return 0;
@@ -280,7 +259,7 @@ int CInstaller::addServiceDescription(CConfigFile* config) {
 }
 
 int CInstaller::saveJVMOptions(CConfigFile* config) {
-    const wchar_t* serviceName = config->getStrOptionValue(L"serviceName", nullptr);
+    const wchar_t* serviceName = config->getStrOptionValue(EConfigKey::serviceName, nullptr);
     if (serviceName == nullptr) {
         logger->logMessage(L"CInstaller::saveJVMOptions has no service name!");
         return kNoServiceName;
@@ -289,7 +268,7 @@ int CInstaller::saveJVMOptions(CConfigFile* config) {
     wchar_t name[32];
     int index = 1;
     for (;; ++index) {
-        std::swprintf(name, sizeof(name) / sizeof(name[0]), L"%ls%d", L"jvmOption", index);
+        std::swprintf(name, sizeof(name) / sizeof(name[0]), L"%ls%d", keyName(EConfigKey::jvmOption), index);
         if (config->getOption(name) == nullptr) {
             break;
         }
@@ -320,7 +299,7 @@ int CInstaller::uninstall() {
             result = kNothingToRemove;
         } else {
             result = config.parseConfigFile(fileName, request.configFileUnicode);
-            serviceName = config.getStrOptionValue(L"serviceName", nullptr);
+            serviceName = config.getStrOptionValue(EConfigKey::serviceName, nullptr);
         }
     }
     if (result == 0 && serviceName != nullptr) {

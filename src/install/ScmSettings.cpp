@@ -8,13 +8,15 @@
 #include "common/ServiceNames.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/ConfigKeys.h"
 #include "log/CLogger.h"
 
 namespace {
 
 const unsigned long kAutoStart = 2;
 
-int refuseWord(CLogger* logger, const wchar_t* key, const wchar_t* word, const wchar_t* advice) {
+int refuseWord(CLogger* logger, EConfigKey configKey, const wchar_t* word, const wchar_t* advice) {
+    const wchar_t* key = keyName(configKey);
     CTextBuilder message;
     message.append(L"Bad ").append(key).append(L" value \"").append(word).append(L"\": ").append(advice);
     logger->logMessage(message.failed() ? key : message.text());
@@ -46,11 +48,12 @@ void enableShutdownPrivilege() {
     }
 }
 
-bool changeConfig(SC_HANDLE service, DWORD level, void* info, const wchar_t* key, CLogger* logger) {
+bool changeConfig(SC_HANDLE service, DWORD level, void* info, EConfigKey configKey, CLogger* logger) {
     if (ChangeServiceConfig2W(service, level, info)) {
         return true;
     }
     const DWORD code = GetLastError();
+    const wchar_t* key = keyName(configKey);
     CTextBuilder message;
     message.append(L"The service control manager did not take ").append(key).append(L"; the service stays installed without it");
     logFailure(logger, message.failed() ? key : message.text(), code);
@@ -60,25 +63,25 @@ bool changeConfig(SC_HANDLE service, DWORD level, void* info, const wchar_t* key
 }  // namespace
 
 int readScmSettings(const CConfigFile& config, unsigned long startType, CLogger* logger, CScmSettings* settings) {
-    settings->delayedAutoStart = config.getBoolOptionValue(L"delayedAutoStart", 0) != 0;
+    settings->delayedAutoStart = config.getBoolOptionValue(EConfigKey::delayedAutoStart, 0) != 0;
     if (settings->delayedAutoStart && startType != kAutoStart) {
         logger->logMessage(L"delayedAutoStart=TRUE applies only to startType=SERVICE_AUTO_START: it is stored, "
                            L"and takes effect once the start type is SERVICE_AUTO_START");
     }
-    settings->nonCrashFailures = config.getBoolOptionValue(L"failureActionsOnNonCrashFailures", 0) != 0;
+    settings->nonCrashFailures = config.getBoolOptionValue(EConfigKey::failureActionsOnNonCrashFailures, 0) != 0;
 
-    const wchar_t* actions = config.getStrOptionValue(L"failureActions", nullptr);
-    const wchar_t* period = config.getStrOptionValue(L"failureResetPeriod", nullptr);
-    settings->command = config.getStrOptionValue(L"failureCommand", nullptr);
+    const wchar_t* actions = config.getStrOptionValue(EConfigKey::failureActions, nullptr);
+    const wchar_t* period = config.getStrOptionValue(EConfigKey::failureResetPeriod, nullptr);
+    settings->command = config.getStrOptionValue(EConfigKey::failureCommand, nullptr);
     settings->failureActionsGiven = actions != nullptr || period != nullptr || settings->command != nullptr;
     if (actions != nullptr) {
         const int parsed = parseFailureActions(actions, &settings->failureActions);
         if (parsed == kUnknownFailureAction) {
-            return refuseWord(logger, L"failureActions", settings->failureActions.refused.get(),
+            return refuseWord(logger, EConfigKey::failureActions, settings->failureActions.refused.get(),
                               L"the actions are restart, reboot, run and none");
         }
         if (parsed == kMalformedFailureDelay) {
-            return refuseWord(logger, L"failureActions", settings->failureActions.refused.get(),
+            return refuseWord(logger, EConfigKey::failureActions, settings->failureActions.refused.get(),
                               L"each action takes its delay in milliseconds, as in restart/60000");
         }
         if (parsed != 0) {
@@ -91,23 +94,25 @@ int readScmSettings(const CConfigFile& config, unsigned long startType, CLogger*
         }
     }
     if (period != nullptr && !parseDecimalDword(period, &settings->resetPeriod)) {
-        return refuseWord(logger, L"failureResetPeriod", period, L"give the seconds as digits, as in 86400");
+        return refuseWord(logger, EConfigKey::failureResetPeriod, period,
+                          L"give the seconds as digits, as in 86400");
     }
 
-    const wchar_t* sidWord = config.getStrOptionValue(L"serviceSidType", nullptr);
+    const wchar_t* sidWord = config.getStrOptionValue(EConfigKey::serviceSidType, nullptr);
     settings->sidTypeGiven = sidWord != nullptr;
     if (sidWord != nullptr) {
         const CNamedValue* entry = findNamedValue(kServiceSidTypeNames, sidWord);
         if (entry == nullptr) {
-            return refuseWord(logger, L"serviceSidType", sidWord, L"the types are NONE, UNRESTRICTED and RESTRICTED");
+            return refuseWord(logger, EConfigKey::serviceSidType, sidWord,
+                              L"the types are NONE, UNRESTRICTED and RESTRICTED");
         }
         settings->sidType = entry->value;
     }
 
-    const wchar_t* preshutdown = config.getStrOptionValue(L"preshutdownTimeout", nullptr);
+    const wchar_t* preshutdown = config.getStrOptionValue(EConfigKey::preshutdownTimeout, nullptr);
     settings->preshutdownGiven = preshutdown != nullptr;
     if (preshutdown != nullptr && !parseDecimalDword(preshutdown, &settings->preshutdownTimeout)) {
-        return refuseWord(logger, L"preshutdownTimeout", preshutdown,
+        return refuseWord(logger, EConfigKey::preshutdownTimeout, preshutdown,
                           L"give the milliseconds as digits, as in 180000");
     }
     return 0;
@@ -128,8 +133,8 @@ int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, C
     bool taken = true;
     if (settings.delayedAutoStart) {
         SERVICE_DELAYED_AUTO_START_INFO delayed = {TRUE};
-        taken = changeConfig(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed, L"delayedAutoStart",
-                             logger);
+        taken = changeConfig(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed,
+                             EConfigKey::delayedAutoStart, logger);
     }
     if (taken && settings.failureActionsGiven) {
         const unsigned long count = settings.failureActions.count;
@@ -150,21 +155,22 @@ int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, C
         failure.lpCommand = const_cast<wchar_t*>(settings.command);
         failure.cActions = count;
         failure.lpsaActions = count != 0 ? table.get() : nullptr;
-        taken = changeConfig(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure, L"failureActions", logger);
+        taken =
+            changeConfig(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure, EConfigKey::failureActions, logger);
     }
     if (taken && settings.nonCrashFailures) {
         SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
         taken = changeConfig(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag,
-                             L"failureActionsOnNonCrashFailures", logger);
+                             EConfigKey::failureActionsOnNonCrashFailures, logger);
     }
     if (taken && settings.sidTypeGiven) {
         SERVICE_SID_INFO sid = {settings.sidType};
-        taken = changeConfig(service.get(), SERVICE_CONFIG_SERVICE_SID_INFO, &sid, L"serviceSidType", logger);
+        taken = changeConfig(service.get(), SERVICE_CONFIG_SERVICE_SID_INFO, &sid, EConfigKey::serviceSidType, logger);
     }
     if (taken && settings.preshutdownGiven) {
         SERVICE_PRESHUTDOWN_INFO preshutdown = {settings.preshutdownTimeout};
-        taken = changeConfig(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown, L"preshutdownTimeout",
-                             logger);
+        taken = changeConfig(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown,
+                             EConfigKey::preshutdownTimeout, logger);
     }
     return taken ? 0 : kRegistryWriteError;
 }

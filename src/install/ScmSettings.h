@@ -4,6 +4,7 @@
 // with their reset period and command, whether a stop with a nonzero exit code
 // counts as a failure, the service SID type and the preshutdown timeout.
 #include "common/FailureActionsText.h"
+#include "config/ConfigKeys.h"
 
 class CConfigFile;
 class CLogger;
@@ -14,7 +15,7 @@ struct CScmSettings {
     bool failureActionsGiven = false;
     CFailureActionList failureActions;
     // Seconds without a failure after which the count starts again: one day unless the file says.
-    unsigned long resetPeriod = 86400;
+    unsigned long resetPeriod = kDefaultFailureResetSeconds;
     const wchar_t* command = nullptr;
     bool nonCrashFailures = false;
     bool sidTypeGiven = false;

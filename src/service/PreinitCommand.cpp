@@ -4,12 +4,11 @@
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
+#include "config/ConfigKeys.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
-
-const DWORD kDefaultPreinitHint = 2000;
 
 // Without it, CreateProcessW looks a program named without a folder up in the
 // current directory (the service's working directory) before the system's.
@@ -50,7 +49,7 @@ int runPreinitCommand(CLogger* logger, const wchar_t* serviceName, PreinitWaitRe
         if (reportWait != nullptr) {
             // The one report while the command runs tells the SCM how long to wait.
             CHeapText hint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, 1));
-            reportWait(context, hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitHint);
+            reportWait(context, hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitWaitHintMs);
         }
         logger->logMessage(L"Executing command: ", command.get());
         PROCESS_INFORMATION process = {};
