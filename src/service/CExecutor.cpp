@@ -5,6 +5,7 @@
 #include "common/RegistryLayout.h"
 #include "common/RegistryReaders.h"
 #include "common/SrwLockGuard.h"
+#include "config/ConfigKeys.h"
 #include "jvm/CJvm.h"
 #include "jvm/JvmOwner.h"
 #include "log/CLogger.h"
@@ -19,8 +20,6 @@ namespace {
 const DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
 // Wait hint of the executor's own START_PENDING reports.
 const DWORD kStartPendingHint = 2000;
-// How long Java has to stop when StopTimeout is not set.
-const DWORD kDefaultStopTimeout = 30000;
 
 }  // namespace
 
@@ -258,7 +257,7 @@ void CExecutor::reportQuietStart() {
 
 void CExecutor::startRunWatch() {
     CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
-    if (!runWatch.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeout)) {
+    if (!runWatch.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeoutMs)) {
         logFailure(logger, L"Error creating the run watch thread, stops are not bounded.", GetLastError());
     }
 }

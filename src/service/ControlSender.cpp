@@ -6,6 +6,7 @@
 #include "common/RegistryLayout.h"
 #include "common/ServiceNames.h"
 #include "common/Win32Handle.h"
+#include "config/ConfigKeys.h"
 #include "install/ServiceStop.h"
 #include "log/CLogger.h"
 #include "registry/ServiceParameters.h"
@@ -18,11 +19,10 @@ namespace {
 
 const DWORD kRestartCode = 128;
 const DWORD kRestartPollMs = 1000;
-// The stop budget of a console-mode instance (stopTimeout) when none is set,
-// and the one a restart assumes for stopTimeout=0 (no limit): it waits that
-// long, and kAfterStopMs more for what follows the budget (the thread dump,
-// the output files, the JVM's end), for the old instance to let go of its pipe.
-const DWORD kDefaultStopBudgetMs = 30000;
+// The stop budget a restart assumes for stopTimeout=0 (no limit): it waits
+// the console-mode instance's budget (kDefaultStopTimeoutMs when none is set)
+// and kAfterStopMs more for what follows the budget (the thread dump, the
+// output files, the JVM's end), for the old instance to let go of its pipe.
 const DWORD kUnlimitedStopBudgetMs = 600000;
 const DWORD kAfterStopMs = 10000;
 
@@ -83,7 +83,7 @@ bool managerRoute(const wchar_t* serviceName) {
 // How long a restart waits for a console-mode instance's pipe to go: see kAfterStopMs.
 DWORD pipePatienceMs(CLogger* logger, const wchar_t* serviceName) {
     const CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
-    const DWORD budget = timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopBudgetMs;
+    const DWORD budget = timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeoutMs;
     return (budget == 0 || budget > kUnlimitedStopBudgetMs ? kUnlimitedStopBudgetMs : budget) + kAfterStopMs;
 }
 
