@@ -11,6 +11,7 @@
 #include "config/ConfigKeys.h"
 #include "config/CConfigOption.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ wchar_t* CConfigFile::parseValue(wchar_t* line) {
 }
 
 int CConfigFile::parseBuffer(wchar_t* buffer) {
-    logger->logEntry(L"CConfigFile::parseBuffer");
+    CTraceScope trace(logger, L"CConfigFile::parseBuffer");
     int result = 0;
     wchar_t* cursor = buffer;
     for (wchar_t* line = parseLine(&cursor); line != nullptr; line = parseLine(&cursor)) {
@@ -108,8 +109,7 @@ int CConfigFile::parseBuffer(wchar_t* buffer) {
             result = kMemoryError;
         }
     }
-    logger->logExit(L"CConfigFile::parseBuffer", result);
-    return result;
+    return trace.exit(result);
 }
 
 int CConfigFile::appendOption(const wchar_t* name, const wchar_t* value) {

@@ -8,6 +8,7 @@
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 
 namespace {
 
@@ -17,73 +18,66 @@ const std::size_t kTerminatorBytes = 4;
 }  // namespace
 
 int CConfigFile::parseConfigFile(const wchar_t* fileName, int unicode) {
-    logger->logEntry(L"CConfigFile::parseConfigFile");
-    int result = 0;
+    CTraceScope trace(logger, L"CConfigFile::parseConfigFile");
     if (fileName == nullptr) {
         logger->logMessage(L"missing configuration file");
-        result = kNoConfigFileName;
-    } else {
-        CFileHandle file(CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            const DWORD code = GetLastError();
-            logger->logMessage(L"Cannot open config file : ", fileName);
-            logger->logSystemError(code);
-            result = kConfigFileUnreadable;
-        } else {
-            result = parseFile(file.get(), unicode);
-        }
+        return trace.exit(kNoConfigFileName);
     }
-    logger->logExit(L"CConfigFile::parseConfigFile", result);
-    return result;
+    CFileHandle file(CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD code = GetLastError();
+        logger->logMessage(L"Cannot open config file : ", fileName);
+        logger->logSystemError(code);
+        return trace.exit(kConfigFileUnreadable);
+    }
+    return trace.exit(parseFile(file.get(), unicode));
 }
 
 int CConfigFile::parseFile(void* file, int unicode) {
-    logger->logEntry(L"CConfigFile::parseFile");
-    int result = 0;
+    CTraceScope trace(logger, L"CConfigFile::parseFile");
     const DWORD size = GetFileSize(static_cast<HANDLE>(file), nullptr);
     if (size == INVALID_FILE_SIZE) {
         logFailure(logger, L"Config file is bad ", GetLastError());
-        result = kConfigFileUnreadable;
-    } else if (size == 0) {
-        logger->logMessage(L"Empty config file");
-    } else {
-        // On 32-bit builds the sizes below could wrap for a file near 4 GB: treat that as memory shortage.
-        const bool sizesFit = size <= (SIZE_MAX - kTerminatorBytes) / 2;
-        CHeapPtr<char> bytes = sizesFit ? allocateZeroed<char>(std::size_t{size} + kTerminatorBytes) : nullptr;
-        DWORD got = 0;
-        if (!bytes) {
-            logger->logMessage(L"Memory error.");
-            result = kMemoryError;
-        } else if (!ReadFile(static_cast<HANDLE>(file), bytes.get(), size, &got, nullptr)) {
-            logFailure(logger, L"Cannot read config file ", GetLastError());
-            result = kConfigFileUnreadable;
-        } else if (got == 0) {
-            // A read that succeeds with nothing sets no error code of its own: name what happened.
-            logFailure(logger, L"Cannot read config file ", ERROR_HANDLE_EOF);
-            result = kConfigFileUnreadable;
-        } else if (unicode != 0) {
-            result = parseBuffer(reinterpret_cast<wchar_t*>(bytes.get()));
-        } else {
-            // The text ends at its first zero byte, so it never converts to more than size + 1 characters.
-            const std::size_t capacity = std::size_t{size} + kTerminatorBytes / 2;
-            CHeapPtr<wchar_t> wide = allocateZeroed<wchar_t>(capacity);
-            if (!wide) {
-                logger->logMessage(L"Memory error.");
-                result = kMemoryError;
-            } else {
-                const int converted = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, bytes.get(), -1, wide.get(),
-                                                          static_cast<int>(capacity));
-                if (converted > 0) {
-                    result = parseBuffer(wide.get());
-                } else {
-                    // Only the unconverted bytes are at hand: nothing usable, the file counts as unreadable.
-                    logFailure(logger, L"Cannot convert file to Unicode ", GetLastError());
-                    result = kConfigFileUnreadable;
-                }
-            }
-        }
+        return trace.exit(kConfigFileUnreadable);
     }
-    logger->logExit(L"CConfigFile::parseFile", result);
-    return result;
+    if (size == 0) {
+        logger->logMessage(L"Empty config file");
+        return trace.exit(0);
+    }
+    // On 32-bit builds the sizes below could wrap for a file near 4 GB: treat that as memory shortage.
+    const bool sizesFit = size <= (SIZE_MAX - kTerminatorBytes) / 2;
+    CHeapPtr<char> bytes = sizesFit ? allocateZeroed<char>(std::size_t{size} + kTerminatorBytes) : nullptr;
+    DWORD got = 0;
+    if (!bytes) {
+        logger->logMessage(L"Memory error.");
+        return trace.exit(kMemoryError);
+    }
+    if (!ReadFile(static_cast<HANDLE>(file), bytes.get(), size, &got, nullptr)) {
+        logFailure(logger, L"Cannot read config file ", GetLastError());
+        return trace.exit(kConfigFileUnreadable);
+    }
+    if (got == 0) {
+        // A read that succeeds with nothing sets no error code of its own: name what happened.
+        logFailure(logger, L"Cannot read config file ", ERROR_HANDLE_EOF);
+        return trace.exit(kConfigFileUnreadable);
+    }
+    if (unicode != 0) {
+        return trace.exit(parseBuffer(reinterpret_cast<wchar_t*>(bytes.get())));
+    }
+    // The text ends at its first zero byte, so it never converts to more than size + 1 characters.
+    const std::size_t capacity = std::size_t{size} + kTerminatorBytes / 2;
+    CHeapPtr<wchar_t> wide = allocateZeroed<wchar_t>(capacity);
+    if (!wide) {
+        logger->logMessage(L"Memory error.");
+        return trace.exit(kMemoryError);
+    }
+    const int converted =
+        MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, bytes.get(), -1, wide.get(), static_cast<int>(capacity));
+    if (converted <= 0) {
+        // Only the unconverted bytes are at hand: nothing usable, the file counts as unreadable.
+        logFailure(logger, L"Cannot convert file to Unicode ", GetLastError());
+        return trace.exit(kConfigFileUnreadable);
+    }
+    return trace.exit(parseBuffer(wide.get()));
 }

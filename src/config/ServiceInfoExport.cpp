@@ -15,6 +15,7 @@
 #include "config/ScmSettingsQuery.h"
 #include "config/ServiceSettingsText.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
@@ -134,13 +135,12 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
 }  // namespace
 
 void CConfigFile::showServiceInfo(const wchar_t* serviceName, const wchar_t* fileName, CLogger* logger, int unicode) {
-    logger->logEntry(kOperation);
+    CTraceScope trace(logger, kOperation);
     // References are expanded only for the console; a file keeps them as stored.
     const int expand = fileName == nullptr ? 1 : 0;
     CServiceKeyReader reader(serviceName);
     if (!reader.isReady()) {
         logger->logMessage(L"Memory error");
-        logger->logExit(kOperation, 0);
         return;
     }
     CHeapText tracePath(reader.readText(kProgramKeyPath, nullptr, kTraceValue));
@@ -158,5 +158,4 @@ void CConfigFile::showServiceInfo(const wchar_t* serviceName, const wchar_t* fil
     } else {
         writeSettingsFile(text.get(), fileName, logger, unicode);
     }
-    logger->logExit(kOperation, 0);
 }

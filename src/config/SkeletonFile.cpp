@@ -6,6 +6,7 @@
 #include "config/CConfigFile.h"
 #include "config/SkeletonTemplate.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 
 void CConfigFile::generateSkeletonFile(const wchar_t* fileName, int unicode) {
     logger->logEntry(L"generateSkeletonFile");
@@ -27,7 +28,7 @@ void CConfigFile::generateSkeletonFile(const wchar_t* fileName, int unicode) {
 }
 
 void CConfigFile::writeSkeletonFile(void* file, int unicode) {
-    logger->logEntry(L"writeSkeletonFile");
+    CTraceScope trace(logger, L"writeSkeletonFile");
     std::size_t length = 0;
     CHeapPtr<char> text = composeSkeletonText(&length);
     CHeapPtr<wchar_t> wide;
@@ -55,5 +56,4 @@ void CConfigFile::writeSkeletonFile(void* file, int unicode) {
             logFailure(logger, L"Cannot write file ", GetLastError());
         }
     }
-    logger->logExit(L"writeSkeletonFile", 0);
 }

@@ -34,42 +34,45 @@ const int kNoServiceName = 4;
 CInstaller::CInstaller(CLogger* logger, const CInstallRequest& request) : logger(logger), request(request) {}
 
 int CInstaller::install() {
-    logger->logEntry(L"CInstaller::install");
+    CTraceScope trace(logger, L"CInstaller::install");
     CConfigFile config(logger);
-    int result = config.parseConfigFile(request.configFileName, request.configFileUnicode);
-    if (result == 0) {
-        if (!requiredOptionsPresent(&config)) {
-            result = kMissingOption;
-        } else if (!logSettingsValid(&config)) {
-            result = kConfigLineWithoutValue;
-        } else {
-            // Checked before anything is created; set last, so that a setting the
-            // manager refuses leaves a service that runs, only without it.
-            CScmSettings scmSettings;
-            int recognised = 1;
-            const unsigned long startType =
-                startTypeFromWord(config.getStrOptionValue(EConfigKey::startType, nullptr), &recognised);
-            result = readScmSettings(config, startType, logger, &scmSettings);
-            if (result == 0) {
-                result = createMSService(&config);
-            }
-            if (result == 0) {
-                // The program the service runs holds the texts of its events.
-                registerEventSource(logger, config.getStrOptionValue(EConfigKey::serviceName, nullptr),
-                                    config.getStrOptionValue(EConfigKey::binaryPath, nullptr));
-                result = installOtherProperties(&config);
-            }
-            if (result == 0) {
-                result =
-                    applyScmSettings(config.getStrOptionValue(EConfigKey::serviceName, nullptr), scmSettings, logger);
-            }
-            if (result == 0) {
-                logger->logMessage(L"Service successfully installed.");
-            }
-        }
+    const int parsed = config.parseConfigFile(request.configFileName, request.configFileUnicode);
+    if (parsed != 0) {
+        return trace.exit(parsed);
     }
-    logger->logExit(L"CInstaller::install", result);
-    return result;
+    if (!requiredOptionsPresent(&config)) {
+        return trace.exit(kMissingOption);
+    }
+    if (!logSettingsValid(&config)) {
+        return trace.exit(kConfigLineWithoutValue);
+    }
+    // Checked before anything is created; set last, so that a setting the
+    // manager refuses leaves a service that runs, only without it.
+    CScmSettings scmSettings;
+    int recognised = 1;
+    const unsigned long startType =
+        startTypeFromWord(config.getStrOptionValue(EConfigKey::startType, nullptr), &recognised);
+    int result = readScmSettings(config, startType, logger, &scmSettings);
+    if (result != 0) {
+        return trace.exit(result);
+    }
+    result = createMSService(&config);
+    if (result != 0) {
+        return trace.exit(result);
+    }
+    // The program the service runs holds the texts of its events.
+    registerEventSource(logger, config.getStrOptionValue(EConfigKey::serviceName, nullptr),
+                        config.getStrOptionValue(EConfigKey::binaryPath, nullptr));
+    result = installOtherProperties(&config);
+    if (result != 0) {
+        return trace.exit(result);
+    }
+    result = applyScmSettings(config.getStrOptionValue(EConfigKey::serviceName, nullptr), scmSettings, logger);
+    if (result != 0) {
+        return trace.exit(result);
+    }
+    logger->logMessage(L"Service successfully installed.");
+    return trace.exit(0);
 }
 
 int CInstaller::requiredOptionsPresent(CConfigFile* config) {
@@ -214,7 +217,7 @@ void CInstaller::grantLogonRight(const wchar_t* account) {
 }
 
 int CInstaller::installOtherProperties(CConfigFile* config) {
-    logger->logEntry(L"CInstaller::installOtherProperties");
+    CTraceScope trace(logger, L"CInstaller::installOtherProperties");
     const wchar_t* serviceName = config->getStrOptionValue(EConfigKey::serviceName, nullptr);
     int result = addServiceDescription(config);
     // The Parameters values in the table's order, the JVM options in their place among them.
@@ -228,8 +231,7 @@ int CInstaller::installOtherProperties(CConfigFile* config) {
                                                            config->getStrOptionValue(key.name, nullptr), logger);
         }
     }
-    logger->logExit(L"CInstaller::installOtherProperties", result);
-    return result;
+    return trace.exit(result);
 }
 
 int CInstaller::addServiceDescription(CConfigFile* config) {
@@ -288,48 +290,48 @@ int CInstaller::saveJVMOptions(CConfigFile* config) {
 }
 
 int CInstaller::uninstall() {
-    logger->logEntry(L"CInstaller::uninstall");
-    int result = 0;
+    CTraceScope trace(logger, L"CInstaller::uninstall");
     CConfigFile config(logger);
     const wchar_t* serviceName = request.serviceName;
     if (serviceName == nullptr) {
         const wchar_t* fileName = request.configFileName;
         if (fileName == nullptr) {
             logger->logMessage(L"Uninstall requires a config file name or service name.");
-            result = kNothingToRemove;
-        } else {
-            result = config.parseConfigFile(fileName, request.configFileUnicode);
-            serviceName = config.getStrOptionValue(EConfigKey::serviceName, nullptr);
+            return trace.exit(kNothingToRemove);
+        }
+        const int parsed = config.parseConfigFile(fileName, request.configFileUnicode);
+        serviceName = config.getStrOptionValue(EConfigKey::serviceName, nullptr);
+        if (parsed != 0 || serviceName == nullptr) {
+            return trace.exit(parsed);
         }
     }
-    if (result == 0 && serviceName != nullptr) {
-        if (!isPravikService(serviceName)) {
-            logger->logMessage(L"The service ", serviceName,
-                               L" is not a service created by Pravik.  Therefore it will not be removed.");
-            result = kNotOurService;
-        } else {
-            result = kNotRemoved;
-            const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_WRITE | GENERIC_EXECUTE));
-            if (!manager) {
-                logFailure(logger, L"Cannot open the service control manager.", GetLastError());
-            } else if (stopService(logger, manager.get(), serviceName)) {
-                // Read first: the service's key goes with the service.
-                const CHeapText serviceKey = buildServiceKeyPath(serviceName);
-                const CHeapText imagePath =
-                    serviceKey ? readRegString(HKEY_LOCAL_MACHINE, serviceKey.get(), kImagePathValue) : nullptr;
-                const CServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE));
-                if (!service) {
-                    logFailure(logger, L"Cannot open service for deletion.", GetLastError());
-                } else if (DeleteService(service.get())) {
-                    logger->logMessage(L"Service ", serviceName, L" deleted successfully.");
-                    removeEventSource(logger, serviceName, imagePath.get());
-                    result = 0;
-                } else {
-                    logFailure(logger, L"Cannot delete service.", GetLastError());
-                }
-            }
-        }
+    if (!isPravikService(serviceName)) {
+        logger->logMessage(L"The service ", serviceName,
+                           L" is not a service created by Pravik.  Therefore it will not be removed.");
+        return trace.exit(kNotOurService);
     }
-    logger->logExit(L"CInstaller::uninstall", result);
-    return result;
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_WRITE | GENERIC_EXECUTE));
+    if (!manager) {
+        logFailure(logger, L"Cannot open the service control manager.", GetLastError());
+        return trace.exit(kNotRemoved);
+    }
+    if (!stopService(logger, manager.get(), serviceName)) {
+        return trace.exit(kNotRemoved);
+    }
+    // Read first: the service's key goes with the service.
+    const CHeapText serviceKey = buildServiceKeyPath(serviceName);
+    const CHeapText imagePath =
+        serviceKey ? readRegString(HKEY_LOCAL_MACHINE, serviceKey.get(), kImagePathValue) : nullptr;
+    const CServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE));
+    if (!service) {
+        logFailure(logger, L"Cannot open service for deletion.", GetLastError());
+        return trace.exit(kNotRemoved);
+    }
+    if (!DeleteService(service.get())) {
+        logFailure(logger, L"Cannot delete service.", GetLastError());
+        return trace.exit(kNotRemoved);
+    }
+    logger->logMessage(L"Service ", serviceName, L" deleted successfully.");
+    removeEventSource(logger, serviceName, imagePath.get());
+    return trace.exit(0);
 }

@@ -222,24 +222,22 @@ int CJvm::loadJVMDll() {
 }
 
 int CJvm::getDefaultArgs() {
-    logger->logEntry(L"CJvm::getDefaultArgs");
+    CTraceScope trace(logger, L"CJvm::getDefaultArgs");
     JavaVMInitArgs probe = {};
     probe.version = JNI_VERSION_1_2;
     probe.nOptions = 0;
     probe.options = nullptr;
     probe.ignoreUnrecognized = JNI_FALSE;
-    int result = 0;
     const jint status = JNI_GetDefaultJavaVMInitArgs_proc(&probe);
     if (status != 0) {
         logger->logMessage(L"JNI_GetDefaultJavaVMInitArgs failed!", static_cast<unsigned long>(status));
-        result = kJvmDefaultArgsFailed;
+        return trace.exit(kJvmDefaultArgsFailed);
     }
-    logger->logExit(L"CJvm::getDefaultArgs", result);
-    return result;
+    return trace.exit(0);
 }
 
 JavaVMInitArgs* CJvm::createInitArgs() {
-    logger->logEntry(L"CJvm::createInitArgs");
+    CTraceScope trace(logger, L"CJvm::createInitArgs");
     auto* args = static_cast<JavaVMInitArgs*>(std::calloc(1, sizeof(JavaVMInitArgs)));
     bool complete = args != nullptr;
     if (complete) {
@@ -274,6 +272,5 @@ JavaVMInitArgs* CJvm::createInitArgs() {
         releaseInitArgs(args);
         args = nullptr;
     }
-    logger->logExit(L"CJvm::createInitArgs", 0);
     return args;
 }

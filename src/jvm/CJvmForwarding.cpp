@@ -5,6 +5,7 @@
 #include "common/ServiceNames.h"
 #include "jvm/JvmThreadDump.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 
 CJniAttachment CJvm::attachThread() {
     CJniAttachment attachment(jvm);
@@ -15,7 +16,7 @@ CJniAttachment CJvm::attachThread() {
 }
 
 void CJvm::sendControlCommand(DWORD control) {
-    logger->logEntry(L"CJvm::sendControlCommand", static_cast<int>(control));
+    CTraceScope trace(logger, L"CJvm::sendControlCommand", static_cast<int>(control));
     int result = 0;
     if (control == 251) {
         logger->logMessage(L"Generating control break event.");
@@ -63,11 +64,11 @@ void CJvm::sendControlCommand(DWORD control) {
             }
         }
     }
-    logger->logExit(L"CJvm::sendControlCommand", result);
+    trace.exit(result);
 }
 
 int CJvm::sendConsoleSignal(DWORD type) {
-    logger->logEntry(L"CJvm::sendConsoleSignal", static_cast<int>(type));
+    CTraceScope trace(logger, L"CJvm::sendConsoleSignal", static_cast<int>(type));
     int result = 0;
     const char* serviceClass = className.load();
     const CJniAttachment attachment = serviceClass != nullptr ? attachThread() : CJniAttachment(nullptr);
@@ -92,6 +93,5 @@ int CJvm::sendConsoleSignal(DWORD type) {
             }
         }
     }
-    logger->logExit(L"CJvm::sendConsoleSignal", result);
-    return result;
+    return trace.exit(result);
 }

@@ -9,6 +9,7 @@
 #include "jvm/ModifiedUtf8.h"
 #include "jvm/NativeMethods.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 #include "registry/ServiceParameters.h"
 
 bool CJvm::clearPendingException(JNIEnv* env, const wchar_t* step, bool describe) {
@@ -36,20 +37,18 @@ wchar_t* CJvm::dotsToSlashes(wchar_t* text) {
 CHeapText CJvm::getCommandLineArgs(int* count) {
     // References stay unexpanded: they reach Java as written.
     CHeapText value(getRegServiceParam(serviceName, kCommandLineValue, logger, 0, 0));
-    logger->logEntry(L"CJvm::getCommandLineArgs");
+    CTraceScope trace(logger, L"CJvm::getCommandLineArgs");
     *count = 0;
     if (!value) {
-        logger->logExit(L"CJvm::getCommandLineArgs", 0);
         return nullptr;
     }
     CHeapText block = allocateZeroed<wchar_t>(commandLineBlockCapacity(std::wcslen(value.get())));
     if (!block) {
         logger->logMessage(L"Memory error in CJvm::getCommandLineArgs");
-        logger->logExit(L"CJvm::getCommandLineArgs", 0);
         return nullptr;
     }
     *count = splitCommandLine(value.get(), block.get());
-    logger->logExit(L"CJvm::getCommandLineArgs", *count);
+    trace.exit(*count);
     return block;
 }
 
@@ -104,54 +103,42 @@ jobjectArray CJvm::makeArguments(const wchar_t* block, int count) {
 int CJvm::runServiceMain() {
     int count = 0;
     CHeapText arguments(getCommandLineArgs(&count));
-    logger->logEntry(L"CJvm::runServiceMain");
-    int result = 0;
+    CTraceScope trace(logger, L"CJvm::runServiceMain");
     CHeapText serviceClass(getRegServiceParameter(serviceName, kPravikClassValue, logger));
-    jclass javaClass = nullptr;
-    jobjectArray javaArguments = nullptr;
-    CHeapPtr<char> name;
     if (!serviceClass) {
         logger->logMessage(L"No Java class implementing service routines was specified.");
-        result = kJvmNoServiceClass;
+        return trace.exit(kJvmNoServiceClass);
     }
-    if (result == 0) {
-        javaArguments = makeArguments(arguments.get(), arguments ? count : 0);
-        dotsToSlashes(serviceClass.get());
-        // JNI reads class names as modified UTF-8, not in the ANSI code page.
-        name = toModifiedUtf8(serviceClass.get());
-        if (name) {
-            javaClass = environment->FindClass(name.get());
-        }
-        if (javaClass == nullptr) {
-            clearPendingException(environment, L"FindClass");
-            logger->logMessage(L"Cannot find the class ", serviceClass.get());
-            result = kJvmClassNotFound;
-        }
+    jobjectArray javaArguments = makeArguments(arguments.get(), arguments ? count : 0);
+    dotsToSlashes(serviceClass.get());
+    // JNI reads class names as modified UTF-8, not in the ANSI code page.
+    CHeapPtr<char> name = toModifiedUtf8(serviceClass.get());
+    jclass javaClass = name ? environment->FindClass(name.get()) : nullptr;
+    if (javaClass == nullptr) {
+        clearPendingException(environment, L"FindClass");
+        logger->logMessage(L"Cannot find the class ", serviceClass.get());
+        return trace.exit(kJvmClassNotFound);
     }
-    if (result == 0) {
-        result = registerNativeMethods(environment);
+    const int registered = registerNativeMethods(environment);
+    if (registered != 0) {
+        return trace.exit(registered);
     }
-    if (result == 0) {
-        // Controls reach serviceControl from now on: its natives are bound.
-        std::free(className.exchange(name.release()));
+    // Controls reach serviceControl from now on: its natives are bound.
+    std::free(className.exchange(name.release()));
+    jmethodID serviceMainId = environment->GetStaticMethodID(javaClass, "serviceMain", "([Ljava/lang/String;)V");
+    clearPendingException(environment, L"GetStaticMethodID");
+    jmethodID serviceControlId = environment->GetStaticMethodID(javaClass, "serviceControl", "(I)V");
+    clearPendingException(environment, L"GetStaticMethodID");
+    if (serviceMainId == nullptr) {
+        logger->logMessage(L"serviceMain", L" method does not exist in class ", serviceClass.get());
+        return trace.exit(kJvmNoServiceMain);
     }
-    if (result == 0) {
-        jmethodID serviceMainId = environment->GetStaticMethodID(javaClass, "serviceMain", "([Ljava/lang/String;)V");
-        clearPendingException(environment, L"GetStaticMethodID");
-        jmethodID serviceControlId = environment->GetStaticMethodID(javaClass, "serviceControl", "(I)V");
-        clearPendingException(environment, L"GetStaticMethodID");
-        if (serviceMainId == nullptr) {
-            logger->logMessage(L"serviceMain", L" method does not exist in class ", serviceClass.get());
-            result = kJvmNoServiceMain;
-        } else if (serviceControlId == nullptr) {
-            logger->logMessage(L"serviceControl", L" method does not exist in class ", serviceClass.get());
-            result = kJvmNoServiceControl;
-        } else {
-            environment->CallStaticVoidMethod(javaClass, serviceMainId, javaArguments);
-            // An exception out of serviceMain ends the run like a return.
-            clearPendingException(environment, L"serviceMain", true);
-        }
+    if (serviceControlId == nullptr) {
+        logger->logMessage(L"serviceControl", L" method does not exist in class ", serviceClass.get());
+        return trace.exit(kJvmNoServiceControl);
     }
-    logger->logExit(L"CJvm::runServiceMain", result);
-    return result;
+    environment->CallStaticVoidMethod(javaClass, serviceMainId, javaArguments);
+    // An exception out of serviceMain ends the run like a return.
+    clearPendingException(environment, L"serviceMain", true);
+    return trace.exit(0);
 }

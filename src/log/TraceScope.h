@@ -6,6 +6,10 @@
 class CTraceScope {
 public:
     CTraceScope(CLogger* logger, const wchar_t* name) : logger(logger), name(name) { logger->logEntry(name); }
+    // The Entry line shows the operation's argument, such as a control code.
+    CTraceScope(CLogger* logger, const wchar_t* name, int argument) : logger(logger), name(name) {
+        logger->logEntry(name, argument);
+    }
     ~CTraceScope() { logger->logExit(name, result); }
     CTraceScope(const CTraceScope&) = delete;
     CTraceScope& operator=(const CTraceScope&) = delete;

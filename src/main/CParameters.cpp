@@ -6,6 +6,7 @@
 #include "common/BuildInfo.h"
 #include "common/ExitCodes.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 
 namespace {
 
@@ -82,52 +83,48 @@ int CParameters::parseCommandLine(int argc, wchar_t** argv) {
          L" option requires service name and signal."},
     };
 
-    logger->logEntry(L"CParameters::parseCommandLine", argc);
-    int result = 0;
+    CTraceScope trace(logger, L"CParameters::parseCommandLine", argc);
     if (argc < 2) {
-        result = kUsageShown;
-    } else {
-        logger->enableStdout(1);
-        for (int index = 1; index < argc && result == 0; ++index) {
-            const CSwitch* matched = nullptr;
-            for (const CSwitch& candidate : switches) {
-                if (std::wcscmp(argv[index], candidate.text) == 0) {
-                    matched = &candidate;
-                    break;
-                }
-            }
-            if (matched == nullptr) {
-                continue;
-            }
-            // The effects that need no value come first, so that they hold even
-            // when the value is missing (and "-Z"/"-x" silence their own message).
-            if (matched->flag != nullptr) {
-                this->*(matched->flag) = 1;
-            }
-            if (matched->consoleOff) {
-                logger->enableStdout(0);
-            }
-            const int needed = matched->values == EValues::none ? 0 : matched->values == EValues::two ? 2 : 1;
-            if (index + needed >= argc) {
-                logger->logMessage(matched->text, matched->missingMessage);
-                result = kSwitchError;
+        return trace.exit(kUsageShown);
+    }
+    logger->enableStdout(1);
+    for (int index = 1; index < argc; ++index) {
+        const CSwitch* matched = nullptr;
+        for (const CSwitch& candidate : switches) {
+            if (std::wcscmp(argv[index], candidate.text) == 0) {
+                matched = &candidate;
                 break;
             }
-            if (matched->values == EValues::trace) {
-                traceSwitch(argv[index + 1], logger);
-            } else {
-                if (matched->first != nullptr) {
-                    this->*(matched->first) = argv[index + 1];
-                }
-                if (matched->second != nullptr) {
-                    this->*(matched->second) = argv[index + 2];
-                }
-            }
-            index += needed;
         }
+        if (matched == nullptr) {
+            continue;
+        }
+        // The effects that need no value come first, so that they hold even
+        // when the value is missing (and "-Z"/"-x" silence their own message).
+        if (matched->flag != nullptr) {
+            this->*(matched->flag) = 1;
+        }
+        if (matched->consoleOff) {
+            logger->enableStdout(0);
+        }
+        const int needed = matched->values == EValues::none ? 0 : matched->values == EValues::two ? 2 : 1;
+        if (index + needed >= argc) {
+            logger->logMessage(matched->text, matched->missingMessage);
+            return trace.exit(kSwitchError);
+        }
+        if (matched->values == EValues::trace) {
+            traceSwitch(argv[index + 1], logger);
+        } else {
+            if (matched->first != nullptr) {
+                this->*(matched->first) = argv[index + 1];
+            }
+            if (matched->second != nullptr) {
+                this->*(matched->second) = argv[index + 2];
+            }
+        }
+        index += needed;
     }
-    logger->logExit(L"CParameters::parseCommandLine", result);
-    return result;
+    return trace.exit(0);
 }
 
 void CParameters::showParameterHelp() {

@@ -9,6 +9,7 @@
 #include "jvm/CJvm.h"
 #include "jvm/JvmOwner.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 #include "registry/ServiceParameters.h"
 #include "service/PreinitCommand.h"
 
@@ -69,7 +70,7 @@ CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName)
 CExecutor::~CExecutor() { jvm.destroy(); }
 
 void CExecutor::execute(int consoleMode) {
-    logger->logEntry(L"CExecutor::execute");
+    CTraceScope trace(logger, L"CExecutor::execute");
     devMode = consoleMode;
     {
         CSrwLockGuard held(&g_executorLock);
@@ -94,12 +95,11 @@ void CExecutor::execute(int consoleMode) {
         CSrwLockGuard held(&g_executorLock);
         g_pExecutor = nullptr;
     }
-    logger->logExit(L"CExecutor::execute", 0);
 }
 
 void CExecutor::startSCMDispatcher() {
     SERVICE_TABLE_ENTRYW table[] = {{const_cast<wchar_t*>(serviceName), g_serviceMain}, {nullptr, nullptr}};
-    logger->logEntry(L"CExecutor::startSCMDispatcher");
+    CTraceScope trace(logger, L"CExecutor::startSCMDispatcher");
     if (!StartServiceCtrlDispatcherW(table)) {
         logFailure(logger, L"StartServiceCtrlDispatcher failed", GetLastError());
     } else {
@@ -107,62 +107,60 @@ void CExecutor::startSCMDispatcher() {
         // thread still writes its last lines. It ends when the service does.
         WaitForSingleObject(finishedEvent.get(), INFINITE);
     }
-    logger->logExit(L"CExecutor::startSCMDispatcher", 0);
 }
 
 void CExecutor::startServiceMainThread() {
-    logger->logEntry(L"CExecutor::startServiceMainThread");
-    // The service runs on the thread the SCM made for it: a thread of its own
-    // would cost its creation and, under Wine, about 1 MiB of private memory.
-    serviceMain();
-    logger->logExit(L"CExecutor::startServiceMainThread", 0);
-    // Last: once it is set the executor and the logger may go.
+    {
+        CTraceScope trace(logger, L"CExecutor::startServiceMainThread");
+        // The service runs on the thread the SCM made for it: a thread of its own
+        // would cost its creation and, under Wine, about 1 MiB of private memory.
+        serviceMain();
+    }
+    // Last, after the Exit line: once it is set the executor and the logger may go.
     SetEvent(finishedEvent.get());
 }
 
 void CExecutor::serviceMain() {
-    logger->logEntry(L"CExecutor::serviceMain");
+    CTraceScope trace(logger, L"CExecutor::serviceMain");
     // The start reads the service's settings on this thread, one after another.
     const CParametersKeyScope settings(serviceName);
-    int result = 0;
     // The extended form, whose controls include SERVICE_CONTROL_PRESHUTDOWN.
     const SERVICE_STATUS_HANDLE handle = RegisterServiceCtrlHandlerExW(serviceName, g_ControlHandler, nullptr);
     if (handle == nullptr) {
         logFailure(logger, L"Register of control handler failed!", GetLastError());
-        result = kControlHandlerNotRegistered;
-        events.startFailed(result);
-    } else {
-        const DWORD serviceType =
-            getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
-        status.attach(handle, serviceType);
-        CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
-        if (directory && !SetCurrentDirectoryW(directory.get())) {
-            const DWORD error = GetLastError();
-            logger->logMessage(L"Cannot change to the working directory ", directory.get());
-            logFailure(logger, L"SetCurrentDirectory failed ", error);
-        }
-        result = startServiceTask();
-
-        // The host is gone and the output is in its files by now: once
-        // SERVICE_STOPPED is reported the dispatcher returns and the process may end.
-        if (result != 0) {
-            logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
-            events.startFailed(result);
-        }
-        recordStatus(SERVICE_STOPPED, 0, status.runExitCode(static_cast<DWORD>(result)), 0, 0, false);
+        events.startFailed(trace.exit(kControlHandlerNotRegistered));
+        return;
     }
-    logger->logExit(L"CExecutor::serviceMain", result);
+    const DWORD serviceType =
+        getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
+    status.attach(handle, serviceType);
+    CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
+    if (directory && !SetCurrentDirectoryW(directory.get())) {
+        const DWORD error = GetLastError();
+        logger->logMessage(L"Cannot change to the working directory ", directory.get());
+        logFailure(logger, L"SetCurrentDirectory failed ", error);
+    }
+    const int result = trace.exit(startServiceTask());
+
+    // The host is gone and the output is in its files by now: once
+    // SERVICE_STOPPED is reported the dispatcher returns and the process may end.
+    if (result != 0) {
+        logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
+        events.startFailed(result);
+    }
+    recordStatus(SERVICE_STOPPED, 0, status.runExitCode(static_cast<DWORD>(result)), 0, 0, false);
 }
 
 void CExecutor::serviceControlHandler(DWORD control) {
-    logger->logEntry(L"CExecutor::serviceControlHandler");
+    CTraceScope trace(logger, L"CExecutor::serviceControlHandler");
     forwardControl(control);
-    logger->logExit(L"CExecutor::serviceControlHandler", 0);
 }
 
 void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                                  DWORD checkPoint, DWORD waitHint) {
-    logger->logEntry(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
+    CTraceScope trace(logger, L"CExecutor::setServiceStatus", static_cast<int>(currentState));
+    // The Exit line repeats the state.
+    trace.exit(static_cast<int>(currentState));
     if (recordStatus(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint, true)) {
         if (currentState == SERVICE_RUNNING) {
             events.started(jvmLibrary.get());
@@ -170,7 +168,6 @@ void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWO
             events.stoppedWithCode(serviceSpecificExitCode);
         }
     }
-    logger->logExit(L"CExecutor::setServiceStatus", static_cast<int>(currentState));
 }
 
 bool CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
@@ -202,7 +199,7 @@ int CExecutor::executePreinitCommand() {
 }
 
 int CExecutor::startServiceTask() {
-    logger->logEntry(L"CExecutor::startServiceTask");
+    CTraceScope trace(logger, L"CExecutor::startServiceTask");
     executePreinitCommand();
     // Only a service lacks a console. The pre-initialisation command has run
     // by now: its output is its own (name a redirection in the command).
@@ -225,8 +222,7 @@ int CExecutor::startServiceTask() {
         endJavaRun(code);
     }
     finishRun();
-    logger->logExit(L"CExecutor::startServiceTask", code);
-    return code;
+    return trace.exit(code);
 }
 
 void CExecutor::forwardControl(DWORD control) {

@@ -9,6 +9,7 @@
 #include "config/ConfigKeys.h"
 #include "install/ServiceStop.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 #include "registry/ServiceParameters.h"
 #include "service/ControlPipe.h"
 #include "service/ControlPipeSecurity.h"
@@ -177,31 +178,33 @@ int restartInstalledService(CLogger* logger, const wchar_t* serviceName) {
 
 void sendSignalText(CLogger* logger, const wchar_t* serviceName, const wchar_t* signalText) {
     CHeapText pipeName(controlPipeName(serviceName));
-    logger->logEntry(L"CExecutor::sendControlSignal");
+    CTraceScope trace(logger, L"CExecutor::sendControlSignal");
     if (!pipeName) {
         logger->logMessage(L"Memory error.");
-    } else if (signalText == nullptr) {
-        logger->logMessage(L"Error, signal is NULL");
-    } else {
-        unsigned long code = 0;
-        switch (parseSignalText(signalText, &code)) {
-            case ESignalText::unknownServiceControl:
-                logger->logMessage(L"Unrecognized signal : ", signalText);
-                break;
-            case ESignalText::unknownControlSignal:
-                logger->logMessage(L"Unrecognized control signal : ", signalText);
-                break;
-            case ESignalText::code:
-                // Delivered or not, the sender's exit code is 0: failures were reported.
-                sendControlCode(logger, serviceName, static_cast<DWORD>(code), pipeName.get());
-                break;
-        }
+        return;
     }
-    logger->logExit(L"CExecutor::sendControlSignal", 0);
+    if (signalText == nullptr) {
+        logger->logMessage(L"Error, signal is NULL");
+        return;
+    }
+    unsigned long code = 0;
+    switch (parseSignalText(signalText, &code)) {
+        case ESignalText::unknownServiceControl:
+            logger->logMessage(L"Unrecognized signal : ", signalText);
+            break;
+        case ESignalText::unknownControlSignal:
+            logger->logMessage(L"Unrecognized control signal : ", signalText);
+            break;
+        case ESignalText::code:
+            // Delivered or not, the sender's exit code is 0: failures were reported.
+            sendControlCode(logger, serviceName, static_cast<DWORD>(code), pipeName.get());
+            break;
+    }
 }
 
 int sendControlCode(CLogger* logger, const wchar_t* serviceName, DWORD code, const wchar_t* pipeName) {
-    logger->logEntry(L"CExecutor::sendControlSignal(DWORD,LPTSTR)", static_cast<int>(code));
+    // The Exit line shows 0 whatever the outcome.
+    CTraceScope trace(logger, L"CExecutor::sendControlSignal(DWORD,LPTSTR)", static_cast<int>(code));
     int result = 1;
     if (code == kRestartCode) {
         result = restartService(logger, serviceName);
@@ -229,13 +232,13 @@ int sendControlCode(CLogger* logger, const wchar_t* serviceName, DWORD code, con
             }
         }
     }
-    logger->logExit(L"CExecutor::sendControlSignal(DWORD,LPTSTR)", 0);
     return result;
 }
 
 int restartService(CLogger* logger, const wchar_t* serviceName) {
     CHeapText pipeName(controlPipeName(serviceName));
-    logger->logEntry(L"CExecutor::doRestart");
+    // The Exit line shows 0 whatever the outcome.
+    CTraceScope trace(logger, L"CExecutor::doRestart");
     int result = 1;
     if (!pipeName) {
         logger->logMessage(L"Memory error.");
@@ -267,6 +270,5 @@ int restartService(CLogger* logger, const wchar_t* serviceName) {
             }
         }
     }
-    logger->logExit(L"CExecutor::doRestart", 0);
     return result;
 }

@@ -11,6 +11,7 @@
 #include "common/RegistryLayout.h"
 #include "jvm/JvmOutputTrace.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
@@ -60,7 +61,7 @@ void COutputCapture::start(CLogger* logger, const wchar_t* serviceName, CService
 
 void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const wchar_t* errorName,
                              std::uint64_t rotateBytes, unsigned keep, CServiceEvents* events) {
-    logger->logEntry(L"COutputCapture::capture");
+    CTraceScope trace(logger, L"COutputCapture::capture");
     previousOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     previousError = GetStdHandle(STD_ERROR_HANDLE);
     // One file named for both gets one pipe: both streams' lines then
@@ -85,7 +86,6 @@ void COutputCapture::capture(CLogger* logger, const wchar_t* outputName, const w
     if (outputPipe != nullptr) {
         setJvmOutputFlush(flushForJvm, this);
     }
-    logger->logExit(L"COutputCapture::capture", 0);
 }
 
 void COutputCapture::flushForJvm(void* capture) {

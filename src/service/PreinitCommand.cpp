@@ -6,6 +6,7 @@
 #include "common/Win32Handle.h"
 #include "config/ConfigKeys.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
@@ -40,28 +41,25 @@ BOOL startHidden(wchar_t* commandLine, PROCESS_INFORMATION* process) {
 }  // namespace
 
 int runPreinitCommand(CLogger* logger, const wchar_t* serviceName, PreinitWaitReport reportWait, void* context) {
-    logger->logEntry(L"CExecutor::executePreinitCommand");
-    int result = 0;
+    CTraceScope trace(logger, L"CExecutor::executePreinitCommand");
     CHeapText command(getRegServiceParam(serviceName, kPreInitCmdValue, logger, 0, 1));
     if (!command) {
         logger->logMessage(L"No preinit command specified.");
-    } else {
-        if (reportWait != nullptr) {
-            // The one report while the command runs tells the SCM how long to wait.
-            CHeapText hint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, 1));
-            reportWait(context, hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitWaitHintMs);
-        }
-        logger->logMessage(L"Executing command: ", command.get());
-        PROCESS_INFORMATION process = {};
-        if (startHidden(command.get(), &process)) {
-            const CProcessInformation started(process);
-            WaitForSingleObject(started.process.get(), INFINITE);
-            logger->logMessage(L"Command completed.");
-        } else {
-            logFailure(logger, L"Unable to create process. rc=", GetLastError());
-            result = kPreinitNotStarted;
-        }
+        return trace.exit(0);
     }
-    logger->logExit(L"CExecutor::executePreinitCommand", result);
-    return result;
+    if (reportWait != nullptr) {
+        // The one report while the command runs tells the SCM how long to wait.
+        CHeapText hint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, 1));
+        reportWait(context, hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitWaitHintMs);
+    }
+    logger->logMessage(L"Executing command: ", command.get());
+    PROCESS_INFORMATION process = {};
+    if (!startHidden(command.get(), &process)) {
+        logFailure(logger, L"Unable to create process. rc=", GetLastError());
+        return trace.exit(kPreinitNotStarted);
+    }
+    const CProcessInformation started(process);
+    WaitForSingleObject(started.process.get(), INFINITE);
+    logger->logMessage(L"Command completed.");
+    return trace.exit(0);
 }
