@@ -46,7 +46,7 @@ TEST(StatusMachine, AFirstStoppedOrStopPendingGetsAStartPendingBeforeIt) {
         M machine(recorder.sink());
         machine.attach(16);
         record(machine, first, false);
-        EXPECT_EQ(recorder.states(), (std::vector<std::uint32_t>{M::kStartPending, first}));
+        ASSERT_EQ(recorder.states(), (std::vector<std::uint32_t>{M::kStartPending, first}));
         EXPECT_EQ(recorder.reports[0].waitHint, M::kStartPendingHint);
         EXPECT_EQ(recorder.reports[1].serviceType, 16u);
     }
@@ -71,7 +71,7 @@ TEST(StatusMachine, JavasStoppedIsHeldBackAsRisingStopPendingUntilTheEnd) {
     EXPECT_TRUE(record(machine, M::kStopped, true, 5));
     EXPECT_FALSE(record(machine, M::kRunning, true));
     machine.reportStopProgress(100);
-    EXPECT_EQ(recorder.states(), (std::vector<std::uint32_t>{M::kRunning, M::kStopPending, M::kStopPending}));
+    ASSERT_EQ(recorder.states(), (std::vector<std::uint32_t>{M::kRunning, M::kStopPending, M::kStopPending}));
     EXPECT_EQ(recorder.reports[1].checkPoint, 1u);
     EXPECT_EQ(recorder.reports[1].waitHint, 7000u);
     EXPECT_EQ(recorder.reports[2].checkPoint, 2u);
