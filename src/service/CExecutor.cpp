@@ -19,8 +19,6 @@ SRWLOCK g_executorLock = SRWLOCK_INIT;
 namespace {
 
 const DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
-// Wait hint of the executor's own START_PENDING reports.
-const DWORD kStartPendingHint = 2000;
 
 }  // namespace
 
@@ -61,11 +59,15 @@ void stopBudgetSpent(void* executor) { static_cast<CExecutor*>(executor)->stopTi
 }  // namespace
 
 CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName)
-    : serviceName(serviceName), logger(logger), runWatch(quietStart, stopBudgetSpent, this), events(logger, serviceName) {
+    : serviceName(serviceName),
+      logger(logger),
+      status(logger),
+      runWatch(quietStart, stopBudgetSpent, this),
+      events(logger, serviceName) {
     finishedEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
-CExecutor::~CExecutor() { destroyJvmHost(); }
+CExecutor::~CExecutor() { jvm.destroy(); }
 
 void CExecutor::execute(int consoleMode) {
     CTraceScope trace(logger, L"CExecutor::execute");
@@ -131,18 +133,7 @@ void CExecutor::serviceMain() {
     }
     const DWORD serviceType =
         getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
-    bool quietStartMissed = false;
-    {
-        CSrwLockGuard held(&statusLock);
-        statusHandle = handle;
-        serviceStatus.dwServiceType = serviceType;
-        serviceStatus.dwWin32ExitCode = NO_ERROR;
-        quietStartMissed = quietStartDue;
-    }
-    // The watch's second passed before the SCM had started this thread.
-    if (quietStartMissed) {
-        reportQuietStart();
-    }
+    status.attach(handle, serviceType);
     CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
     if (directory && !SetCurrentDirectoryW(directory.get())) {
         const DWORD error = GetLastError();
@@ -157,7 +148,7 @@ void CExecutor::serviceMain() {
         logger->logMessage(L"Service failed to start. ", static_cast<unsigned long>(result));
         events.startFailed(result);
     }
-    recordStatus(SERVICE_STOPPED, 0, runExitCode(static_cast<DWORD>(result)), 0, 0, false);
+    recordStatus(SERVICE_STOPPED, 0, status.runExitCode(static_cast<DWORD>(result)), 0, 0, false);
 }
 
 void CExecutor::serviceControlHandler(DWORD control) {
@@ -181,76 +172,17 @@ void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWO
 
 bool CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                              DWORD checkPoint, DWORD waitHint, bool fromJava) {
-    // The trace is written outside statusLock: a trace file that is slow to
-    // take must not hold up the status reports of other threads.
+    // The trace is written outside the reporter's lock: a trace file that is
+    // slow to take must not hold up the status reports of other threads.
     if (fromJava) {
         logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
     }
-    // Java's STOPPED waits for the JVM's shutdown and the output's drain; meanwhile the stop goes on.
-    const bool heldBack = fromJava && currentState == SERVICE_STOPPED;
-    const DWORD stopHint = heldBack ? stopWaitHint() : 0;
-    DWORD failure = NO_ERROR;
-    {
-        CSrwLockGuard held(&statusLock);
-        // STOPPED is final: the SCM has let the service go, and a later report
-        // would revive it. Java's own STOPPED is final for Java's reports.
-        if (stoppedReported || (fromJava && !outcome.javaReport(currentState, serviceSpecificExitCode))) {
-            return false;
-        }
-        failure = heldBack ? reportStopPendingLocked(stopHint)
-                           : reportLocked(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint);
-    }
-    if (failure != NO_ERROR) {
-        logFailure(logger, L"SetServiceStatus failed ", failure);
-    }
-    return true;
+    const DWORD stopHint = fromJava && currentState == SERVICE_STOPPED ? stopWaitHint() : 0;
+    return status.record(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint, fromJava,
+                         stopHint);
 }
 
-DWORD CExecutor::reportStopPendingLocked(DWORD waitHint) {
-    // A higher check point: progress, for the SCM and for whoever waits for the stop.
-    return reportLocked(SERVICE_STOP_PENDING, 0, 0, serviceStatus.dwCheckPoint + 1, waitHint);
-}
-
-DWORD CExecutor::reportLocked(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
-                              DWORD checkPoint, DWORD waitHint) {
-    // Wine's service control manager fails a start whose first report is
-    // STOP_PENDING (1053, and it ends the process), and takes a first report of
-    // STOPPED for a start that never happened, discarding its exit code.
-    const bool startFirst = !reported && currentState != SERVICE_START_PENDING && currentState != SERVICE_RUNNING;
-    const DWORD firstFailure = startFirst ? reportLocked(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint) : NO_ERROR;
-    serviceStatus.dwCurrentState = currentState;
-    serviceStatus.dwControlsAccepted = controlsAccepted;
-    serviceStatus.dwServiceSpecificExitCode = serviceSpecificExitCode;
-    // Windows reads the service-specific code only behind this one.
-    serviceStatus.dwWin32ExitCode = serviceSpecificExitCode != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : NO_ERROR;
-    serviceStatus.dwCheckPoint = checkPoint;
-    serviceStatus.dwWaitHint = waitHint;
-    stoppedReported = currentState == SERVICE_STOPPED;
-    reported = true;
-    const DWORD failure = devMode == 0 && !SetServiceStatus(statusHandle, &serviceStatus) ? GetLastError() : NO_ERROR;
-    return failure != NO_ERROR ? failure : firstFailure;
-}
-
-void CExecutor::reportQuietStart() {
-    DWORD failure = NO_ERROR;
-    {
-        CSrwLockGuard held(&statusLock);
-        // A report made meanwhile is newer than this one.
-        if (reported) {
-            return;
-        }
-        // Nothing to report to yet: the service thread reports once it can.
-        if (devMode == 0 && statusHandle == nullptr) {
-            quietStartDue = true;
-            return;
-        }
-        // Wine's service control manager ends a service that has not reported within seconds.
-        failure = reportLocked(SERVICE_START_PENDING, 0, 0, 0, kStartPendingHint);
-    }
-    if (failure != NO_ERROR) {
-        logFailure(logger, L"SetServiceStatus failed ", failure);
-    }
-}
+void CExecutor::reportQuietStart() { status.reportQuietStart(); }
 
 void CExecutor::startRunWatch() {
     CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
@@ -278,18 +210,13 @@ int CExecutor::startServiceTask() {
             reportQuietStart();
         }
     }
-    CJvm* host = new CJvm(serviceName, logger);
-    {
-        CSrwLockGuard held(&jvmLock);
-        jvm.reset(host);
-    }
+    auto owned = std::make_unique<CJvm>(serviceName, logger);
+    CJvm* host = owned.get();
+    jvm.hold(std::move(owned));
     int code = host->initialize();
     if (code == 0) {
         jvmLibrary = host->libraryPath();
-        {
-            CSrwLockGuard held(&jvmLock);
-            jvmReady = true;
-        }
+        jvm.ready();
         SetConsoleCtrlHandler(signal_handler, TRUE);
         code = host->runServiceMain();
         endJavaRun(code);
@@ -298,41 +225,13 @@ int CExecutor::startServiceTask() {
     return trace.exit(code);
 }
 
-CJvm* CExecutor::acquireReadyJvm() {
-    CSrwLockGuard held(&jvmLock);
-    CJvm* host = jvmReady ? jvm.get() : nullptr;
-    if (host != nullptr) {
-        ++forwardings;
-    }
-    return host;
-}
-
-void CExecutor::releaseJvm() {
-    CSrwLockGuard held(&jvmLock);
-    if (--forwardings == 0) {
-        WakeAllConditionVariable(&forwardingsDone);
-    }
-}
-
 void CExecutor::forwardControl(DWORD control) {
-    CJvm* host = acquireReadyJvm();
-    if (host != nullptr) {
+    const CJvmLease host = jvm.lease();
+    if (host) {
         if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN ||
             control == SERVICE_CONTROL_PRESHUTDOWN) {
             runWatch.arm();
         }
         host->sendControlCommand(control);
-        releaseJvm();
     }
-}
-
-void CExecutor::destroyJvmHost() {
-    // Declared before the guard, so that the host is destroyed after the lock is released.
-    std::unique_ptr<CJvm> host;
-    CSrwLockGuard held(&jvmLock);
-    jvmReady = false;
-    while (forwardings > 0) {
-        SleepConditionVariableSRW(&forwardingsDone, &jvmLock, INFINITE, 0);
-    }
-    host = std::move(jvm);
 }

@@ -10,9 +10,10 @@
 
 #include "common/ExitCodes.h"
 #include "common/HeapText.h"
-#include "common/RunOutcome.h"
 #include "common/Win32Handle.h"
+#include "service/CJvmHostSlot.h"
 #include "service/CRunWatch.h"
+#include "service/CStatusReporter.h"
 #include "service/OutputCapture.h"
 #include "service/ServiceEvents.h"
 
@@ -61,52 +62,34 @@ protected:
     int startServiceTask();
     int executePreinitCommand();
 
-    // Forwarding reaches the JVM host only while it is ready (its JVM created,
-    // its destruction not begun); the host is not destroyed while a
-    // forwarding is in progress. acquireReadyJvm answers the host or null; a
-    // host answered must be given back with releaseJvm.
-    CJvm* acquireReadyJvm();
-    void releaseJvm();
     void forwardControl(DWORD control);
     // Starts the run's watch with StopTimeout as the stop budget, saying so when it cannot.
     void startRunWatch();
-    // Ends readiness, waits for the forwardings in progress, then destroys the host.
-    void destroyJvmHost();
     // serviceMain has returned with pravik's result: the stop budget runs (cut
     // short after a failed start) and the SCM sees the stop go on.
     void endJavaRun(int result);
     // The JVM host goes and the output reaches its files, within the budget; then the watch ends.
     void finishRun();
 
-    // Records the status fields and reports them (under the SCM only).
-    // fromJava: a state Java reports, also said in a message; Java's STOPPED
-    // is reported as STOP_PENDING, its exit code kept for the end, and Java's
-    // later reports are dropped. False when the report was dropped.
+    // Records the status fields and reports them (service/CStatusReporter.h).
+    // fromJava: a state Java reports, also said in a message. False when the
+    // report was dropped.
     bool recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
                       DWORD waitHint, bool fromJava);
     // A STOP_PENDING report of the executor's with a higher check point.
     void reportStopProgress();
     // The wait hint of a report of the stop: what the budget has left and the end's own patience.
     DWORD stopWaitHint();
-    // The service-specific exit code of the run's end: Java's STOPPED's, else otherwise.
-    DWORD runExitCode(DWORD otherwise);
 
 private:
-    // Sets the status fields and reports them (under the SCM only); with
-    // statusLock held. The report's error, or NO_ERROR.
-    DWORD reportLocked(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode, DWORD checkPoint,
-                       DWORD waitHint);
-    DWORD reportStopPendingLocked(DWORD waitHint);
-
     int devMode = 0;
     const wchar_t* serviceName;
     // Declared before jvm: the JVM host goes first, the files it writes to after it.
     COutputCapture capture;
-    std::unique_ptr<CJvm> jvm;
+    CJvmHostSlot jvm;
     CKernelHandle finishedEvent;
-    SERVICE_STATUS_HANDLE statusHandle = nullptr;  // under statusLock
-    SERVICE_STATUS serviceStatus = {};
     CLogger* logger;
+    CStatusReporter status;
 
     // The start's first report when Java is slow to make one, and the stop
     // budget: from a forwarded stop, shutdown or preshutdown (or the return of
@@ -117,16 +100,6 @@ private:
     // thread before Java runs, only read once Java reports.
     CHeapText jvmLibrary;
 
-    SRWLOCK jvmLock = SRWLOCK_INIT;
-    CONDITION_VARIABLE forwardingsDone = CONDITION_VARIABLE_INIT;
-    bool jvmReady = false;
-    int forwardings = 0;
-    // Java threads and the service thread update serviceStatus field by field.
-    SRWLOCK statusLock = SRWLOCK_INIT;
-    bool stoppedReported = false;  // under statusLock
-    bool reported = false;         // under statusLock: any report made
-    bool quietStartDue = false;    // under statusLock: the watch's report waits for the handler
-    CRunOutcome outcome;           // under statusLock: what Java has reported of the run's end
     // A failed start's exit code once serviceMain has returned, else 0: set
     // before the watch is armed for it, read by the watch's handler.
     std::atomic<DWORD> failedStartCode{0};

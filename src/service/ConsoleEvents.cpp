@@ -33,10 +33,9 @@ BOOL WINAPI signal_handler(DWORD event) {
 int CExecutor::consoleSignalHandler(DWORD event) {
     logger->logMessage(eventMessage(event));
     int result = 0;
-    CJvm* host = acquireReadyJvm();
-    if (host != nullptr) {
+    const CJvmLease host = jvm.lease();
+    if (host) {
         result = host->sendConsoleSignal(event);
-        releaseJvm();
     }
     logger->logMessage(L"Console control event ", result != 0 ? L"handled." : L"not handled.");
     return result;

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "common/CTextBuilder.h"
-#include "common/SrwLockGuard.h"
 #include "jvm/JvmThreadDump.h"
 #include "log/CLogger.h"
 #include "service/CExecutor.h"
@@ -39,11 +38,7 @@ DWORD WINAPI makeFinalReport(LPVOID report) {
 
 void CExecutor::endJavaRun(int result) {
     const DWORD code = static_cast<DWORD>(result);
-    DWORD failedStart = 0;
-    {
-        CSrwSharedGuard held(&statusLock);
-        failedStart = outcome.startFailed(code) ? outcome.exitCode(code) : 0;
-    }
+    const DWORD failedStart = status.failedStartCode(code);
     if (failedStart != 0) {
         // Threads that the program left must not keep the process: the JVM's shutdown gets a moment only.
         failedStartCode = failedStart;
@@ -56,7 +51,7 @@ void CExecutor::endJavaRun(int result) {
 }
 
 void CExecutor::finishRun() {
-    destroyJvmHost();
+    jvm.destroy();
     // Within the budget: whoever waits for STOPPED finds the whole output in the files.
     capture.finish(kOutputPatienceMs);
     runWatch.finish();
@@ -64,32 +59,14 @@ void CExecutor::finishRun() {
 
 DWORD CExecutor::stopWaitHint() { return runWatch.stopWaitHint(kEndPatienceMs); }
 
-void CExecutor::reportStopProgress() {
-    const DWORD waitHint = stopWaitHint();
-    DWORD failure = NO_ERROR;
-    {
-        CSrwLockGuard held(&statusLock);
-        if (stoppedReported) {
-            return;
-        }
-        failure = reportStopPendingLocked(waitHint);
-    }
-    if (failure != NO_ERROR) {
-        logFailure(logger, L"SetServiceStatus failed ", failure);
-    }
-}
-
-DWORD CExecutor::runExitCode(DWORD otherwise) {
-    CSrwSharedGuard held(&statusLock);
-    return outcome.exitCode(otherwise);
-}
+void CExecutor::reportStopProgress() { status.reportStopProgress(stopWaitHint()); }
 
 void CExecutor::javaExiting(int code) {
     logger->logMessage(L"Java called System.exit with", static_cast<unsigned long>(code));
     events.javaExited(code);
     // The shutdown hooks have run: their output is in the pipes too.
     capture.finish(kOutputPatienceMs);
-    reportStoppedBeforeTheEnd(runExitCode(static_cast<DWORD>(code)));
+    reportStoppedBeforeTheEnd(status.runExitCode(static_cast<DWORD>(code)));
 }
 
 void CExecutor::reportStoppedBeforeTheEnd(DWORD serviceSpecificExitCode) {

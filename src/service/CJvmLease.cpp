@@ -1,0 +1,9 @@
+#include "service/CJvmLease.h"
+
+#include "service/CJvmHostSlot.h"
+
+CJvmLease::~CJvmLease() {
+    if (slot != nullptr) {
+        slot->release();
+    }
+}
