@@ -1,11 +1,9 @@
 #include "service/CExecutor.h"
 
-#include "common/DecimalText.h"
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
 #include "common/RegistryReaders.h"
 #include "common/SrwLockGuard.h"
-#include "config/ConfigKeys.h"
 #include "jvm/CJvm.h"
 #include "jvm/JvmOwner.h"
 #include "log/CLogger.h"
@@ -185,8 +183,7 @@ bool CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
 void CExecutor::reportQuietStart() { status.reportQuietStart(); }
 
 void CExecutor::startRunWatch() {
-    CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
-    if (!runWatch.start(timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeoutMs)) {
+    if (!runWatch.start(configuredStopBudgetMs(serviceName, logger))) {
         logFailure(logger, L"Error creating the run watch thread, stops are not bounded.", GetLastError());
     }
 }

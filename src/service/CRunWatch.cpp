@@ -1,6 +1,11 @@
 #include "service/CRunWatch.h"
 
+#include "common/DecimalText.h"
+#include "common/HeapText.h"
+#include "common/RegistryLayout.h"
 #include "common/SrwLockGuard.h"
+#include "config/ConfigKeys.h"
+#include "registry/ServiceParameters.h"
 
 namespace {
 
@@ -16,6 +21,11 @@ void setTimer(HANDLE timer, std::uint64_t waitMs) {
 }
 
 }  // namespace
+
+DWORD configuredStopBudgetMs(const wchar_t* serviceName, CLogger* logger) {
+    const CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
+    return timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeoutMs;
+}
 
 bool CRunWatch::start(DWORD budgetMs) {
     CSrwLockGuard held(&lock);

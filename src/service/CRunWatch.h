@@ -14,6 +14,11 @@
 #include "common/StopDeadline.h"
 #include "common/Win32Handle.h"
 
+class CLogger;
+
+// The service's stop budget as installed: its stopTimeout, else the default (0: no limit).
+DWORD configuredStopBudgetMs(const wchar_t* serviceName, CLogger* logger);
+
 class CRunWatch {
 public:
     // Runs on the watch thread; a spent budget's handler is expected to end the process.

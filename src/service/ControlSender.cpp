@@ -1,18 +1,15 @@
 #include "service/ControlSender.h"
 
 #include "common/CTextBuilder.h"
-#include "common/DecimalText.h"
 #include "common/HeapText.h"
-#include "common/RegistryLayout.h"
 #include "common/ServiceNames.h"
 #include "common/Win32Handle.h"
-#include "config/ConfigKeys.h"
 #include "install/ServiceStop.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
-#include "registry/ServiceParameters.h"
 #include "service/ControlPipe.h"
 #include "service/ControlPipeSecurity.h"
+#include "service/CRunWatch.h"
 #include "service/OwnInstance.h"
 #include "service/SignalText.h"
 
@@ -83,8 +80,7 @@ bool managerRoute(const wchar_t* serviceName) {
 
 // How long a restart waits for a console-mode instance's pipe to go: see kAfterStopMs.
 DWORD pipePatienceMs(CLogger* logger, const wchar_t* serviceName) {
-    const CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
-    const DWORD budget = timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeoutMs;
+    const DWORD budget = configuredStopBudgetMs(serviceName, logger);
     return (budget == 0 || budget > kUnlimitedStopBudgetMs ? kUnlimitedStopBudgetMs : budget) + kAfterStopMs;
 }
 
