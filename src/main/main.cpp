@@ -9,6 +9,7 @@
 #include "registry/TraceSwitch.h"
 #include "service/CExecutor.h"
 #include "service/ControlSender.h"
+#include "service/ServiceStatusQuery.h"
 
 CLogger* log = nullptr;
 CParameters* parameters = nullptr;
@@ -24,6 +25,11 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         CConfigFile::showServiceInfo(parsed->getServiceName(), parsed->getConfigFileName(), logger,
                                      parsed->isConfigFileUnicode());
         return 0;
+    }
+    if (parsed->statusRequested()) {
+        // Standard output carries the JSON alone; the trace still gets its lines.
+        logger->enableStdout(0);
+        return queryServiceStatus(logger, parsed->getServiceName());
     }
     if (parsed->displayAllRequested()) {
         showPravikServices();
