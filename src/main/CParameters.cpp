@@ -157,4 +157,5 @@ void CParameters::showParameterHelp() {
     std::wprintf(L"%ls : Indicates that the config file is a unicode file\n", kUnicode);
     std::wprintf(L"%ls serviceName : Prints the status of the service as one line of JSON. \n", kStatus);
     std::wprintf(L"                 serviceName can be * for every service powered by Pravik.\n");
+    std::wprintf(L"%ls - : Reads the password for the %ls parameter from standard input\n", kPassword, kAccount);
 }

@@ -3,6 +3,7 @@
 #include "common/ExitCodes.h"
 #include "config/CConfigFile.h"
 #include "install/CInstaller.h"
+#include "install/PasswordInput.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
 #include "registry/ServiceListing.h"
@@ -46,8 +47,17 @@ int dispatch(CParameters* parsed, CLogger* logger) {
     }
     if (parsed->installRequested() || parsed->uninstallRequested()) {
         const bool installing = parsed->installRequested();
-        CInstaller installer(logger, parsed->installRequest());
-        const int result = installing ? installer.install() : installer.uninstall();
+        CInstallRequest request = parsed->installRequest();
+        CSecretText password;
+        int result = 0;
+        if (installing && request.accountName != nullptr && passwordFromInput(request.accountPassword)) {
+            result = readPasswordFromInput(logger, &password);
+            request.accountPassword = password.get();
+        }
+        if (result == 0) {
+            CInstaller installer(logger, request);
+            result = installing ? installer.install() : installer.uninstall();
+        }
         if (result != 0) {
             logger->logMessage(installing ? L"Installation failed" : L"Uninstall failed");
         }

@@ -45,7 +45,8 @@ std::string usageText() {
         "                 signal can also be CTRL_C_EVENT or CTRL_BREAK_EVENT.\n"
         "-w : Indicates that the config file is a unicode file\n"
         "-q serviceName : Prints the status of the service as one line of JSON. \n"
-        "                 serviceName can be * for every service powered by Pravik.\n");
+        "                 serviceName can be * for every service powered by Pravik.\n"
+        "-p - : Reads the password for the -a parameter from standard input\n");
 }
 
 }  // namespace
