@@ -71,11 +71,12 @@ CHeapPtr<QUERY_SERVICE_CONFIGW> queryConfig(SC_HANDLE service, DWORD* error) {
     return config;
 }
 
-// Appends the service's object; its exit code.
-int describeService(CJsonText& json, SC_HANDLE manager, const wchar_t* serviceName) {
-    const CServiceHandle service(
-        manager != nullptr ? OpenServiceW(manager, serviceName, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG)
-                           : nullptr);
+// Appends the service's object; its exit code. managerError: why there is no manager.
+int describeService(CJsonText& json, SC_HANDLE manager, DWORD managerError, const wchar_t* serviceName) {
+    if (manager == nullptr) {
+        return describeUnknown(json, serviceName, managerError);
+    }
+    const CServiceHandle service(OpenServiceW(manager, serviceName, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG));
     if (!service) {
         return describeUnknown(json, serviceName, GetLastError());
     }
@@ -109,11 +110,12 @@ int describeService(CJsonText& json, SC_HANDLE manager, const wchar_t* serviceNa
 struct CEveryService {
     CJsonText* json;
     SC_HANDLE manager;
+    DWORD managerError;
 };
 
 void describeListed(const wchar_t* serviceName, void* context) {
     const CEveryService* every = static_cast<const CEveryService*>(context);
-    describeService(*every->json, every->manager, serviceName);
+    describeService(*every->json, every->manager, every->managerError, serviceName);
 }
 
 // The bytes as they are for a pipe or a file, which scripts read as UTF-8; a
@@ -147,15 +149,13 @@ int queryServiceStatus(CLogger* logger, const wchar_t* serviceName) {
     int result = 0;
     if (std::wcscmp(serviceName, kEveryService) == 0) {
         json.beginArray();
-        CEveryService every = {&json, manager.get()};
+        CEveryService every = {&json, manager.get(), managerError};
         long status = 0;
         // A walk cut short still lists what it found: the array is the answer.
         forEachPravikService(describeListed, &every, &status);
         json.endArray();
-    } else if (!manager) {
-        result = describeUnknown(json, serviceName, managerError);
     } else {
-        result = describeService(json, manager.get(), serviceName);
+        result = describeService(json, manager.get(), managerError, serviceName);
     }
     if (json.failed()) {
         return trace.exit(kMemoryError);
