@@ -15,7 +15,7 @@ version=${PRAVIK_VERSION:-$(sed -n 's/^project(pravik VERSION \([0-9.]*\) .*/\1/
 dist=${PRAVIK_DIST:-$root/dist}
 builds=${PRAVIK_RELEASE_BUILD:-$root/build}
 archs=${PRAVIK_RELEASE_ARCHS:-x64 x86}
-url_pattern=${PRAVIK_RELEASE_URL:-https://downloads.example.org/pravik/{version}/{file}}
+url_pattern=${PRAVIK_RELEASE_URL:-'https://downloads.example.org/pravik/{version}/{file}'}
 homepage=${PRAVIK_HOMEPAGE:-https://downloads.example.org/pravik/}
 # Same for every version: Windows Installer finds the older product by it.
 upgrade_code=8C3D6F1E-2B47-4E59-9A60-7D1F3B5C8E24
