@@ -87,6 +87,12 @@ system_path | grep -q 'C:\\Program Files\\pravik\\' || fail "PATH is $(system_pa
 # A process started afterwards reads the system PATH from the registry.
 (cd "$work" && wine cmd /c pravik -? </dev/null >"$work/help.txt" 2>&1) || fail "cmd /c pravik -?: $(cat "$work/help.txt")"
 grep -q "^Usage: pravik" "$work/help.txt" || fail "pravik not found through PATH: $(cat "$work/help.txt")"
+# The sample configuration's class path names the installed jars.
+IFS=';' read -ra jars <<<"$(sed -n 's/^jvmOption1=-Djava.class.path=//p' "$program_files/pravik-sample.cfg" | tr -d '\r')"
+[ "${#jars[@]}" = 2 ] || fail "sample class path: ${jars[*]}"
+for jar in "${jars[@]}"; do
+  [ -f "$(winepath -u "$jar" </dev/null)" ] || fail "the sample configuration names $jar, which is not installed"
+done
 first=$(product_code "$dist/$v-x64.msi")
 [ "$(display_version "$first")" = "$version" ] || fail "uninstall entry $first shows '$(display_version "$first")'"
 
