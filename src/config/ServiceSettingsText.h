@@ -2,6 +2,8 @@
 // The settings of an installed service turned back into configuration-file
 // lines ("key=value\r\n"), in the order and by the rules of the settings export.
 // Portable: the registry reads happen elsewhere and arrive here as values.
+#include "common/HeapText.h"
+#include "config/ConfigKeys.h"
 
 // What was read for one service; null text or kMissingNumber means the value is absent.
 inline constexpr unsigned long kMissingNumber = 0xFFFFFFFFUL;
@@ -37,6 +39,25 @@ struct CServiceSettings {
     const wchar_t* logRotateSize = nullptr;
     const wchar_t* logKeep = nullptr;
 };
+
+// Each key's value as the export writes it (null: no line), by the table's
+// index; the numbered JVM options are left out. binaryPath owns the text of that key.
+struct CExportedValues {
+    const wchar_t* values[kConfigKeyCount] = {};
+    CHeapText binaryPath;
+};
+
+// False when memory ran out.
+bool exportedValuesOf(const CServiceSettings& settings, CExportedValues* exported);
+
+// "key: installed -> wanted" for a setting whose two values differ; an absent
+// value reads kAbsentSettingText. A new text that the caller releases with
+// free(), or null when memory ran out.
+inline constexpr const wchar_t* kAbsentSettingText = L"(none)";
+wchar_t* describeSettingChange(const wchar_t* key, const wchar_t* installed, const wchar_t* wanted);
+
+// Whether the two values (null: absent) are the same setting: equal texts, letter case included.
+bool sameSetting(const wchar_t* installed, const wchar_t* wanted);
 
 // Appends "key=value\r\n" to the text (appendText rules); an absent value appends
 // nothing. Null when memory ran out (the old text is then released).

@@ -36,43 +36,85 @@ CInstaller::CInstaller(CLogger* logger, const CInstallRequest& request) : logger
 int CInstaller::install() {
     CTraceScope trace(logger, L"CInstaller::install");
     CConfigFile config(logger);
+    CScmSettings scmSettings;
+    int result = readConfig(config, &scmSettings);
+    if (result == 0) {
+        result = installChecked(config, scmSettings);
+    }
+    return trace.exit(result);
+}
+
+int CInstaller::apply() {
+    CTraceScope trace(logger, L"CInstaller::apply");
+    CConfigFile config(logger);
+    CScmSettings scmSettings;
+    const int checked = readConfig(config, &scmSettings);
+    if (checked != 0) {
+        return trace.exit(checked);
+    }
+    const wchar_t* serviceName = config.getStrOptionValue(EConfigKey::serviceName, nullptr);
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) {
+        logFailure(logger, L"Could not open the service control manager", GetLastError());
+        return trace.exit(kServiceNotCreated);
+    }
+    const CServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_STATUS));
+    if (!service && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+        if (request.dryRun) {
+            logger->logMessage(L"Service ", serviceName, L" would be installed.");
+            return trace.exit(0);
+        }
+        const int result = installChecked(config, scmSettings);
+        if (result == 0) {
+            logger->logMessage(L"Service ", serviceName, L" installed.");
+        }
+        return trace.exit(result);
+    }
+    if (!isPravikService(serviceName)) {
+        logger->logMessage(L"The service ", serviceName,
+                           L" is not a service created by Pravik.  Therefore it will not be changed.");
+        return trace.exit(kNotOurService);
+    }
+    return trace.exit(updateService(config, scmSettings));
+}
+
+int CInstaller::readConfig(CConfigFile& config, CScmSettings* scmSettings) {
     const int parsed = config.parseConfigFile(request.configFileName, request.configFileUnicode);
     if (parsed != 0) {
-        return trace.exit(parsed);
+        return parsed;
     }
     if (!requiredOptionsPresent(&config)) {
-        return trace.exit(kMissingOption);
+        return kMissingOption;
     }
     if (!logSettingsValid(&config)) {
-        return trace.exit(kConfigLineWithoutValue);
+        return kConfigLineWithoutValue;
     }
-    // Checked before anything is created; set last, so that a setting the
-    // manager refuses leaves a service that runs, only without it.
-    CScmSettings scmSettings;
+    // Checked before anything is created or changed.
     int recognised = 1;
     const unsigned long startType =
         startTypeFromWord(config.getStrOptionValue(EConfigKey::startType, nullptr), &recognised);
-    int result = readScmSettings(config, startType, logger, &scmSettings);
+    return readScmSettings(config, startType, logger, scmSettings);
+}
+
+int CInstaller::installChecked(CConfigFile& config, const CScmSettings& scmSettings) {
+    int result = createMSService(&config);
     if (result != 0) {
-        return trace.exit(result);
-    }
-    result = createMSService(&config);
-    if (result != 0) {
-        return trace.exit(result);
+        return result;
     }
     // The program the service runs holds the texts of its events.
     registerEventSource(logger, config.getStrOptionValue(EConfigKey::serviceName, nullptr),
                         config.getStrOptionValue(EConfigKey::binaryPath, nullptr));
     result = installOtherProperties(&config);
     if (result != 0) {
-        return trace.exit(result);
+        return result;
     }
+    // Set last, so that a setting the manager refuses leaves a service that runs, only without it.
     result = applyScmSettings(config.getStrOptionValue(EConfigKey::serviceName, nullptr), scmSettings, logger);
     if (result != 0) {
-        return trace.exit(result);
+        return result;
     }
     logger->logMessage(L"Service successfully installed.");
-    return trace.exit(0);
+    return 0;
 }
 
 int CInstaller::requiredOptionsPresent(CConfigFile* config) {

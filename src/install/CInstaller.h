@@ -5,6 +5,7 @@
 
 class CLogger;
 class CConfigFile;
+struct CScmSettings;
 
 class CInstaller {
 public:
@@ -17,11 +18,24 @@ public:
     // a log setting refused), 7 (required key missing), 8 (service not created),
     // 9 (memory), 12 (registry, or a setting the manager refused), 4.
     int install();
+    // "-U": installs the service as install() does when it does not exist;
+    // otherwise changes what differs from the file, printing each change
+    // ("-n": only printing). 0, install()'s codes for the file, 11 (not a
+    // service of this program), 12 (a change refused; those before it stay).
+    int apply();
     // 0 (also when a step after the check is only logged), the parser's code,
     // 10 (no service named) or 11 (not a service of this program).
     int uninstall();
+    // Grants the right to log on as a service, saying how that went; installation goes on either way.
+    void grantLogonRight(const wchar_t* account);
 
 protected:
+    // Parses the file and checks every key that is checked before anything is
+    // created or changed: 0, or the parser's code, 7 or 5.
+    int readConfig(CConfigFile& config, CScmSettings* scmSettings);
+    int installChecked(CConfigFile& config, const CScmSettings& scmSettings);
+    // The service exists and is this program's: compares and changes (ServiceUpdate.cpp).
+    int updateService(CConfigFile& config, const CScmSettings& scmSettings);
     int requiredOptionsPresent(CConfigFile* config);
     // 1 when logRotateSize and logKeep are absent or whole numbers in range; else says which is not.
     int logSettingsValid(CConfigFile* config);
@@ -31,9 +45,6 @@ protected:
     int saveJVMOptions(CConfigFile* config);
 
 private:
-    // Grants the right to log on as a service, saying how that went; installation goes on either way.
-    void grantLogonRight(const wchar_t* account);
-
     CLogger* logger;
     CInstallRequest request;
 };

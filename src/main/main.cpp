@@ -34,14 +34,16 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         skeleton.generateSkeletonFile(parsed->getConfigFileName(), parsed->isConfigFileUnicode());
         return 0;
     }
-    if (parsed->installRequested() && parsed->uninstallRequested()) {
+    const bool installing = parsed->installRequested() || parsed->applyRequested();
+    if (installing && parsed->uninstallRequested()) {
         logger->logMessage(L"Cannot specify install and uninstall");
         return kSwitchError;
     }
-    if (parsed->installRequested() || parsed->uninstallRequested()) {
-        const bool installing = parsed->installRequested();
+    if (installing || parsed->uninstallRequested()) {
         CInstaller installer(logger, parsed->installRequest());
-        const int result = installing ? installer.install() : installer.uninstall();
+        const int result = parsed->installRequested() ? installer.install()
+                           : parsed->applyRequested() ? installer.apply()
+                                                      : installer.uninstall();
         if (result != 0) {
             logger->logMessage(installing ? L"Installation failed" : L"Uninstall failed");
         }

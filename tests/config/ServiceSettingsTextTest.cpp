@@ -187,3 +187,38 @@ TEST(ServiceSettingsText, LongValuesAreWhole) {
     EXPECT_EQ(build(settings), L"serviceName=" + name + L"\r\ndescription=" + longText + L"\r\ncommandLineParms=" +
                                    longText + L"\r\n");
 }
+
+// "-U" compares in the export's words: a service and a file that describe the
+// same settings give the same values, whatever texts the numbers came from.
+TEST(ServiceSettingsText, ExportedValuesAreTheExportsWords) {
+    CServiceSettings settings = named(L"Words");
+    settings.type = 0x10;
+    settings.startType = 4;
+    settings.errorControl = 7;
+    settings.imagePath = L"\"C:\\p.exe\" -Z \"Words\"";
+    settings.nonCrashFailures = true;
+    CExportedValues exported;
+    ASSERT_TRUE(exportedValuesOf(settings, &exported));
+    const auto value = [&exported](EConfigKey key) { return exported.values[static_cast<std::size_t>(key)]; };
+    EXPECT_EQ(value(EConfigKey::interactiveService), nullptr);
+    EXPECT_STREQ(value(EConfigKey::startType), L"SERVICE_DISABLED");
+    EXPECT_EQ(value(EConfigKey::errorControl), nullptr);
+    EXPECT_STREQ(value(EConfigKey::binaryPath), L"C:\\p.exe");
+    EXPECT_EQ(value(EConfigKey::delayedAutoStart), nullptr);
+    EXPECT_STREQ(value(EConfigKey::failureActionsOnNonCrashFailures), L"TRUE");
+}
+
+TEST(ServiceSettingsText, AChangeShowsAnAbsentSideAsNone) {
+    const auto line = [](const wchar_t* installed, const wchar_t* wanted) {
+        wchar_t* text = describeSettingChange(L"key", installed, wanted);
+        std::wstring copy = text != nullptr ? text : L"<null>";
+        std::free(text);
+        return copy;
+    };
+    EXPECT_EQ(line(L"a", L"b"), L"key: a -> b");
+    EXPECT_EQ(line(nullptr, L"b"), L"key: (none) -> b");
+    EXPECT_EQ(line(L"a", nullptr), L"key: a -> (none)");
+    EXPECT_FALSE(sameSetting(L"", nullptr));
+    EXPECT_FALSE(sameSetting(L"Text", L"text"));
+    EXPECT_TRUE(sameSetting(nullptr, nullptr));
+}

@@ -447,6 +447,11 @@ TEST(Install, InstallTogetherWithUninstallDoesNeither) {
     EXPECT_EQ(again.exitCode, 1u);
     EXPECT_EQ(again.output, crlf("Cannot specify install and uninstall\n"));
     EXPECT_TRUE(queryServiceConfig(name).has_value());
+
+    const CRunResult applied = runPravik({L"-U", file, L"-r", name});
+    EXPECT_EQ(applied.exitCode, 1u);
+    EXPECT_EQ(applied.output, crlf("Cannot specify install and uninstall\n"));
+    EXPECT_TRUE(queryServiceConfig(name).has_value());
 }
 
 namespace {

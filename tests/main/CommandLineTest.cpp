@@ -41,7 +41,10 @@ std::string usageText() {
         "-s serviceName signal : Sends the specified signal to the service. \n"
         "                 signal can be a number or a SERVICE_CONTROL_* constant.\n"
         "                 signal can also be CTRL_C_EVENT or CTRL_BREAK_EVENT.\n"
-        "-w : Indicates that the config file is a unicode file\n");
+        "-w : Indicates that the config file is a unicode file\n"
+        "-U configfile : Installs the service, or changes the installed service to match the\n"
+        "                 config file, printing each change\n"
+        "-n : Used with the -U option to print the changes without making them\n");
 }
 
 }  // namespace
@@ -71,6 +74,7 @@ TEST(CommandLine, SwitchWithoutValueReportsItselfAndExitsWith1) {
         {L"-d", "-d option requires service name."},
         {L"-e", "-e option requires service name and output file name."},
         {L"-s", "-s option requires service name and signal."},
+        {L"-U", "-U option requires config file name"},
     };
     for (const auto& [option, message] : cases) {
         const CRunResult run = runPravik({option});
@@ -100,6 +104,7 @@ TEST(CommandLine, ServiceSwitchesSilenceTheirOwnMissingValueMessage) {
 TEST(CommandLine, WordsThatAreNoActionDoNothing) {
     const std::vector<std::vector<std::wstring>> lines = {
         {L"-w"},
+        {L"-n"},
         {L"hello", L"world"},
         {L"-a", L"account", L"-p", L"secret"},
         {L"-I", L"file.cfg"},
