@@ -277,28 +277,9 @@ int CInstaller::installOtherProperties(CConfigFile* config) {
 }
 
 int CInstaller::addServiceDescription(CConfigFile* config) {
-    const CHeapText keyPath = buildServiceKeyPath(config->getStrOptionValue(EConfigKey::serviceName, nullptr));
-    if (!keyPath) {
-        logFailure(logger, L"Cannot add description field to service", ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
-    CRegKey key;
-    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.get(), 0, KEY_WRITE, key.put());
-    if (opened != ERROR_SUCCESS) {
-        logFailure(logger, L"Cannot add description field to service", static_cast<unsigned long>(opened));
-        return 0;
-    }
-    const wchar_t* description = config->getStrOptionValue(EConfigKey::description, nullptr);
-    if (description == nullptr) {
-        RegDeleteValueW(key.get(), kDescriptionValue);
-        return 0;
-    }
-    const std::size_t bytes = (std::wcslen(description) + 1) * sizeof(wchar_t);
-    const LONG written = RegSetValueExW(key.get(), kDescriptionValue, 0, REG_SZ,
-                                        reinterpret_cast<const BYTE*>(description), static_cast<DWORD>(bytes));
-    if (written != ERROR_SUCCESS) {
-        logFailure(logger, L"Error writing description to service entry.", static_cast<unsigned long>(written));
-    }
+    // Reported, not fatal: the service runs without its description.
+    setServiceDescription(config->getStrOptionValue(EConfigKey::serviceName, nullptr),
+                          config->getStrOptionValue(EConfigKey::description, nullptr), logger);
     return 0;
 }
 

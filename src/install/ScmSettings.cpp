@@ -228,3 +228,19 @@ int changeScmSetting(const wchar_t* serviceName, EConfigKey key, const CScmSetti
     }
     return taken ? 0 : kRegistryWriteError;
 }
+
+int setServiceDescription(const wchar_t* serviceName, const wchar_t* text, CLogger* logger) {
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const CServiceHandle service(manager ? OpenServiceW(manager.get(), serviceName, SERVICE_CHANGE_CONFIG) : nullptr);
+    if (!service) {
+        logFailure(logger, L"Cannot add description field to service", GetLastError());
+        return kRegistryWriteError;
+    }
+    // An empty text deletes the description.
+    SERVICE_DESCRIPTIONW description = {const_cast<wchar_t*>(text != nullptr ? text : L"")};
+    if (!ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &description)) {
+        logFailure(logger, L"Error writing description to service entry.", GetLastError());
+        return kRegistryWriteError;
+    }
+    return 0;
+}

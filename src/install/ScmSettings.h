@@ -39,3 +39,9 @@ int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, C
 // 0, or kRegistryWriteError after a message naming the key and the system's
 // reason, or kMemoryError.
 int changeScmSetting(const wchar_t* serviceName, EConfigKey key, const CScmSettings& settings, CLogger* logger);
+
+// Sets the service's description, or deletes it when text is null, through the
+// manager: Wine's keeps its own copy of the text and writes it back over the
+// registry value whenever it saves the service (a later setting would undo a
+// value written beside it). 0, or kRegistryWriteError after logging why.
+int setServiceDescription(const wchar_t* serviceName, const wchar_t* text, CLogger* logger);

@@ -238,7 +238,7 @@ private:
             case EKeyPlace::serviceManager:
                 return changeManagerField(key, wanted);
             case EKeyPlace::serviceKey:
-                return changeDescription(wanted);
+                return setServiceDescription(serviceName, wanted, logger);
             case EKeyPlace::parameters: {
                 const int result = setRegServiceParameter(serviceName, key.valueName, wanted, logger);
                 // Also the manager's timeout, which the export does not show.
@@ -248,21 +248,6 @@ private:
             }
             case EKeyPlace::managerSetting:
                 return changeScmSetting(serviceName, key.id, scm, logger);
-        }
-        return 0;
-    }
-
-    // Through the manager, which keeps its own copy of the text: Wine's writes
-    // that copy back over the registry value whenever it saves the service.
-    int changeDescription(const wchar_t* wanted) {
-        const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        const CServiceHandle service(manager ? OpenServiceW(manager.get(), serviceName, SERVICE_CHANGE_CONFIG)
-                                             : nullptr);
-        // An empty text deletes the description.
-        SERVICE_DESCRIPTIONW description = {const_cast<wchar_t*>(wanted != nullptr ? wanted : L"")};
-        if (!service || !ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &description)) {
-            logFailure(logger, L"Error writing description to service entry.", GetLastError());
-            return kRegistryWriteError;
         }
         return 0;
     }

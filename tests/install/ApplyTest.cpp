@@ -60,7 +60,7 @@ TEST(Apply, TheFileItWasInstalledFromIsUpToDate) {
     CServiceCleanup cleanup(name);
     CTempDir directory;
     const std::vector<std::string> lines =
-        serviceLines(name, "Same", {"startType=service_auto_start", "serviceDependencies=Alpha,Beta",
+        serviceLines(name, "Same", {"description=kept beside a manager setting", "startType=service_auto_start", "serviceDependencies=Alpha,Beta",
                                     "interactiveService=TRUE", "jvmOption1=-Da", "preshutdownTimeout=9000"});
     const std::wstring file = writeConfig(directory, L"same.cfg", lines);
     ASSERT_EQ(runPravik({L"-i", file}).exitCode, 0u);
