@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <cwchar>
+#include <memory>
+#include <new>
 
 #include "common/HeapText.h"
 #include "common/MbcsConversion.h"
@@ -16,7 +18,9 @@
 #include "config/ServiceSettingsText.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
+#include "registry/ParameterValues.h"
 #include "registry/ServiceParameters.h"
+#include "registry/TextExpansion.h"
 
 namespace {
 
@@ -88,6 +92,55 @@ void writeSettingsFile(const wchar_t* text, const wchar_t* fileName, CLogger* lo
     WriteFile(file.get(), narrow.get(), static_cast<DWORD>(std::strlen(narrow.get())), &written, nullptr);
 }
 
+// The env. and secret. values as the export takes them: an env. value's text
+// (expanded on the console), a secret's name alone. Its lists hold the registry's memory.
+class CVariableSettings {
+public:
+    // False when memory ran out; a key that cannot be read has no values.
+    bool read(const wchar_t* serviceName, int expand) {
+        environment.read(serviceName, kEnvironmentValuePrefix);
+        secrets.read(serviceName, kSecretValuePrefix);
+        count = environment.count() + secrets.count();
+        if (count == 0) {
+            return true;
+        }
+        settings.reset(new (std::nothrow) CVariableSetting[count]);
+        expanded.reset(new (std::nothrow) CHeapText[count]);
+        if (!settings || !expanded) {
+            return false;
+        }
+        std::size_t at = 0;
+        for (std::size_t index = 0; index < environment.count(); ++index, ++at) {
+            const CParameterValue& value = environment.at(index);
+            settings[at].valueName = value.name.get();
+            if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) {
+                continue;
+            }
+            settings[at].value = value.text();
+            if (expand) {
+                expanded[at] = expandEnvStrings(value.text());
+                settings[at].value = expanded[at].get();
+            }
+        }
+        for (std::size_t index = 0; index < secrets.count(); ++index, ++at) {
+            settings[at].valueName = secrets.at(index).name.get();
+        }
+        return true;
+    }
+
+    void fill(CServiceSettings* target) const {
+        target->variables = settings.get();
+        target->variableCount = count;
+    }
+
+private:
+    CParameterValues environment;
+    CParameterValues secrets;
+    std::size_t count = 0;
+    std::unique_ptr<CVariableSetting[]> settings;
+    std::unique_ptr<CHeapText[]> expanded;
+};
+
 wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader, CLogger* logger, int expand) {
     CHeapText displayName(reader.readServiceText(kDisplayNameValue));
     CHeapText imagePath(reader.readServiceText(kImagePathValue));
@@ -103,12 +156,12 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
     settings.imagePath = imagePath.get();
     settings.dependencies = dependencies.get();
     settings.description = description.get();
-    // The Parameters values but the numbered JVM options; only a missing
+    // The Parameters values but the JVM options and the variables; only a missing
     // required one (the service class) is worth a message.
     CHeapText parameters[kConfigKeyCount];
     for (std::size_t index = 0; index < kConfigKeyCount; ++index) {
         const CConfigKey& key = kConfigKeys[index];
-        if (key.place == EKeyPlace::parameters && !key.numbered) {
+        if (key.place == EKeyPlace::parameters && !key.numbered && !key.prefixed) {
             parameters[index] = getRegServiceParam(serviceName, key.valueName, logger, key.required ? 1 : 0, expand);
             settings.*key.exportedText = parameters[index].get();
         }
@@ -116,6 +169,11 @@ wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader
 
     const CScmSettingsQuery scmSettings(serviceName);
     scmSettings.fill(&settings);
+    CVariableSettings variables;
+    if (!variables.read(serviceName, expand)) {
+        return nullptr;
+    }
+    variables.fill(&settings);
 
     unsigned long capacity = 0;
     wchar_t* text = buildServiceSettingsText(settings, &capacity);

@@ -12,9 +12,11 @@
 #include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/CConfigOption.h"
 #include "config/ConfigKeys.h"
 #include "config/ServiceSettingsText.h"
 #include "install/EventSource.h"
+#include "install/ParametersKeySecurity.h"
 #include "install/ScmSettings.h"
 #include "install/ServiceLogonRight.h"
 #include "install/ServiceSettings.h"
@@ -22,6 +24,7 @@
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
 #include "registry/ServiceListing.h"
+#include "registry/SecretProtection.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
@@ -43,7 +46,7 @@ int CInstaller::install() {
     if (!requiredOptionsPresent(&config)) {
         return trace.exit(kMissingOption);
     }
-    if (!logSettingsValid(&config)) {
+    if (!variableKeysValid(&config) || !logSettingsValid(&config)) {
         return trace.exit(kConfigLineWithoutValue);
     }
     // Checked before anything is created; set last, so that a setting the
@@ -79,6 +82,27 @@ int CInstaller::requiredOptionsPresent(CConfigFile* config) {
     for (const CConfigKey& key : kConfigKeys) {
         if (key.required && config->getOption(key.name) == nullptr) {
             logger->logMessage(L"Missing config option : ", key.name);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CInstaller::variableKeysValid(CConfigFile* config) {
+    for (const CConfigNode* node = config->getFirstNode(); node != nullptr; node = node->next) {
+        const wchar_t* key = node->option->getName();
+        const wchar_t* variable = nullptr;
+        const CConfigKey* row = prefixedKeyOf(key, &variable);
+        if (row == nullptr) {
+            continue;
+        }
+        if (!isVariableName(variable)) {
+            logger->logMessage(L"Bad key \"", key, L"\": write the variable's name after the dot, without \"=\"");
+            return 0;
+        }
+        // The placeholder keeps a stored secret; a new service has none to keep.
+        if (row->id == EConfigKey::secret && std::wcscmp(node->option->getValue(), kProtectedValueText) == 0) {
+            logger->logMessage(L"Bad value of \"", key, L"\": <protected> stands for a stored secret; give the secret");
             return 0;
         }
     }
@@ -226,9 +250,10 @@ int CInstaller::installOtherProperties(CConfigFile* config) {
             break;
         }
         if (key.place == EKeyPlace::parameters) {
-            result = key.numbered ? saveJVMOptions(config)
-                                  : setRegServiceParameter(serviceName, key.valueName,
-                                                           config->getStrOptionValue(key.name, nullptr), logger);
+            result = key.numbered   ? saveJVMOptions(config)
+                     : key.prefixed ? saveVariables(config, key)
+                                    : setRegServiceParameter(serviceName, key.valueName,
+                                                             config->getStrOptionValue(key.name, nullptr), logger);
         }
     }
     return trace.exit(result);
@@ -285,6 +310,55 @@ int CInstaller::saveJVMOptions(CConfigFile* config) {
             break;
         }
         setRegServiceParameter(serviceName, name, nullptr, logger);
+    }
+    return 0;
+}
+
+int CInstaller::saveVariables(CConfigFile* config, const CConfigKey& key) {
+    const wchar_t* serviceName = config->getStrOptionValue(EConfigKey::serviceName, nullptr);
+    const bool secrets = key.id == EConfigKey::secret;
+    bool restricted = false;
+    for (const CConfigNode* node = config->getFirstNode(); node != nullptr; node = node->next) {
+        const CConfigOption* option = node->option;
+        const wchar_t* variable = nullptr;
+        // The first of two equal keys wins, as for every key.
+        if (prefixedKeyOf(option->getName(), &variable) != &key || config->getOption(option->getName()) != option) {
+            continue;
+        }
+        CTextBuilder valueName;
+        valueName.append(key.valueName).append(variable);
+        if (valueName.failed()) {
+            logger->logMessage(L"Memory error!");
+            return kMemoryError;
+        }
+        if (!secrets) {
+            const int written = setRegServiceParameter(serviceName, valueName.text(), option->getValue(), logger);
+            if (written != 0) {
+                return written;
+            }
+            continue;
+        }
+        // Before the first secret is written: no moment with a secret under an open key.
+        if (!restricted) {
+            const DWORD error = restrictParametersKey(serviceName, request.accountName);
+            if (error != 0) {
+                logFailure(logger, L"Cannot restrict the Parameters key to the service's account; no secret is stored",
+                           error);
+                return kRegistryWriteError;
+            }
+            restricted = true;
+        }
+        CSecretBlob blob;
+        const DWORD error = protectSecret(option->getValue(), &blob);
+        if (error != 0) {
+            logger->logMessage(L"Cannot protect the value of ", valueName.text());
+            logFailure(logger, L"CryptProtectData failed", error);
+            return kRegistryWriteError;
+        }
+        const int written = setRegServiceBinary(serviceName, valueName.text(), blob.bytes.get(), blob.size, logger);
+        if (written != 0) {
+            return written;
+        }
     }
     return 0;
 }

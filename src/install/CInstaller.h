@@ -5,6 +5,7 @@
 
 class CLogger;
 class CConfigFile;
+struct CConfigKey;
 
 class CInstaller {
 public:
@@ -13,8 +14,8 @@ public:
     CInstaller(const CInstaller&) = delete;
     CInstaller& operator=(const CInstaller&) = delete;
 
-    // 0, or the code of the first failure: the parser's, 5 (a safety-net word or
-    // a log setting refused), 7 (required key missing), 8 (service not created),
+    // 0, or the code of the first failure: the parser's, 5 (a safety-net word,
+    // a log setting or an env./secret. key refused), 7 (required key missing), 8 (service not created),
     // 9 (memory), 12 (registry, or a setting the manager refused), 4.
     int install();
     // 0 (also when a step after the check is only logged), the parser's code,
@@ -23,12 +24,18 @@ public:
 
 protected:
     int requiredOptionsPresent(CConfigFile* config);
+    // 1 when every env. and secret. key names a variable (and no secret is the
+    // export's placeholder); else says which is not.
+    int variableKeysValid(CConfigFile* config);
     // 1 when logRotateSize and logKeep are absent or whole numbers in range; else says which is not.
     int logSettingsValid(CConfigFile* config);
     int createMSService(CConfigFile* config);
     int installOtherProperties(CConfigFile* config);
     int addServiceDescription(CConfigFile* config);
     int saveJVMOptions(CConfigFile* config);
+    // The file's env. or secret. keys as Parameters values; the first secret
+    // restricts the key to the service's account. 0, 9 or 12.
+    int saveVariables(CConfigFile* config, const CConfigKey& key);
 
 private:
     // Grants the right to log on as a service, saying how that went; installation goes on either way.
