@@ -1,6 +1,5 @@
 #include "install/ParametersKeySecurity.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include "common/AsciiCase.h"
@@ -46,18 +45,13 @@ DWORD restrictParametersKey(const wchar_t* serviceName, const wchar_t* accountNa
         return GetLastError();
     }
     const CLocalMemory descriptor(made);
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL dacl = nullptr;
-    if (!GetSecurityDescriptorDacl(made, &present, &dacl, &defaulted)) {
-        return GetLastError();
-    }
     CRegKey key;
     const LONG opened = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                         WRITE_DAC, nullptr, key.put(), nullptr);
     if (opened != ERROR_SUCCESS) {
         return static_cast<DWORD>(opened);
     }
-    return SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                           nullptr, nullptr, dacl, nullptr);
+    // The descriptor carries SE_DACL_PROTECTED ("D:P"), which SetSecurityInfo's
+    // PROTECTED_DACL_SECURITY_INFORMATION would set; Wine 8 keeps it only this way.
+    return static_cast<DWORD>(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, made));
 }
