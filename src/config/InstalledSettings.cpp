@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <new>
 
 #include "common/RegistryLayout.h"
 #include "common/RegistryReaders.h"
 #include "registry/ServiceParameters.h"
+#include "registry/TextExpansion.h"
 
 namespace {
 
@@ -54,14 +56,53 @@ CInstalledSettings::CInstalledSettings(const wchar_t* serviceName, CServiceKeyRe
     values.imagePath = imagePath.get();
     values.dependencies = dependencies.get();
     values.description = description.get();
-    // The Parameters values but the numbered JVM options; only a missing
+    // The Parameters values but the JVM options and the variables; only a missing
     // required one (the service class) is worth a message.
     for (std::size_t index = 0; index < kConfigKeyCount; ++index) {
         const CConfigKey& key = kConfigKeys[index];
-        if (key.place == EKeyPlace::parameters && !key.numbered) {
+        if (key.place == EKeyPlace::parameters && !key.numbered && !key.prefixed) {
             parameters[index] = getRegServiceParam(serviceName, key.valueName, logger, key.required ? 1 : 0, expand);
             values.*key.exportedText = parameters[index].get();
         }
     }
     scmSettings.fill(&values);
+    ready = variables.read(serviceName, expand);
+    variables.fill(&values);
+}
+
+bool CVariableSettings::read(const wchar_t* serviceName, int expand) {
+    environment.read(serviceName, kEnvironmentValuePrefix);
+    secrets.read(serviceName, kSecretValuePrefix);
+    count = environment.count() + secrets.count();
+    if (count == 0) {
+        return true;
+    }
+    settings.reset(new (std::nothrow) CVariableSetting[count]);
+    expanded.reset(new (std::nothrow) CHeapText[count]);
+    if (!settings || !expanded) {
+        count = 0;
+        return false;
+    }
+    std::size_t at = 0;
+    for (std::size_t index = 0; index < environment.count(); ++index, ++at) {
+        const CParameterValue& value = environment.at(index);
+        settings[at].valueName = value.name.get();
+        if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) {
+            continue;
+        }
+        settings[at].value = value.text();
+        if (expand) {
+            expanded[at] = expandEnvStrings(value.text());
+            settings[at].value = expanded[at].get();
+        }
+    }
+    for (std::size_t index = 0; index < secrets.count(); ++index, ++at) {
+        settings[at].valueName = secrets.at(index).name.get();
+    }
+    return true;
+}
+
+void CVariableSettings::fill(CServiceSettings* target) const {
+    target->variables = settings.get();
+    target->variableCount = count;
 }

@@ -50,6 +50,9 @@ void writeSettingsFile(const wchar_t* text, const wchar_t* fileName, CLogger* lo
 
 wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader, CLogger* logger, int expand) {
     const CInstalledSettings installed(serviceName, reader, logger, expand);
+    if (!installed.isReady()) {
+        return nullptr;
+    }
     const CServiceSettings& settings = installed.settings();
 
     unsigned long capacity = 0;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "common/AsciiCase.h"
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
@@ -38,6 +39,27 @@ CHeapText binaryPathOf(const wchar_t* imagePath) {
         }
     }
     return duplicateText(imagePath);
+}
+
+// The key's lines: "env.NAME=value" for each of its values, "secret.NAME=<protected>".
+wchar_t* appendVariableLines(wchar_t* text, unsigned long* capacity, const CConfigKey& key,
+                             const CServiceSettings& settings) {
+    const bool secret = key.id == EConfigKey::secret;
+    for (std::size_t index = 0; index < settings.variableCount; ++index) {
+        const CVariableSetting& variable = settings.variables[index];
+        const wchar_t* name = afterPrefixIgnoringAsciiCase(variable.valueName, key.valueName);
+        const wchar_t* value = secret ? kProtectedValueText : variable.value;
+        if (name == nullptr || value == nullptr) {
+            continue;
+        }
+        for (const wchar_t* piece : {key.name, name, L"=", value, L"\r\n"}) {
+            text = appendText(text, capacity, piece);
+            if (text == nullptr) {
+                return nullptr;
+            }
+        }
+    }
+    return text;
 }
 
 }  // namespace
@@ -91,6 +113,13 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         const CConfigKey& key = exportedKey(position);
         // The numbered JVM options follow, written by the caller.
         if (key.numbered) {
+            continue;
+        }
+        if (key.prefixed) {
+            text = appendVariableLines(text, capacity, key, settings);
+            if (text == nullptr && settings.variableCount != 0) {
+                return nullptr;
+            }
             continue;
         }
         const wchar_t* value = exported.values[index(key.id)];

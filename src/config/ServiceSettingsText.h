@@ -8,6 +8,15 @@
 // What was read for one service; null text or kMissingNumber means the value is absent.
 inline constexpr unsigned long kMissingNumber = 0xFFFFFFFFUL;
 
+#include <cstddef>
+
+// A Parameters value of a variable key: its stored name (env.NAME, secret.NAME)
+// and, for env., its text; a secret's text is never read for the export.
+struct CVariableSetting {
+    const wchar_t* valueName = nullptr;
+    const wchar_t* value = nullptr;
+};
+
 struct CServiceSettings {
     const wchar_t* serviceName = nullptr;
     const wchar_t* displayName = nullptr;
@@ -38,6 +47,10 @@ struct CServiceSettings {
     const wchar_t* serviceSidType = nullptr;
     const wchar_t* logRotateSize = nullptr;
     const wchar_t* logKeep = nullptr;
+    // The env. and secret. values in the registry's order; each block of the
+    // export takes those of its prefix, a secret as <protected>.
+    const CVariableSetting* variables = nullptr;
+    std::size_t variableCount = 0;
 };
 
 // Each key's value as the export writes it (null: no line), by the table's
@@ -63,7 +76,8 @@ bool sameSetting(const wchar_t* installed, const wchar_t* wanted);
 // nothing. Null when memory ran out (the old text is then released).
 wchar_t* appendSettingLine(wchar_t* text, unsigned long* capacity, const wchar_t* key, const wchar_t* value);
 
-// The lines from serviceDisplayName to logKeep (the JVM options follow,
+// The lines from serviceDisplayName to logKeep, the env. and secret. lines
+// after standardError (the JVM options follow,
 // one appendSettingLine each). A new text that the caller releases with free(),
 // or null when memory ran out.
 wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned long* capacity);

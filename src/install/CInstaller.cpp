@@ -12,9 +12,11 @@
 #include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/CConfigOption.h"
 #include "config/ConfigKeys.h"
 #include "config/ServiceSettingsText.h"
 #include "install/EventSource.h"
+#include "install/ParametersKeySecurity.h"
 #include "install/ScmSettings.h"
 #include "install/ServiceLogonRight.h"
 #include "install/ServiceSettings.h"
@@ -22,6 +24,7 @@
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
 #include "registry/ServiceListing.h"
+#include "registry/SecretProtection.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
@@ -37,7 +40,7 @@ int CInstaller::install() {
     CTraceScope trace(logger, L"CInstaller::install");
     CConfigFile config(logger);
     CScmSettings scmSettings;
-    int result = readConfig(config, &scmSettings);
+    int result = readConfig(config, &scmSettings, false);
     if (result == 0) {
         result = installChecked(config, scmSettings);
     }
@@ -48,7 +51,7 @@ int CInstaller::apply() {
     CTraceScope trace(logger, L"CInstaller::apply");
     CConfigFile config(logger);
     CScmSettings scmSettings;
-    const int checked = readConfig(config, &scmSettings);
+    const int checked = readConfig(config, &scmSettings, true);
     if (checked != 0) {
         return trace.exit(checked);
     }
@@ -60,6 +63,9 @@ int CInstaller::apply() {
     }
     const CServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_STATUS));
     if (!service && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+        if (!variableKeysValid(&config, false)) {
+            return trace.exit(kConfigLineWithoutValue);
+        }
         if (request.dryRun) {
             logger->logMessage(L"Service ", serviceName, L" would be installed.");
             return trace.exit(0);
@@ -78,7 +84,7 @@ int CInstaller::apply() {
     return trace.exit(updateService(config, scmSettings));
 }
 
-int CInstaller::readConfig(CConfigFile& config, CScmSettings* scmSettings) {
+int CInstaller::readConfig(CConfigFile& config, CScmSettings* scmSettings, bool storedSecretsKept) {
     const int parsed = config.parseConfigFile(request.configFileName, request.configFileUnicode);
     if (parsed != 0) {
         return parsed;
@@ -86,7 +92,7 @@ int CInstaller::readConfig(CConfigFile& config, CScmSettings* scmSettings) {
     if (!requiredOptionsPresent(&config)) {
         return kMissingOption;
     }
-    if (!logSettingsValid(&config)) {
+    if (!variableKeysValid(&config, storedSecretsKept) || !logSettingsValid(&config)) {
         return kConfigLineWithoutValue;
     }
     // Checked before anything is created or changed.
@@ -121,6 +127,27 @@ int CInstaller::requiredOptionsPresent(CConfigFile* config) {
     for (const CConfigKey& key : kConfigKeys) {
         if (key.required && config->getOption(key.name) == nullptr) {
             logger->logMessage(L"Missing config option : ", key.name);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CInstaller::variableKeysValid(CConfigFile* config, bool storedSecretsKept) {
+    for (const CConfigNode* node = config->getFirstNode(); node != nullptr; node = node->next) {
+        const wchar_t* key = node->option->getName();
+        const wchar_t* variable = nullptr;
+        const CConfigKey* row = prefixedKeyOf(key, &variable);
+        if (row == nullptr) {
+            continue;
+        }
+        if (!isVariableName(variable)) {
+            logger->logMessage(L"Bad key \"", key, L"\": write the variable's name after the dot, without \"=\"");
+            return 0;
+        }
+        // The placeholder keeps a stored secret; a new service has none to keep.
+        if (!storedSecretsKept && row->id == EConfigKey::secret && std::wcscmp(node->option->getValue(), kProtectedValueText) == 0) {
+            logger->logMessage(L"Bad value of \"", key, L"\": <protected> stands for a stored secret; give the secret");
             return 0;
         }
     }
@@ -268,9 +295,10 @@ int CInstaller::installOtherProperties(CConfigFile* config) {
             break;
         }
         if (key.place == EKeyPlace::parameters) {
-            result = key.numbered ? saveJVMOptions(config)
-                                  : setRegServiceParameter(serviceName, key.valueName,
-                                                           config->getStrOptionValue(key.name, nullptr), logger);
+            result = key.numbered   ? saveJVMOptions(config)
+                     : key.prefixed ? saveVariables(config, key)
+                                    : setRegServiceParameter(serviceName, key.valueName,
+                                                             config->getStrOptionValue(key.name, nullptr), logger);
         }
     }
     return trace.exit(result);
@@ -308,6 +336,55 @@ int CInstaller::saveJVMOptions(CConfigFile* config) {
             break;
         }
         setRegServiceParameter(serviceName, name, nullptr, logger);
+    }
+    return 0;
+}
+
+int CInstaller::saveVariables(CConfigFile* config, const CConfigKey& key) {
+    const wchar_t* serviceName = config->getStrOptionValue(EConfigKey::serviceName, nullptr);
+    const bool secrets = key.id == EConfigKey::secret;
+    bool restricted = false;
+    for (const CConfigNode* node = config->getFirstNode(); node != nullptr; node = node->next) {
+        const CConfigOption* option = node->option;
+        const wchar_t* variable = nullptr;
+        // The first of two equal keys wins, as for every key.
+        if (prefixedKeyOf(option->getName(), &variable) != &key || config->getOption(option->getName()) != option) {
+            continue;
+        }
+        CTextBuilder valueName;
+        valueName.append(key.valueName).append(variable);
+        if (valueName.failed()) {
+            logger->logMessage(L"Memory error!");
+            return kMemoryError;
+        }
+        if (!secrets) {
+            const int written = setRegServiceParameter(serviceName, valueName.text(), option->getValue(), logger);
+            if (written != 0) {
+                return written;
+            }
+            continue;
+        }
+        // Before the first secret is written: no moment with a secret under an open key.
+        if (!restricted) {
+            const DWORD error = restrictParametersKey(serviceName, request.accountName);
+            if (error != 0) {
+                logFailure(logger, L"Cannot restrict the Parameters key to the service's account; no secret is stored",
+                           error);
+                return kRegistryWriteError;
+            }
+            restricted = true;
+        }
+        CSecretBlob blob;
+        const DWORD error = protectSecret(option->getValue(), &blob);
+        if (error != 0) {
+            logger->logMessage(L"Cannot protect the value of ", valueName.text());
+            logFailure(logger, L"CryptProtectData failed", error);
+            return kRegistryWriteError;
+        }
+        const int written = setRegServiceBinary(serviceName, valueName.text(), blob.bytes.get(), blob.size, logger);
+        if (written != 0) {
+            return written;
+        }
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 
 class CLogger;
 class CConfigFile;
+struct CConfigKey;
 struct CScmSettings;
 
 class CInstaller {
@@ -14,8 +15,8 @@ public:
     CInstaller(const CInstaller&) = delete;
     CInstaller& operator=(const CInstaller&) = delete;
 
-    // 0, or the code of the first failure: the parser's, 5 (a safety-net word or
-    // a log setting refused), 7 (required key missing), 8 (service not created),
+    // 0, or the code of the first failure: the parser's, 5 (a safety-net word,
+    // a log setting or an env./secret. key refused), 7 (required key missing), 8 (service not created),
     // 9 (memory), 12 (registry, or a setting the manager refused), 4.
     int install();
     // "-U": installs the service as install() does when it does not exist;
@@ -31,18 +32,25 @@ public:
 
 protected:
     // Parses the file and checks every key that is checked before anything is
-    // created or changed: 0, or the parser's code, 7 or 5.
-    int readConfig(CConfigFile& config, CScmSettings* scmSettings);
+    // created or changed: 0, or the parser's code, 7 or 5. storedSecretsKept:
+    // a secret may be the export's placeholder (for a service that exists).
+    int readConfig(CConfigFile& config, CScmSettings* scmSettings, bool storedSecretsKept);
     int installChecked(CConfigFile& config, const CScmSettings& scmSettings);
     // The service exists and is this program's: compares and changes (ServiceUpdate.cpp).
     int updateService(CConfigFile& config, const CScmSettings& scmSettings);
     int requiredOptionsPresent(CConfigFile* config);
+    // 1 when every env. and secret. key names a variable (and no secret is the
+    // export's placeholder, unless storedSecretsKept); else says which is not.
+    int variableKeysValid(CConfigFile* config, bool storedSecretsKept);
     // 1 when logRotateSize and logKeep are absent or whole numbers in range; else says which is not.
     int logSettingsValid(CConfigFile* config);
     int createMSService(CConfigFile* config);
     int installOtherProperties(CConfigFile* config);
     int addServiceDescription(CConfigFile* config);
     int saveJVMOptions(CConfigFile* config);
+    // The file's env. or secret. keys as Parameters values; the first secret
+    // restricts the key to the service's account. 0, 9 or 12.
+    int saveVariables(CConfigFile* config, const CConfigKey& key);
 
 private:
     CLogger* logger;

@@ -16,15 +16,19 @@
 #include "common/ServiceNames.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/CConfigOption.h"
 #include "config/ConfigKeys.h"
 #include "config/InstalledSettings.h"
 #include "config/ServiceSettingsText.h"
 #include "install/CInstaller.h"
 #include "install/EventSource.h"
+#include "install/ParametersKeySecurity.h"
 #include "install/ScmSettings.h"
 #include "install/ServiceSettings.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
+#include "registry/ParameterValues.h"
+#include "registry/SecretProtection.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
@@ -56,7 +60,7 @@ public:
         values.dependencies = config.getStrOptionValue(EConfigKey::serviceDependencies, nullptr);
         values.description = config.getStrOptionValue(EConfigKey::description, nullptr);
         for (const CConfigKey& key : kConfigKeys) {
-            if (key.place == EKeyPlace::parameters && !key.numbered) {
+            if (key.place == EKeyPlace::parameters && !key.numbered && !key.prefixed) {
                 values.*key.exportedText = config.getStrOptionValue(key.name, nullptr);
             }
         }
@@ -109,8 +113,14 @@ CHeapText logonAccountOf(SC_HANDLE service) {
 class CServiceUpdate {
 public:
     CServiceUpdate(CInstaller& installer, CLogger* logger, const CInstallRequest& request, const CConfigFile& config,
-                   const CScmSettings& scm, const wchar_t* serviceName)
-        : installer(installer), logger(logger), request(request), config(config), scm(scm), serviceName(serviceName) {}
+                   const CScmSettings& scm, const wchar_t* serviceName, const CVariableSettings& variables)
+        : installer(installer),
+          logger(logger),
+          request(request),
+          config(config),
+          scm(scm),
+          serviceName(serviceName),
+          variables(variables) {}
 
     // 0, kRegistryWriteError when a change was refused, kMemoryError.
     int run(const CServiceSettings& installed, const CServiceSettings& wanted) {
@@ -121,10 +131,15 @@ public:
             return kMemoryError;
         }
         wantedSettings = &wanted;
-        int result = 0;
+        int result = placeholdersKeepStoredSecrets();
+        if (result != 0) {
+            return result;
+        }
         for (std::size_t position = 0; position < kConfigKeyCount && result == 0; ++position) {
             const CConfigKey& key = exportedKey(position);
-            if (!key.numbered && key.id != EConfigKey::serviceName) {
+            if (key.prefixed) {
+                result = settleVariables(key);
+            } else if (!key.numbered && key.id != EConfigKey::serviceName) {
                 result = settle(key.name, before.values[index(key.id)], after.values[index(key.id)], key, 0);
             }
         }
@@ -159,6 +174,153 @@ private:
             logger->logMessage(name, L" was not changed: the changes above it are made, none after it.");
         }
         return result;
+    }
+
+    // The file's first option of each env. or secret. key (the first of two equal keys wins).
+    const CConfigOption* fileVariable(const CConfigKey& key, const wchar_t* variable) const {
+        for (const CConfigNode* node = config.getFirstNode(); node != nullptr; node = node->next) {
+            const wchar_t* named = nullptr;
+            if (prefixedKeyOf(node->option->getName(), &named) == &key && equalsIgnoringAsciiCase(named, variable)) {
+                return node->option;
+            }
+        }
+        return nullptr;
+    }
+
+    static const CParameterValue* storedVariable(const CParameterValues& values, const wchar_t* prefix,
+                                                 const wchar_t* variable) {
+        for (std::size_t index = 0; index < values.count(); ++index) {
+            const wchar_t* named = afterPrefixIgnoringAsciiCase(values.at(index).name.get(), prefix);
+            if (named != nullptr && equalsIgnoringAsciiCase(named, variable)) {
+                return &values.at(index);
+            }
+        }
+        return nullptr;
+    }
+
+    bool fileHasSecrets() const {
+        for (const CConfigNode* node = config.getFirstNode(); node != nullptr; node = node->next) {
+            const wchar_t* variable = nullptr;
+            if (prefixedKeyOf(node->option->getName(), &variable) == &configKey(EConfigKey::secret)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // secret.NAME=<protected> keeps what is stored; with nothing stored there is nothing to keep.
+    int placeholdersKeepStoredSecrets() const {
+        const CConfigKey& key = configKey(EConfigKey::secret);
+        for (const CConfigNode* node = config.getFirstNode(); node != nullptr; node = node->next) {
+            const wchar_t* variable = nullptr;
+            if (prefixedKeyOf(node->option->getName(), &variable) == &key &&
+                std::wcscmp(node->option->getValue(), kProtectedValueText) == 0 &&
+                storedVariable(variables.secretValues(), key.valueName, variable) == nullptr) {
+                logger->logMessage(L"Bad value of \"", node->option->getName(),
+                                   L"\": <protected> stands for a stored secret, and the service has none; give the secret");
+                return kConfigLineWithoutValue;
+            }
+        }
+        return 0;
+    }
+
+    // The stored values of the key in the registry's order, then the file's new ones in the file's.
+    int settleVariables(const CConfigKey& key) {
+        const bool secrets = key.id == EConfigKey::secret;
+        const CParameterValues& stored = secrets ? variables.secretValues() : variables.environmentValues();
+        int result = 0;
+        for (std::size_t index = 0; index < stored.count() && result == 0; ++index) {
+            const CParameterValue& value = stored.at(index);
+            const wchar_t* variable = afterPrefixIgnoringAsciiCase(value.name.get(), key.valueName);
+            const CConfigOption* option = variable != nullptr ? fileVariable(key, variable) : nullptr;
+            const wchar_t* wanted = option != nullptr ? option->getValue() : nullptr;
+            if (!secrets) {
+                const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
+                result = settleVariable(value.name.get(), text ? value.text() : L"", wanted, false);
+            } else if (wanted == nullptr || !sameSecret(value, wanted)) {
+                result = settleVariable(value.name.get(), kProtectedValueText, wanted, true);
+            }
+        }
+        for (const CConfigNode* node = config.getFirstNode(); node != nullptr && result == 0; node = node->next) {
+            const wchar_t* variable = nullptr;
+            if (prefixedKeyOf(node->option->getName(), &variable) != &key ||
+                fileVariable(key, variable) != node->option || storedVariable(stored, key.valueName, variable)) {
+                continue;
+            }
+            CTextBuilder valueName;
+            valueName.append(key.valueName).append(variable);
+            if (valueName.failed()) {
+                logger->logMessage(L"Memory error!");
+                return kMemoryError;
+            }
+            result = settleVariable(valueName.text(), nullptr, node->option->getValue(), secrets);
+        }
+        return result;
+    }
+
+    // The placeholder keeps the stored secret; any other text is compared with what it protects.
+    static bool sameSecret(const CParameterValue& stored, const wchar_t* wanted) {
+        if (std::wcscmp(wanted, kProtectedValueText) == 0) {
+            return true;
+        }
+        CSecretText text;
+        return stored.type == REG_BINARY && unprotectSecret(stored.data.get(), stored.size, &text) == 0 &&
+               std::wcscmp(text.get(), wanted) == 0;
+    }
+
+    // One env. or secret. value; a secret's texts are never shown.
+    int settleVariable(const wchar_t* valueName, const wchar_t* installed, const wchar_t* wanted, bool secret) {
+        const wchar_t* shownWanted = secret && wanted != nullptr ? kProtectedValueText : wanted;
+        if (!secret && sameSetting(installed, wanted)) {
+            return 0;
+        }
+        const CHeapText line(describeSettingChange(valueName, installed, shownWanted));
+        if (!line) {
+            logger->logMessage(L"Memory error!");
+            return kMemoryError;
+        }
+        logger->logMessage(line.get());
+        ++changed;
+        if (request.dryRun) {
+            return 0;
+        }
+        const int result = secret && wanted != nullptr ? storeSecret(valueName, wanted)
+                                                       : setRegServiceParameter(serviceName, valueName, wanted, logger);
+        if (result != 0) {
+            logger->logMessage(valueName, L" was not changed: the changes above it are made, none after it.");
+        }
+        return result;
+    }
+
+    // Lets the service's account read the secrets: the one given with -a, else the one it logs on as.
+    DWORD restrictToAccount() const {
+        if (request.accountName != nullptr) {
+            return restrictParametersKey(serviceName, request.accountName);
+        }
+        const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        const CServiceHandle service(manager ? OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_CONFIG)
+                                             : nullptr);
+        const CHeapText account = service ? logonAccountOf(service.get()) : CHeapText();
+        const bool system = !account || equalsIgnoringAsciiCase(account.get(), L"LocalSystem");
+        return restrictParametersKey(serviceName, system ? nullptr : account.get());
+    }
+
+    int storeSecret(const wchar_t* valueName, const wchar_t* text) {
+        // Before a secret is written: no moment with a secret under an open key.
+        const DWORD restricted = restrictToAccount();
+        if (restricted != 0) {
+            logFailure(logger, L"Cannot restrict the Parameters key to the service's account; no secret is stored",
+                       restricted);
+            return kRegistryWriteError;
+        }
+        CSecretBlob blob;
+        const DWORD error = protectSecret(text, &blob);
+        if (error != 0) {
+            logger->logMessage(L"Cannot protect the value of ", valueName);
+            logFailure(logger, L"CryptProtectData failed", error);
+            return kRegistryWriteError;
+        }
+        return setRegServiceBinary(serviceName, valueName, blob.bytes.get(), blob.size, logger);
     }
 
     int settleJvmOptions() {
@@ -227,6 +389,14 @@ private:
         }
         if (kind == EAccountKind::virtualAccount) {
             grantLogonRight(account);
+        }
+        // The secrets' key lets only the service's account read it: the new one now.
+        if (variables.secretValues().count() != 0 || fileHasSecrets()) {
+            const DWORD restricted = restrictParametersKey(serviceName, account);
+            if (restricted != 0) {
+                logFailure(logger, L"Cannot let the new account read the secrets of the Parameters key", restricted);
+                return kRegistryWriteError;
+            }
         }
         return 0;
     }
@@ -344,6 +514,7 @@ private:
     const CConfigFile& config;
     const CScmSettings& scm;
     const wchar_t* serviceName;
+    const CVariableSettings& variables;
     const CServiceSettings* wantedSettings = nullptr;
     long long changed = 0;
 };
@@ -361,6 +532,10 @@ int CInstaller::updateService(CConfigFile& config, const CScmSettings& scmSettin
     }
     // As a file holds them: references unexpanded.
     const CInstalledSettings installed(serviceName, reader, logger, 0);
-    CServiceUpdate update(*this, logger, request, config, scmSettings, serviceName);
+    if (!installed.isReady()) {
+        logger->logMessage(L"Memory error!");
+        return trace.exit(kMemoryError);
+    }
+    CServiceUpdate update(*this, logger, request, config, scmSettings, serviceName, installed.variableSettings());
     return trace.exit(update.run(installed.settings(), wanted.settings()));
 }

@@ -56,6 +56,11 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
     settings.serviceSidType = L"RESTRICTED";
     settings.logRotateSize = L"20";
     settings.logKeep = L"3";
+    // A secret's text, were it ever read, is not written.
+    const CVariableSetting variables[] = {
+        {L"env.JAVA_HOME", L"C:\\jdk"}, {L"secret.DB_PASSWORD", L"never shown"}, {L"ENV.TZ", L"UTC"}};
+    settings.variables = variables;
+    settings.variableCount = 3;
     EXPECT_EQ(build(settings),
               L"serviceDisplayName=Order Service\r\n"
               L"serviceName=OrderSvc\r\n"
@@ -76,6 +81,9 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
               L"workingDirectory=C:\\apps\r\n"
               L"standardOutput=C:\\apps\\out.log\r\n"
               L"standardError=C:\\apps\\err.log\r\n"
+              L"env.JAVA_HOME=C:\\jdk\r\n"
+              L"env.TZ=UTC\r\n"
+              L"secret.DB_PASSWORD=<protected>\r\n"
               L"delayedAutoStart=TRUE\r\n"
               L"failureActions=restart/60000,run/0\r\n"
               L"failureResetPeriod=86400\r\n"

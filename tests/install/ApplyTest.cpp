@@ -149,13 +149,52 @@ TEST(Apply, TheExportOfAnInstalledServiceIsUpToDate) {
                                         "verboseOutput=v.txt", "preinitCommand=cmd /c x", "preinitWaitHint=5000",
                                         "stopTimeout=1000", "preshutdownTimeout=7000", "workingDirectory=%TEMP%",
                                         "standardOutput=o.log", "standardError=e.log", "logRotateSize=2",
-                                        "logKeep=4"}));
+                                        "logKeep=4", "env.HOME_DIR=%TEMP%\\home", "secret.TOKEN=t0ken"}));
     ASSERT_EQ(runPravik({L"-i", file}).exitCode, 0u);
     const std::wstring exported = directory.file(L"exported.cfg");
     ASSERT_EQ(runPravik({L"-e", name, exported}).exitCode, 0u);
     const CRunResult run = runPravik({L"-U", exported});
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(outputLines(run.output).back(), upToDate(name)) << run.output;
+}
+
+TEST(Apply, EnvironmentAndSecretValuesChangeAndNoSecretIsShown) {
+    const std::wstring name = uniqueServiceName(L"ApplyVariables");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    ASSERT_EQ(runPravik({L"-i", writeConfig(directory, L"old.cfg",
+                                            serviceLines(name, "Vars", {"env.KEEP=1", "env.CHANGE=old", "env.GONE=x",
+                                                                        "secret.SAME=s4me", "secret.ROTATE=r0tate1",
+                                                                        "secret.KEPT=k3pt"}))})
+                  .exitCode,
+              0u);
+    const std::vector<std::string> lines =
+        serviceLines(name, "Vars", {"env.KEEP=1", "env.CHANGE=new", "env.ADDED=y", "secret.SAME=s4me",
+                                    "secret.ROTATE=r0tate2", "secret.KEPT=<protected>"});
+    const std::wstring file = writeConfig(directory, L"new.cfg", lines);
+    const CRunResult run = runPravik({L"-U", file});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(printedAfterEcho(run, lines), (std::vector<std::string>{
+                                                "env.CHANGE: old -> new",
+                                                "env.GONE: x -> (none)",
+                                                "env.ADDED: (none) -> y",
+                                                "secret.ROTATE: <protected> -> <protected>",
+                                                "Service " + narrow(name) + " updated: 4 settings changed.",
+                                            }));
+    for (const char* clear : {"s4me", "r0tate", "k3pt"}) {
+        EXPECT_FALSE(contains(run.output, clear)) << clear;
+    }
+    const std::wstring parameters = parametersKeyPath(name);
+    EXPECT_EQ(getHklmString(parameters, L"env.CHANGE"), L"new");
+    EXPECT_EQ(getHklmString(parameters, L"env.ADDED"), L"y");
+    EXPECT_FALSE(getHklmString(parameters, L"env.GONE").has_value());
+    // The rotated secret now holds the new text, and the placeholder kept the stored one.
+    EXPECT_EQ(printedAfterEcho(runPravik({L"-U", file}), lines), std::vector<std::string>{upToDate(name)});
+
+    const std::vector<std::string> unknown = serviceLines(name, "Vars", {"secret.NEVER=<protected>"});
+    const CRunResult refused = runPravik({L"-U", writeConfig(directory, L"unknown.cfg", unknown)});
+    EXPECT_EQ(refused.exitCode, 5u);
+    EXPECT_EQ(getHklmString(parameters, L"env.CHANGE"), L"new");
 }
 
 TEST(Apply, AServiceNotMadeByPravikIsRefusedWith11) {

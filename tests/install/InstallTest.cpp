@@ -186,6 +186,18 @@ TEST(Install, EmptyValueFailsWith5AndCreatesNothing) {
     EXPECT_TRUE(serviceIsAbsent(name));
 }
 
+TEST(Install, AnEnvKeyWithoutAVariableNameFailsWith5AndCreatesNothing) {
+    const std::wstring name = uniqueServiceName(L"EnvName");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    const std::vector<std::string> lines = plus(requiredLines(name), {"env.JAVA_HOME=C:\\jdk", "Env.=x"});
+    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"envname.cfg", lines)});
+    EXPECT_EQ(run.exitCode, 5u);
+    EXPECT_EQ(run.output, echoOf(lines) + crlf("Bad key \"Env.\": write the variable's name after the dot, without \"=\"\n"
+                                               "Installation failed\n"));
+    EXPECT_TRUE(serviceIsAbsent(name));
+}
+
 TEST(Install, ALogSettingThatIsNotANumberInRangeFailsWith5AndCreatesNothing) {
     const std::wstring name = uniqueServiceName(L"BadLog");
     CServiceCleanup cleanup(name);
