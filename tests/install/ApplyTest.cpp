@@ -197,6 +197,27 @@ TEST(Apply, EnvironmentAndSecretValuesChangeAndNoSecretIsShown) {
     EXPECT_EQ(getHklmString(parameters, L"env.CHANGE"), L"new");
 }
 
+// Wine's manager refuses delayedAutoStart (124): the change before it stays, the one after it is not made.
+TEST(Apply, ARefusedChangeEndsWith12AfterTheChangesBeforeIt) {
+    const std::wstring name = uniqueServiceName(L"ApplyRefused");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    ASSERT_EQ(runPravik({L"-i", writeConfig(directory, L"old.cfg", serviceLines(name, "Refused", {"jvmOption1=-Dold"}))})
+                  .exitCode,
+              0u);
+    const std::vector<std::string> lines = serviceLines(
+        name, "Refused", {"description=made", "startType=SERVICE_AUTO_START", "delayedAutoStart=TRUE", "jvmOption1=-Dnew"});
+    const CRunResult run = runPravik({L"-U", writeConfig(directory, L"new.cfg", lines)});
+    EXPECT_EQ(run.exitCode, 12u);
+    EXPECT_TRUE(inOrder(run.output, "delayedAutoStart: (none) -> TRUE",
+                        "delayedAutoStart was not changed: the changes above it are made, none after it."))
+        << run.output;
+    EXPECT_FALSE(contains(run.output, "jvmOption1:"));
+    EXPECT_EQ(nonEmptyLines(run.output).back(), "Installation failed");
+    EXPECT_EQ(getHklmString(serviceKeyPath(name), L"Description"), L"made");
+    EXPECT_EQ(getHklmString(parametersKeyPath(name), L"JVMOption1"), L"-Dold");
+}
+
 TEST(Apply, AServiceNotMadeByPravikIsRefusedWith11) {
     const std::wstring name = uniqueServiceName(L"ApplyForeign");
     CServiceCleanup cleanup(name);
