@@ -62,7 +62,9 @@ int CInstaller::apply() {
         return trace.exit(kServiceNotCreated);
     }
     const CServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_STATUS));
-    if (!service && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+    const DWORD openError = service ? 0 : GetLastError();
+    // A name the manager cannot hold is refused by the installation, with its own message.
+    if (openError == ERROR_SERVICE_DOES_NOT_EXIST || openError == ERROR_INVALID_NAME) {
         if (!variableKeysValid(&config, false)) {
             return trace.exit(kConfigLineWithoutValue);
         }

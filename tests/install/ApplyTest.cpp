@@ -134,6 +134,13 @@ TEST(Apply, DryRunPrintsTheChangesAndChangesNothing) {
                                         "Service " + narrow(name) + " would be updated: 2 settings would change."}));
     EXPECT_EQ(snapshotKey(serviceKeyPath(name)), serviceBefore);
     EXPECT_EQ(snapshotKey(parametersKeyPath(name)), parametersBefore);
+
+    const std::wstring missing = uniqueServiceName(L"ApplyDryNew");
+    CServiceCleanup missingCleanup(missing);
+    const std::vector<std::string> newLines = serviceLines(missing, "New", {});
+    const CRunResult install = runPravik({L"-U", writeConfig(directory, L"missing.cfg", newLines), L"-n"});
+    EXPECT_EQ(install.output, echoOf(newLines) + crlf("Service " + narrow(missing) + " would be installed.\n"));
+    EXPECT_EQ(openServiceError(missing), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
 }
 
 // The export and the installer must agree on every key's words and defaults.
