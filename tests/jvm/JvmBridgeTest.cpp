@@ -423,6 +423,11 @@ TEST(JvmBridge, JavaSeesTheWindowsEnvironmentAsItWasWhenTheJvmWasCreated) {
     EXPECT_EQ(valueOf("PRAVIK_BRIDGE_ENV"), "gr\xc3\xbc\xc3\x9f" "e C:\\x");
     EXPECT_EQ(valueOf("PRAVIK_BRIDGE_LATE"), "<null>");
     EXPECT_EQ(valueOf("PATH"), "C:\\pravik-bridge;C:\\windows\\system32");
+    // The locale the JVM was created in is not left behind in its environment.
+    wchar_t locale[256] = {};
+    const DWORD localeLength = GetEnvironmentVariableW(L"LC_ALL", locale, 256);
+    const std::string windowsLocale = localeLength == 0 ? "<null>" : std::string(locale, locale + localeLength);
+    EXPECT_EQ(valueOf("LC_ALL"), windowsLocale);
 }
 
 TEST(JvmBridge, ASecondJvmInTheSameProcessIsRefused) {
