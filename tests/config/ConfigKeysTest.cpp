@@ -59,8 +59,8 @@ TEST(ConfigKeys, ReadmeTableHasEveryKeyInOrderWithItsDefault) {
     std::vector<CKeyRow> expected;
     for (const CConfigKey& key : kConfigKeys) {
         const std::wstring name = key.name;
-        expected.emplace_back("`" + std::string(name.begin(), name.end()) + (key.numbered ? "N" : key.prefixed ? "NAME" : "") + "`",
-                              readmeDefault(key));
+        const char* suffix = key.numbered ? "N" : key.prefixed ? "NAME" : "";
+        expected.emplace_back("`" + std::string(name.begin(), name.end()) + suffix + "`", readmeDefault(key));
     }
     EXPECT_EQ(readmeRows(), expected);
 }

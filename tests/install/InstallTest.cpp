@@ -193,8 +193,9 @@ TEST(Install, AnEnvKeyWithoutAVariableNameFailsWith5AndCreatesNothing) {
     const std::vector<std::string> lines = plus(requiredLines(name), {"env.JAVA_HOME=C:\\jdk", "Env.=x"});
     const CRunResult run = runPravik({L"-i", writeConfig(directory, L"envname.cfg", lines)});
     EXPECT_EQ(run.exitCode, 5u);
-    EXPECT_EQ(run.output, echoOf(lines) + crlf("Bad key \"Env.\": write the variable's name after the dot, without \"=\"\n"
-                                               "Installation failed\n"));
+    EXPECT_EQ(run.output,
+              echoOf(lines) + crlf("Bad key \"Env.\": write the variable's name after the dot, without \"=\"\n"
+                                   "Installation failed\n"));
     EXPECT_TRUE(serviceIsAbsent(name));
 }
 
