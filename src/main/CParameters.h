@@ -34,6 +34,10 @@ public:
     const wchar_t* getSignal() const { return signal; }
     int statusRequested() const { return statusFlag; }
     // The installer's part: "-i", "-u" or "-r" with "-w", "-a" and "-p".
+    // "-U": install the service, or change the installed one to match the file; "-n": only print the changes.
+    int applyRequested() const { return applyFlag; }
+    int dryRunRequested() const { return dryRunFlag; }
+    // The installer's part: "-i", "-U", "-u" or "-r" with "-w", "-a", "-p" and "-n".
     CInstallRequest installRequest() const;
     const wchar_t* getBuildDate() const;
     const wchar_t* getBuildTime() const;
@@ -57,4 +61,6 @@ private:
     int signalFlag = 0;
     const wchar_t* signal = nullptr;
     int statusFlag = 0;
+    int applyFlag = 0;
+    int dryRunFlag = 0;
 };

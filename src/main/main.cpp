@@ -41,12 +41,12 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         skeleton.generateSkeletonFile(parsed->getConfigFileName(), parsed->isConfigFileUnicode());
         return 0;
     }
-    if (parsed->installRequested() && parsed->uninstallRequested()) {
+    const bool installing = parsed->installRequested() || parsed->applyRequested();
+    if (installing && parsed->uninstallRequested()) {
         logger->logMessage(L"Cannot specify install and uninstall");
         return kSwitchError;
     }
-    if (parsed->installRequested() || parsed->uninstallRequested()) {
-        const bool installing = parsed->installRequested();
+    if (installing || parsed->uninstallRequested()) {
         CInstallRequest request = parsed->installRequest();
         CSecretText password;
         int result = 0;
@@ -56,7 +56,9 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         }
         if (result == 0) {
             CInstaller installer(logger, request);
-            result = installing ? installer.install() : installer.uninstall();
+            result = parsed->installRequested() ? installer.install()
+                     : parsed->applyRequested() ? installer.apply()
+                                                : installer.uninstall();
         }
         if (result != 0) {
             logger->logMessage(installing ? L"Installation failed" : L"Uninstall failed");

@@ -10,6 +10,7 @@
 #include "log/TraceScope.h"
 #include "registry/ServiceParameters.h"
 #include "service/PreinitCommand.h"
+#include "service/ServiceEnvironment.h"
 
 CExecutor* g_pExecutor = nullptr;
 SRWLOCK g_executorLock = SRWLOCK_INIT;
@@ -197,6 +198,11 @@ int CExecutor::executePreinitCommand() {
 
 int CExecutor::startServiceTask() {
     CTraceScope trace(logger, L"CExecutor::startServiceTask");
+    const int environment = applyServiceEnvironment(logger, serviceName);
+    if (environment != 0) {
+        finishRun();
+        return trace.exit(environment);
+    }
     executePreinitCommand();
     // Only a service lacks a console. The pre-initialisation command has run
     // by now: its output is its own (name a redirection in the command).

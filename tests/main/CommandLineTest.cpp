@@ -46,7 +46,10 @@ std::string usageText() {
         "-w : Indicates that the config file is a unicode file\n"
         "-q serviceName : Prints the status of the service as one line of JSON. \n"
         "                 serviceName can be * for every service powered by Pravik.\n"
-        "-p - : Reads the password for the -a parameter from standard input\n");
+        "-p - : Reads the password for the -a parameter from standard input\n"
+        "-U configfile : Installs the service, or changes the installed service to match the\n"
+        "                 config file, printing each change\n"
+        "-n : Used with the -U option to print the changes without making them\n");
 }
 
 }  // namespace
@@ -77,6 +80,7 @@ TEST(CommandLine, SwitchWithoutValueReportsItselfAndExitsWith1) {
         {L"-e", "-e option requires service name and output file name."},
         {L"-s", "-s option requires service name and signal."},
         {L"-q", "-q option requires the service name"},
+        {L"-U", "-U option requires config file name"},
     };
     for (const auto& [option, message] : cases) {
         const CRunResult run = runPravik({option});
@@ -106,6 +110,7 @@ TEST(CommandLine, ServiceSwitchesSilenceTheirOwnMissingValueMessage) {
 TEST(CommandLine, WordsThatAreNoActionDoNothing) {
     const std::vector<std::vector<std::wstring>> lines = {
         {L"-w"},
+        {L"-n"},
         {L"hello", L"world"},
         {L"-a", L"account", L"-p", L"secret"},
         {L"-I", L"file.cfg"},
