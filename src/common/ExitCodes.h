@@ -51,3 +51,11 @@ inline constexpr int kStopTimedOut = 26;
 // pravik.jar's MainClassService stops a program that was not ready in time.
 // A secret of the service that cannot be read or unprotected at its start.
 inline constexpr int kSecretNotReadable = 28;
+
+// "-q" answers in LSB's numbering for the common cases, not in the codes above:
+// the service is running, stopped, not installed (or its status cannot be read),
+// or in any other state; 11 (kNotOurService) when this program did not create it.
+inline constexpr int kStatusRunning = 0;
+inline constexpr int kStatusStopped = 3;
+inline constexpr int kStatusUnknown = 4;
+inline constexpr int kStatusOtherState = 6;

@@ -27,6 +27,7 @@ const wchar_t kTrace[] = L"-t";
 const wchar_t kDisplay[] = L"-d";
 const wchar_t kExport[] = L"-e";
 const wchar_t kSignal[] = L"-s";
+const wchar_t kStatus[] = L"-q";
 
 enum class EValues { none, one, trace, two };
 
@@ -81,6 +82,8 @@ int CParameters::parseCommandLine(int argc, wchar_t** argv) {
          false, L" option requires service name and output file name."},
         {kSignal, EValues::two, &CParameters::signalFlag, &CParameters::serviceName, &CParameters::signal, false,
          L" option requires service name and signal."},
+        {kStatus, EValues::one, &CParameters::statusFlag, &CParameters::serviceName, nullptr, false,
+         L" option requires the service name"},
     };
 
     CTraceScope trace(logger, L"CParameters::parseCommandLine", argc);
@@ -152,4 +155,7 @@ void CParameters::showParameterHelp() {
     std::wprintf(L"                 signal can be a number or a SERVICE_CONTROL_* constant.\n");
     std::wprintf(L"                 signal can also be CTRL_C_EVENT or CTRL_BREAK_EVENT.\n");
     std::wprintf(L"%ls : Indicates that the config file is a unicode file\n", kUnicode);
+    std::wprintf(L"%ls serviceName : Prints the status of the service as one line of JSON. \n", kStatus);
+    std::wprintf(L"                 serviceName can be * for every service powered by Pravik.\n");
+    std::wprintf(L"%ls - : Reads the password for the %ls parameter from standard input\n", kPassword, kAccount);
 }

@@ -32,6 +32,7 @@ public:
     const wchar_t* getAccountPassword() const { return accountPassword; }
     int signalRequested() const { return signalFlag; }
     const wchar_t* getSignal() const { return signal; }
+    int statusRequested() const { return statusFlag; }
     // The installer's part: "-i", "-u" or "-r" with "-w", "-a" and "-p".
     CInstallRequest installRequest() const;
     const wchar_t* getBuildDate() const;
@@ -55,4 +56,5 @@ private:
     const wchar_t* accountPassword = nullptr;
     int signalFlag = 0;
     const wchar_t* signal = nullptr;
+    int statusFlag = 0;
 };

@@ -3,12 +3,14 @@
 #include "common/ExitCodes.h"
 #include "config/CConfigFile.h"
 #include "install/CInstaller.h"
+#include "install/PasswordInput.h"
 #include "log/CLogger.h"
 #include "main/CParameters.h"
 #include "registry/ServiceListing.h"
 #include "registry/TraceSwitch.h"
 #include "service/CExecutor.h"
 #include "service/ControlSender.h"
+#include "service/ServiceStatusQuery.h"
 
 CLogger* log = nullptr;
 CParameters* parameters = nullptr;
@@ -25,6 +27,11 @@ int dispatch(CParameters* parsed, CLogger* logger) {
                                      parsed->isConfigFileUnicode());
         return 0;
     }
+    if (parsed->statusRequested()) {
+        // Standard output carries the JSON alone; the trace still gets its lines.
+        logger->enableStdout(0);
+        return queryServiceStatus(logger, parsed->getServiceName());
+    }
     if (parsed->displayAllRequested()) {
         showPravikServices();
         return 0;
@@ -40,8 +47,17 @@ int dispatch(CParameters* parsed, CLogger* logger) {
     }
     if (parsed->installRequested() || parsed->uninstallRequested()) {
         const bool installing = parsed->installRequested();
-        CInstaller installer(logger, parsed->installRequest());
-        const int result = installing ? installer.install() : installer.uninstall();
+        CInstallRequest request = parsed->installRequest();
+        CSecretText password;
+        int result = 0;
+        if (installing && request.accountName != nullptr && passwordFromInput(request.accountPassword)) {
+            result = readPasswordFromInput(logger, &password);
+            request.accountPassword = password.get();
+        }
+        if (result == 0) {
+            CInstaller installer(logger, request);
+            result = installing ? installer.install() : installer.uninstall();
+        }
         if (result != 0) {
             logger->logMessage(installing ? L"Installation failed" : L"Uninstall failed");
         }
