@@ -199,6 +199,18 @@ TEST(Install, AnEnvKeyWithoutAVariableNameFailsWith5AndCreatesNothing) {
     EXPECT_TRUE(serviceIsAbsent(name));
 }
 
+TEST(Install, TheExportsSecretPlaceholderFailsWith5AndCreatesNothing) {
+    const std::wstring name = uniqueServiceName(L"SecretMark");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    const std::vector<std::string> lines = plus(requiredLines(name), {"secret.DB_PASSWORD=<protected>"});
+    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"secretmark.cfg", lines)});
+    EXPECT_EQ(run.exitCode, 5u);
+    EXPECT_EQ(run.output, echoOf(lines) + crlf("Bad value of \"secret.DB_PASSWORD\": <protected> stands for a stored "
+                                               "secret; give the secret\nInstallation failed\n"));
+    EXPECT_TRUE(serviceIsAbsent(name));
+}
+
 TEST(Install, ALogSettingThatIsNotANumberInRangeFailsWith5AndCreatesNothing) {
     const std::wstring name = uniqueServiceName(L"BadLog");
     CServiceCleanup cleanup(name);
