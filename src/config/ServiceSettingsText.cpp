@@ -93,7 +93,3 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
     }
     return text;
 }
-
-void formatJvmOptionName(wchar_t* name, unsigned long capacity, int number) {
-    std::swprintf(name, capacity, L"%ls%d", kJvmOptionValuePrefix, number);
-}
