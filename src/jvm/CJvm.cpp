@@ -1,7 +1,5 @@
 #include "jvm/CJvm.h"
 
-#include <fcntl.h>
-#include <io.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +9,6 @@
 #include "common/OwnProgramPath.h"
 #include "common/OwnedFile.h"
 #include "common/RegistryLayout.h"
-#include "common/SrwLockGuard.h"
 #include "jvm/JvmInitArgs.h"
 #include "jvm/JvmLocator.h"
 #include "jvm/JvmOutputTrace.h"
@@ -23,16 +20,7 @@
 #include "log/TraceScope.h"
 #include "registry/StartSettings.h"
 
-JniCreateJavaVmProc JNI_CreateJavaVM_proc = nullptr;
-JniGetDefaultJavaVmInitArgsProc JNI_GetDefaultJavaVMInitArgs_proc = nullptr;
-CHeapText g_pVerboseOutputFile;
-FILE* g_fpVerboseFileHandle = nullptr;
-
 namespace {
-
-// JVM threads write their output at the same time; the first writes must not
-// open the file twice.
-SRWLOCK verboseFileLock = SRWLOCK_INIT;
 
 // The entry point, or null after reporting its absence with the system's reason.
 template <typename Proc>
@@ -56,48 +44,7 @@ CHeapPtr<char> copyNarrow(const char* text) {
     return copy;
 }
 
-// The verbose file as a stream for appending, opened only as itself (common/OwnedFile.h); null when refused.
-FILE* openVerboseFile(const wchar_t* name) {
-    CFileHandle handle(openOwnedFile(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-    if (!handle) {
-        return nullptr;
-    }
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_APPEND | _O_TEXT);
-    if (descriptor == -1) {
-        return nullptr;
-    }
-    // The descriptor owns the handle now, and the stream the descriptor.
-    handle.detach();
-    FILE* stream = _fdopen(descriptor, "a");
-    if (stream == nullptr) {
-        _close(descriptor);
-    }
-    return stream;
-}
-
 }  // namespace
-
-extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list arguments) {
-    (void)stream;
-    noteJvmOutput();
-    if (g_pVerboseOutputFile == nullptr) {
-        return traceJvmOutput(format, arguments);
-    }
-    FILE* file = nullptr;
-    {
-        CSrwLockGuard held(&verboseFileLock);
-        if (g_fpVerboseFileHandle == nullptr) {
-            g_fpVerboseFileHandle = openVerboseFile(g_pVerboseOutputFile.get());
-        }
-        file = g_fpVerboseFileHandle;
-    }
-    if (file == nullptr) {
-        return -1;
-    }
-    const int written = std::vfprintf(file, format, arguments);
-    std::fflush(file);
-    return written;
-}
 
 CJvm::CJvm(CLogger* logger) : logger(logger) {}
 
@@ -122,10 +69,11 @@ void CJvm::destroyJVM() {
 
 int CJvm::initialize(const CStartSettings& settings) {
     CTraceScope trace(logger, L"CJvm::initialize");
-    g_pVerboseOutputFile = duplicateText(settings.verboseFile.get());
+    const wchar_t* verboseFile = settings.verboseFile.get();
+    setJvmVerboseFile(duplicateText(verboseFile));
     // The file opens at the JVM's first output, where nothing can say why it is refused: said here.
-    if (g_pVerboseOutputFile && !isOwnableFile(g_pVerboseOutputFile.get()) && GetLastError() == kFileNotOwnable) {
-        logger->logMessage(kRefusedFileMessage, g_pVerboseOutputFile.get());
+    if (verboseFile != nullptr && !isOwnableFile(verboseFile) && GetLastError() == kFileNotOwnable) {
+        logger->logMessage(kRefusedFileMessage, verboseFile);
     }
     int result = loadJVMDll(settings);
     if (result == 0) {
@@ -139,7 +87,7 @@ int CJvm::initialize(const CStartSettings& settings) {
     if (!createInitArgs(settings, &args)) {
         return trace.exit(kJvmCreationFailed);
     }
-    const jint status = JNI_CreateJavaVM_proc(&jvm, reinterpret_cast<void**>(&environment), args.get());
+    const jint status = createJavaVm(&jvm, reinterpret_cast<void**>(&environment), args.get());
     if (status < 0) {
         jvm = nullptr;
         environment = nullptr;
@@ -177,15 +125,15 @@ int CJvm::loadJVMDll(const CStartSettings& settings) {
         }
         return trace.exit(kJvmLibraryNotLoaded);
     }
-    JNI_CreateJavaVM_proc = requireEntryPoint<JniCreateJavaVmProc>(
+    createJavaVm = requireEntryPoint<JniCreateJavaVmProc>(
         logger, jvmLibrary.get(), "JNI_CreateJavaVM", L"Cannot load JNI_CreateJavaVM from the JVM DLL : ", path);
-    if (JNI_CreateJavaVM_proc == nullptr) {
+    if (createJavaVm == nullptr) {
         return trace.exit(kJvmEntryPointMissing);
     }
-    JNI_GetDefaultJavaVMInitArgs_proc = requireEntryPoint<JniGetDefaultJavaVmInitArgsProc>(
+    getDefaultJavaVmInitArgs = requireEntryPoint<JniGetDefaultJavaVmInitArgsProc>(
         logger, jvmLibrary.get(), "JNI_GetDefaultJavaVMInitArgs",
         L"Cannot load JNI_GetDefaultJavaVMInitArgs from the JVM DLL : ", path);
-    if (JNI_GetDefaultJavaVMInitArgs_proc == nullptr) {
+    if (getDefaultJavaVmInitArgs == nullptr) {
         return trace.exit(kJvmEntryPointMissing);
     }
     logger->logMessage(L"JVM DLL ", path, L" loaded successfully.");
@@ -199,7 +147,7 @@ int CJvm::getDefaultArgs() {
     probe.nOptions = 0;
     probe.options = nullptr;
     probe.ignoreUnrecognized = JNI_FALSE;
-    const jint status = JNI_GetDefaultJavaVMInitArgs_proc(&probe);
+    const jint status = getDefaultJavaVmInitArgs(&probe);
     if (status != 0) {
         logger->logMessage(L"JNI_GetDefaultJavaVMInitArgs failed!", static_cast<unsigned long>(status));
         return trace.exit(kJvmDefaultArgsFailed);
@@ -226,7 +174,7 @@ bool CJvm::createInitArgs(const CStartSettings& settings, CJvmInitArgs* args) {
     }
     // The output hook also without a verbose file: HotSpot's own output, thread dumps among it, then reaches the trace.
     if (complete) {
-        complete = args->add(copyNarrow("vfprintf"), reinterpret_cast<void*>(&my_vfprintf));
+        complete = args->add(copyNarrow("vfprintf"), reinterpret_cast<void*>(&jvmOutputHook));
     }
     if (complete) {
         complete = args->add(copyNarrow("exit"), reinterpret_cast<void*>(&jvmExitHook));

@@ -8,8 +8,6 @@
 #include <jni.h>
 
 #include <atomic>
-#include <cstdarg>
-#include <cstdio>
 
 #include "common/ExitCodes.h"
 #include "common/HeapText.h"
@@ -22,16 +20,6 @@ class CStartSettings;
 
 using JniCreateJavaVmProc = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
 using JniGetDefaultJavaVmInitArgsProc = jint(JNICALL*)(void* args);
-
-// The invocation entry points of the loaded JVM library (one JVM per process).
-extern JniCreateJavaVmProc JNI_CreateJavaVM_proc;
-extern JniGetDefaultJavaVmInitArgsProc JNI_GetDefaultJavaVMInitArgs_proc;
-// The JVM's verbose-output file (VerboseFile), and its stream once opened.
-extern CHeapText g_pVerboseOutputFile;
-extern FILE* g_fpVerboseFileHandle;
-
-// The "vfprintf" hook: the JVM writes its console output through it.
-extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list arguments);
 
 class CJvm {
 public:
@@ -91,6 +79,9 @@ protected:
 private:
     CLogger* logger;
     CModule jvmLibrary;
+    // The invocation entry points of the loaded library.
+    JniCreateJavaVmProc createJavaVm = nullptr;
+    JniGetDefaultJavaVmInitArgsProc getDefaultJavaVmInitArgs = nullptr;
     JavaVM* jvm = nullptr;
     JNIEnv* environment = nullptr;
     // Slash-separated service class in modified UTF-8; written once by
