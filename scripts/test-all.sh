@@ -4,9 +4,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # binutils-mingw-w64-*: the message compiler (windmc) of the event log's texts.
+# nlohmann-json3-dev: the JSON parser with which the tests read "-q"'s answers. The release and its
+# test (tests/release): wixl and msitools make and read the MSIs, osslsigncode and openssl sign and
+# verify, icoutils (wrestool) reads the exe's resources, yq, jq and libxml2-utils (xmllint) parse the
+# package-manager manifests.
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64
           binutils-mingw-w64-i686 wine64 wine googletest openjdk-17-jdk-headless procps clang libclang-rt-14-dev
-          locales)
+          locales nlohmann-json3-dev wixl msitools osslsigncode openssl icoutils yq jq libxml2-utils)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

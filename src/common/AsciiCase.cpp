@@ -14,3 +14,12 @@ bool equalsIgnoringAsciiCase(const wchar_t* left, const wchar_t* right) {
         }
     }
 }
+
+const wchar_t* afterPrefixIgnoringAsciiCase(const wchar_t* text, const wchar_t* prefix) {
+    for (; *prefix != L'\0'; ++text, ++prefix) {
+        if (toUpperAscii(*text) != toUpperAscii(*prefix)) {
+            return nullptr;
+        }
+    }
+    return text;
+}

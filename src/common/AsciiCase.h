@@ -5,3 +5,5 @@
 
 wchar_t toUpperAscii(wchar_t character);
 bool equalsIgnoringAsciiCase(const wchar_t* left, const wchar_t* right);
+// The rest of text after prefix when text begins with it (compared as above), else null.
+const wchar_t* afterPrefixIgnoringAsciiCase(const wchar_t* text, const wchar_t* prefix);

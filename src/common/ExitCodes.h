@@ -1,6 +1,6 @@
 #pragma once
 // Every result code of the program, by the number it has as an exit code (the
-// README's table). 13 to 24 and 26 end a service run; they are its service-specific
+// README's table). 13 to 24, 26 and 28 end a service run; they are its service-specific
 // exit code, not the process's.
 
 // A switch lacked its value, or install and uninstall were asked for together.
@@ -49,3 +49,13 @@ inline constexpr int kStopTimedOut = 26;
 
 // 27 is set in Java, not by pravik.exe: the service-specific exit code with which
 // pravik.jar's MainClassService stops a program that was not ready in time.
+// A secret of the service that cannot be read or unprotected at its start.
+inline constexpr int kSecretNotReadable = 28;
+
+// "-q" answers in LSB's numbering for the common cases, not in the codes above:
+// the service is running, stopped, not installed (or its status cannot be read),
+// or in any other state; 11 (kNotOurService) when this program did not create it.
+inline constexpr int kStatusRunning = 0;
+inline constexpr int kStatusStopped = 3;
+inline constexpr int kStatusUnknown = 4;
+inline constexpr int kStatusOtherState = 6;

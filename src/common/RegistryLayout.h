@@ -48,3 +48,8 @@ inline constexpr const wchar_t* kStandardErrorValue = L"StandardError";
 inline constexpr const wchar_t* kLogRotateSizeValue = L"LogRotateSize";
 // How many rotated generations of those files are kept (decimal text).
 inline constexpr const wchar_t* kLogKeepValue = L"LogKeep";
+// Followed by the variable's name, one value each: env.NAME as REG_SZ (as
+// written, unexpanded) and secret.NAME as REG_BINARY, the DPAPI blob of the
+// UTF-16 text (machine scope).
+inline constexpr const wchar_t* kEnvironmentValuePrefix = L"env.";
+inline constexpr const wchar_t* kSecretValuePrefix = L"secret.";

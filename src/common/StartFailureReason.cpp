@@ -26,6 +26,8 @@ const wchar_t* startFailureReason(int exitCode) {
         return L"the native methods of PravikManager cannot be registered";
     case kControlHandlerNotRegistered:
         return L"the service control handler cannot be registered";
+    case kSecretNotReadable:
+        return L"a secret cannot be unprotected";
     default:
         return L"see the trace file";
     }

@@ -104,7 +104,11 @@ int CConfigFile::parseBuffer(wchar_t* buffer) {
         }
         trimRight(key);
         trimRight(value);
-        logger->logMessage(key, L"=", value);
+        // A secret's value is echoed nowhere, not even to the trace.
+        const wchar_t* variable = nullptr;
+        const CConfigKey* prefixed = prefixedKeyOf(key, &variable);
+        const bool secret = prefixed != nullptr && prefixed->id == EConfigKey::secret;
+        logger->logMessage(key, L"=", secret ? kProtectedValueText : value);
         if (appendOption(key, value) != 0) {
             result = kMemoryError;
         }

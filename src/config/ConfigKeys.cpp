@@ -1,8 +1,11 @@
 #include "config/ConfigKeys.h"
 
+#include "common/AsciiCase.h"
 #include "common/LogRotation.h"
 #include "common/RegistryLayout.h"
 #include "config/ServiceSettingsText.h"
+
+#include <cwchar>
 
 constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
     {.id = EConfigKey::serviceDisplayName,
@@ -133,7 +136,7 @@ constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
              "# \r\n",
      .placeholder = "OPTION",
      .skeletonPosition = 10,
-     .exportPosition = 27},
+     .exportPosition = 29},
     {.id = EConfigKey::commandLineParms,
      .name = L"commandLineParms",
      .place = EKeyPlace::parameters,
@@ -261,7 +264,7 @@ constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
      .placeholder = "MEBIBYTES",
      .exportedText = &CServiceSettings::logRotateSize,
      .skeletonPosition = 26,
-     .exportPosition = 25},
+     .exportPosition = 27},
     {.id = EConfigKey::logKeep,
      .name = L"logKeep",
      .place = EKeyPlace::parameters,
@@ -271,7 +274,35 @@ constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
      .placeholder = "COUNT",
      .exportedText = &CServiceSettings::logKeep,
      .skeletonPosition = 27,
-     .exportPosition = 26},
+     .exportPosition = 28},
+    {.id = EConfigKey::environment,
+     .name = L"env.",
+     .place = EKeyPlace::parameters,
+     .valueName = kEnvironmentValuePrefix,
+     .prefixed = true,
+     .defaultText = "no variables.",
+     .help = "# An environment variable of the service, one key each: env. and the\r\n"
+             "# variable's name. Set before the preinitialization command and the JVM\r\n"
+             "# start, with %VAR% references expanded then. For example:\r\n"
+             "#env.JAVA_TOOL_OPTIONS=-Xmx512m\r\n"
+             "# \r\n",
+     .placeholder = "VALUE",
+     .skeletonPosition = 28,
+     .exportPosition = 19},
+    {.id = EConfigKey::secret,
+     .name = L"secret.",
+     .place = EKeyPlace::parameters,
+     .valueName = kSecretValuePrefix,
+     .prefixed = true,
+     .defaultText = "no secrets.",
+     .help = "# An environment variable whose value is kept encrypted for this computer\r\n"
+             "# (DPAPI) and shown nowhere, one key each: secret. and the variable's name.\r\n"
+             "# It wins over an env. key of the same name; it is not expanded. For example:\r\n"
+             "#secret.DB_PASSWORD=s3cr3t\r\n"
+             "# \r\n",
+     .placeholder = "VALUE",
+     .skeletonPosition = 29,
+     .exportPosition = 20},
     {.id = EConfigKey::delayedAutoStart,
      .name = L"delayedAutoStart",
      .place = EKeyPlace::managerSetting,
@@ -282,7 +313,7 @@ constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
              "# takes effect once the start type is SERVICE_AUTO_START.\r\n",
      .placeholder = "TRUE | FALSE",
      .skeletonPosition = 19,
-     .exportPosition = 19},
+     .exportPosition = 21},
     {.id = EConfigKey::failureActions,
      .name = L"failureActions",
      .place = EKeyPlace::managerSetting,
@@ -294,7 +325,7 @@ constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
      .placeholder = "ACTION/MILLISECONDS,...",
      .exportedText = &CServiceSettings::failureActions,
      .skeletonPosition = 20,
-     .exportPosition = 20},
+     .exportPosition = 22},
     {.id = EConfigKey::failureResetPeriod,
      .name = L"failureResetPeriod",
      .place = EKeyPlace::managerSetting,
@@ -304,7 +335,7 @@ constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
      .placeholder = "SECONDS",
      .exportedText = &CServiceSettings::failureResetPeriod,
      .skeletonPosition = 21,
-     .exportPosition = 21},
+     .exportPosition = 23},
     {.id = EConfigKey::failureCommand,
      .name = L"failureCommand",
      .place = EKeyPlace::managerSetting,
@@ -314,7 +345,7 @@ constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
      .placeholder = "COMMAND",
      .exportedText = &CServiceSettings::failureCommand,
      .skeletonPosition = 22,
-     .exportPosition = 22},
+     .exportPosition = 24},
     {.id = EConfigKey::failureActionsOnNonCrashFailures,
      .name = L"failureActionsOnNonCrashFailures",
      .place = EKeyPlace::managerSetting,
@@ -323,7 +354,7 @@ constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
              "# failure actions too, not only a service process that ends unexpectedly.\r\n",
      .placeholder = "TRUE | FALSE",
      .skeletonPosition = 23,
-     .exportPosition = 23},
+     .exportPosition = 25},
     {.id = EConfigKey::serviceSidType,
      .name = L"serviceSidType",
      .place = EKeyPlace::managerSetting,
@@ -334,7 +365,7 @@ constexpr CConfigKey kConfigKeys[kConfigKeyCount] = {
      .placeholder = "NONE | UNRESTRICTED | RESTRICTED",
      .exportedText = &CServiceSettings::serviceSidType,
      .skeletonPosition = 24,
-     .exportPosition = 24},
+     .exportPosition = 26},
 };
 
 namespace {
@@ -369,6 +400,19 @@ constexpr CKeyOrders kOrders = ordersOf(kConfigKeys);
 static_assert(kOrders.whole, "a row away from its enumerator's index, or two rows at one position");
 
 }  // namespace
+
+const CConfigKey* prefixedKeyOf(const wchar_t* key, const wchar_t** variable) {
+    for (const CConfigKey& row : kConfigKeys) {
+        const wchar_t* rest = row.prefixed ? afterPrefixIgnoringAsciiCase(key, row.name) : nullptr;
+        if (rest != nullptr) {
+            *variable = rest;
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+bool isVariableName(const wchar_t* variable) { return variable[0] != L'\0' && std::wcschr(variable, L'=') == nullptr; }
 
 const CConfigKey& skeletonKey(std::size_t position) { return kConfigKeys[kOrders.skeleton[position]]; }
 

@@ -32,6 +32,8 @@ enum class EConfigKey : unsigned char {
     standardError,
     logRotateSize,
     logKeep,
+    environment,
+    secret,
     delayedAutoStart,
     failureActions,
     failureResetPeriod,
@@ -39,7 +41,7 @@ enum class EConfigKey : unsigned char {
     failureActionsOnNonCrashFailures,
     serviceSidType,
 };
-inline constexpr std::size_t kConfigKeyCount = 28;
+inline constexpr std::size_t kConfigKeyCount = 30;
 
 // Where an installed service keeps a key.
 enum class EKeyPlace : unsigned char {
@@ -71,6 +73,9 @@ struct CConfigKey {
     bool required = false;
     // Written as name1, name2, ... (jvmOption1, jvmOption2).
     bool numbered = false;
+    // Any number of keys name followed by a variable's name (env.JAVA_HOME),
+    // each kept as the value valueName followed by that name.
+    bool prefixed = false;
     // The default in the template's words, ending in a full stop where the
     // template has one; where null, the default is defaultNumber. A required
     // key has neither.
@@ -90,6 +95,16 @@ extern const CConfigKey kConfigKeys[kConfigKeyCount];
 
 inline const CConfigKey& configKey(EConfigKey key) { return kConfigKeys[static_cast<std::size_t>(key)]; }
 inline const wchar_t* keyName(EConfigKey key) { return configKey(key).name; }
+
+// What the export writes for a secret's value, and what keeps a stored secret as it is.
+inline constexpr const wchar_t* kProtectedValueText = L"<protected>";
+
+// The prefixed row (env., secret.) whose name begins the key, letter case
+// ignored, with *variable at the rest of the key; null for any other key.
+const CConfigKey* prefixedKeyOf(const wchar_t* key, const wchar_t** variable);
+
+// Whether a variable's name is one Windows can hold: not empty, no "=".
+bool isVariableName(const wchar_t* variable);
 
 // The key at position (below kConfigKeyCount) in the template's order and in the export's.
 const CConfigKey& skeletonKey(std::size_t position);

@@ -8,11 +8,10 @@
 #include "common/HeapText.h"
 #include "common/MbcsConversion.h"
 #include "common/RegistryLayout.h"
-#include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
 #include "config/ConfigKeys.h"
-#include "config/ScmSettingsQuery.h"
+#include "config/InstalledSettings.h"
 #include "config/ServiceSettingsText.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
@@ -21,46 +20,7 @@
 namespace {
 
 const wchar_t* const kOperation = L"CConfigFile::showServiceInfo";
-// Service-key values and the trace path are read with a stated size of 4000
-// bytes; the buffer keeps one more character so that a value stored without its
-// terminator still ends in one. A longer value counts as missing.
-const unsigned long kValueReadBytes = 4000;
-const std::size_t kValueBufferCharacters = kValueReadBytes / sizeof(wchar_t) + 1;
 const std::size_t kOptionNameCharacters = 32;
-
-// Reads values of the service key into one scratch buffer and hands out copies.
-class CServiceKeyReader {
-public:
-    explicit CServiceKeyReader(const wchar_t* serviceName)
-        : serviceName(serviceName), buffer(allocateZeroed<wchar_t>(kValueBufferCharacters)) {}
-
-    bool isReady() const { return static_cast<bool>(buffer); }
-
-    // A copy of the text of keyPath\subkey:valueName, or null when it is missing.
-    CHeapText readText(const wchar_t* keyPath, const wchar_t* subkey, const wchar_t* valueName) {
-        clear();
-        return duplicateText(
-            getRegStrValue(HKEY_LOCAL_MACHINE, keyPath, subkey, valueName, buffer.get(), kValueReadBytes));
-    }
-
-    CHeapText readServiceText(const wchar_t* valueName) { return readText(kServicesKeyPath, serviceName, valueName); }
-
-    CHeapText readServiceList(const wchar_t* valueName) {
-        clear();
-        return duplicateText(getRegStrListValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, valueName,
-                                                buffer.get(), kValueReadBytes, L','));
-    }
-
-    unsigned long readServiceNumber(const wchar_t* valueName) {
-        return getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, valueName, kMissingNumber);
-    }
-
-private:
-    void clear() { std::wmemset(buffer.get(), L'\0', kValueBufferCharacters); }
-
-    const wchar_t* serviceName;
-    CHeapText buffer;
-};
 
 // Writes the text to a file that must not exist yet, as UTF-16 without a
 // byte-order mark or in the ANSI code page.
@@ -89,33 +49,11 @@ void writeSettingsFile(const wchar_t* text, const wchar_t* fileName, CLogger* lo
 }
 
 wchar_t* buildSettingsText(const wchar_t* serviceName, CServiceKeyReader& reader, CLogger* logger, int expand) {
-    CHeapText displayName(reader.readServiceText(kDisplayNameValue));
-    CHeapText imagePath(reader.readServiceText(kImagePathValue));
-    CHeapText dependencies(reader.readServiceList(kDependOnServiceValue));
-    CHeapText description(reader.readServiceText(kDescriptionValue));
-
-    CServiceSettings settings;
-    settings.serviceName = serviceName;
-    settings.displayName = displayName.get();
-    settings.type = reader.readServiceNumber(kTypeValue);
-    settings.startType = reader.readServiceNumber(kStartValue);
-    settings.errorControl = reader.readServiceNumber(kErrorControlValue);
-    settings.imagePath = imagePath.get();
-    settings.dependencies = dependencies.get();
-    settings.description = description.get();
-    // The Parameters values but the numbered JVM options; only a missing
-    // required one (the service class) is worth a message.
-    CHeapText parameters[kConfigKeyCount];
-    for (std::size_t index = 0; index < kConfigKeyCount; ++index) {
-        const CConfigKey& key = kConfigKeys[index];
-        if (key.place == EKeyPlace::parameters && !key.numbered) {
-            parameters[index] = getRegServiceParam(serviceName, key.valueName, logger, key.required ? 1 : 0, expand);
-            settings.*key.exportedText = parameters[index].get();
-        }
+    const CInstalledSettings installed(serviceName, reader, logger, expand);
+    if (!installed.isReady()) {
+        return nullptr;
     }
-
-    const CScmSettingsQuery scmSettings(serviceName);
-    scmSettings.fill(&settings);
+    const CServiceSettings& settings = installed.settings();
 
     unsigned long capacity = 0;
     wchar_t* text = buildServiceSettingsText(settings, &capacity);

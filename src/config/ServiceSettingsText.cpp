@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "common/AsciiCase.h"
+#include "common/CTextBuilder.h"
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
 #include "common/ServiceNames.h"
@@ -39,6 +41,27 @@ CHeapText binaryPathOf(const wchar_t* imagePath) {
     return duplicateText(imagePath);
 }
 
+// The key's lines: "env.NAME=value" for each of its values, "secret.NAME=<protected>".
+wchar_t* appendVariableLines(wchar_t* text, unsigned long* capacity, const CConfigKey& key,
+                             const CServiceSettings& settings) {
+    const bool secret = key.id == EConfigKey::secret;
+    for (std::size_t index = 0; index < settings.variableCount; ++index) {
+        const CVariableSetting& variable = settings.variables[index];
+        const wchar_t* name = afterPrefixIgnoringAsciiCase(variable.valueName, key.valueName);
+        const wchar_t* value = secret ? kProtectedValueText : variable.value;
+        if (name == nullptr || value == nullptr) {
+            continue;
+        }
+        for (const wchar_t* piece : {key.name, name, L"=", value, L"\r\n"}) {
+            text = appendText(text, capacity, piece);
+            if (text == nullptr) {
+                return nullptr;
+            }
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 wchar_t* appendSettingLine(wchar_t* text, unsigned long* capacity, const wchar_t* key, const wchar_t* value) {
@@ -54,17 +77,16 @@ wchar_t* appendSettingLine(wchar_t* text, unsigned long* capacity, const wchar_t
     return text;
 }
 
-wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned long* capacity) {
-    CHeapText binaryPath;
+bool exportedValuesOf(const CServiceSettings& settings, CExportedValues* exported) {
     if (settings.imagePath != nullptr) {
-        binaryPath = binaryPathOf(settings.imagePath);
-        if (!binaryPath) {
-            return nullptr;
+        exported->binaryPath = binaryPathOf(settings.imagePath);
+        if (!exported->binaryPath) {
+            return false;
         }
     }
     const bool interactive = settings.type != kMissingNumber && (settings.type & kInteractiveProcess) != 0;
     // Each key's value: the stored text, or what the export makes of the others.
-    const wchar_t* values[kConfigKeyCount] = {};
+    const wchar_t** values = exported->values;
     for (const CConfigKey& key : kConfigKeys) {
         values[index(key.id)] = key.exportedText != nullptr ? settings.*key.exportedText : nullptr;
     }
@@ -74,9 +96,17 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
     values[index(EConfigKey::interactiveService)] = interactive ? L"TRUE" : nullptr;
     values[index(EConfigKey::startType)] = nameOf(kStartTypeNames, settings.startType);
     values[index(EConfigKey::errorControl)] = nameOf(kErrorControlNames, settings.errorControl);
-    values[index(EConfigKey::binaryPath)] = binaryPath.get();
+    values[index(EConfigKey::binaryPath)] = exported->binaryPath.get();
     values[index(EConfigKey::delayedAutoStart)] = settings.delayedAutoStart ? L"TRUE" : nullptr;
     values[index(EConfigKey::failureActionsOnNonCrashFailures)] = settings.nonCrashFailures ? L"TRUE" : nullptr;
+    return true;
+}
+
+wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned long* capacity) {
+    CExportedValues exported;
+    if (!exportedValuesOf(settings, &exported)) {
+        return nullptr;
+    }
     wchar_t* text = nullptr;
     *capacity = 0;
     for (std::size_t position = 0; position < kConfigKeyCount; ++position) {
@@ -85,11 +115,32 @@ wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned lon
         if (key.numbered) {
             continue;
         }
-        const wchar_t* value = values[index(key.id)];
+        if (key.prefixed) {
+            text = appendVariableLines(text, capacity, key, settings);
+            if (text == nullptr && settings.variableCount != 0) {
+                return nullptr;
+            }
+            continue;
+        }
+        const wchar_t* value = exported.values[index(key.id)];
         text = appendSettingLine(text, capacity, key.name, value);
         if (text == nullptr && value != nullptr) {
             return nullptr;
         }
     }
     return text;
+}
+
+bool sameSetting(const wchar_t* installed, const wchar_t* wanted) {
+    if (installed == nullptr || wanted == nullptr) {
+        return installed == wanted;
+    }
+    return std::wcscmp(installed, wanted) == 0;
+}
+
+wchar_t* describeSettingChange(const wchar_t* key, const wchar_t* installed, const wchar_t* wanted) {
+    CTextBuilder line;
+    line.append(key).append(L": ").append(installed != nullptr ? installed : kAbsentSettingText);
+    line.append(L" -> ").append(wanted != nullptr ? wanted : kAbsentSettingText);
+    return line.release();
 }

@@ -80,6 +80,8 @@ void writeKeyBlock(CTemplateWriter& out, const CConfigKey& key) {
         // Two numbered lines show how the numbering goes on.
         writeKeyLine(out, key, "1");
         writeKeyLine(out, key, "2");
+    } else if (key.prefixed) {
+        out.put("#").put(key.name).put("NAME=$$").put(key.placeholder).put("$$\r\n");
     } else {
         writeKeyLine(out, key, "");
     }

@@ -12,9 +12,11 @@
 #include "common/RegistryReaders.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
+#include "config/CConfigOption.h"
 #include "config/ConfigKeys.h"
 #include "config/ServiceSettingsText.h"
 #include "install/EventSource.h"
+#include "install/ParametersKeySecurity.h"
 #include "install/ScmSettings.h"
 #include "install/ServiceLogonRight.h"
 #include "install/ServiceSettings.h"
@@ -22,6 +24,7 @@
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
 #include "registry/ServiceListing.h"
+#include "registry/SecretProtection.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
@@ -36,49 +39,117 @@ CInstaller::CInstaller(CLogger* logger, const CInstallRequest& request) : logger
 int CInstaller::install() {
     CTraceScope trace(logger, L"CInstaller::install");
     CConfigFile config(logger);
+    CScmSettings scmSettings;
+    int result = readConfig(config, &scmSettings, false);
+    if (result == 0) {
+        result = installChecked(config, scmSettings);
+    }
+    return trace.exit(result);
+}
+
+int CInstaller::apply() {
+    CTraceScope trace(logger, L"CInstaller::apply");
+    CConfigFile config(logger);
+    CScmSettings scmSettings;
+    const int checked = readConfig(config, &scmSettings, true);
+    if (checked != 0) {
+        return trace.exit(checked);
+    }
+    const wchar_t* serviceName = config.getStrOptionValue(EConfigKey::serviceName, nullptr);
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) {
+        logFailure(logger, L"Could not open the service control manager", GetLastError());
+        return trace.exit(kServiceNotCreated);
+    }
+    const CServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_STATUS));
+    const DWORD openError = service ? 0 : GetLastError();
+    // A name the manager cannot hold is refused by the installation, with its own message.
+    if (openError == ERROR_SERVICE_DOES_NOT_EXIST || openError == ERROR_INVALID_NAME) {
+        if (!variableKeysValid(&config, false)) {
+            return trace.exit(kConfigLineWithoutValue);
+        }
+        if (request.dryRun) {
+            logger->logMessage(L"Service ", serviceName, L" would be installed.");
+            return trace.exit(0);
+        }
+        const int result = installChecked(config, scmSettings);
+        if (result == 0) {
+            logger->logMessage(L"Service ", serviceName, L" installed.");
+        }
+        return trace.exit(result);
+    }
+    if (!isPravikService(serviceName)) {
+        logger->logMessage(L"The service ", serviceName,
+                           L" is not a service created by Pravik.  Therefore it will not be changed.");
+        return trace.exit(kNotOurService);
+    }
+    return trace.exit(updateService(config, scmSettings));
+}
+
+int CInstaller::readConfig(CConfigFile& config, CScmSettings* scmSettings, bool storedSecretsKept) {
     const int parsed = config.parseConfigFile(request.configFileName, request.configFileUnicode);
     if (parsed != 0) {
-        return trace.exit(parsed);
+        return parsed;
     }
     if (!requiredOptionsPresent(&config)) {
-        return trace.exit(kMissingOption);
+        return kMissingOption;
     }
-    if (!logSettingsValid(&config)) {
-        return trace.exit(kConfigLineWithoutValue);
+    if (!variableKeysValid(&config, storedSecretsKept) || !logSettingsValid(&config)) {
+        return kConfigLineWithoutValue;
     }
-    // Checked before anything is created; set last, so that a setting the
-    // manager refuses leaves a service that runs, only without it.
-    CScmSettings scmSettings;
+    // Checked before anything is created or changed.
     int recognised = 1;
     const unsigned long startType =
         startTypeFromWord(config.getStrOptionValue(EConfigKey::startType, nullptr), &recognised);
-    int result = readScmSettings(config, startType, logger, &scmSettings);
+    return readScmSettings(config, startType, logger, scmSettings);
+}
+
+int CInstaller::installChecked(CConfigFile& config, const CScmSettings& scmSettings) {
+    int result = createMSService(&config);
     if (result != 0) {
-        return trace.exit(result);
-    }
-    result = createMSService(&config);
-    if (result != 0) {
-        return trace.exit(result);
+        return result;
     }
     // The program the service runs holds the texts of its events.
     registerEventSource(logger, config.getStrOptionValue(EConfigKey::serviceName, nullptr),
                         config.getStrOptionValue(EConfigKey::binaryPath, nullptr));
     result = installOtherProperties(&config);
     if (result != 0) {
-        return trace.exit(result);
+        return result;
     }
+    // Set last, so that a setting the manager refuses leaves a service that runs, only without it.
     result = applyScmSettings(config.getStrOptionValue(EConfigKey::serviceName, nullptr), scmSettings, logger);
     if (result != 0) {
-        return trace.exit(result);
+        return result;
     }
     logger->logMessage(L"Service successfully installed.");
-    return trace.exit(0);
+    return 0;
 }
 
 int CInstaller::requiredOptionsPresent(CConfigFile* config) {
     for (const CConfigKey& key : kConfigKeys) {
         if (key.required && config->getOption(key.name) == nullptr) {
             logger->logMessage(L"Missing config option : ", key.name);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CInstaller::variableKeysValid(CConfigFile* config, bool storedSecretsKept) {
+    for (const CConfigNode* node = config->getFirstNode(); node != nullptr; node = node->next) {
+        const wchar_t* key = node->option->getName();
+        const wchar_t* variable = nullptr;
+        const CConfigKey* row = prefixedKeyOf(key, &variable);
+        if (row == nullptr) {
+            continue;
+        }
+        if (!isVariableName(variable)) {
+            logger->logMessage(L"Bad key \"", key, L"\": write the variable's name after the dot, without \"=\"");
+            return 0;
+        }
+        // The placeholder keeps a stored secret; a new service has none to keep.
+        if (!storedSecretsKept && row->id == EConfigKey::secret && std::wcscmp(node->option->getValue(), kProtectedValueText) == 0) {
+            logger->logMessage(L"Bad value of \"", key, L"\": <protected> stands for a stored secret; give the secret");
             return 0;
         }
     }
@@ -226,37 +297,19 @@ int CInstaller::installOtherProperties(CConfigFile* config) {
             break;
         }
         if (key.place == EKeyPlace::parameters) {
-            result = key.numbered ? saveJVMOptions(config)
-                                  : setRegServiceParameter(serviceName, key.valueName,
-                                                           config->getStrOptionValue(key.name, nullptr), logger);
+            result = key.numbered   ? saveJVMOptions(config)
+                     : key.prefixed ? saveVariables(config, key)
+                                    : setRegServiceParameter(serviceName, key.valueName,
+                                                             config->getStrOptionValue(key.name, nullptr), logger);
         }
     }
     return trace.exit(result);
 }
 
 int CInstaller::addServiceDescription(CConfigFile* config) {
-    const CHeapText keyPath = buildServiceKeyPath(config->getStrOptionValue(EConfigKey::serviceName, nullptr));
-    if (!keyPath) {
-        logFailure(logger, L"Cannot add description field to service", ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
-    CRegKey key;
-    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.get(), 0, KEY_WRITE, key.put());
-    if (opened != ERROR_SUCCESS) {
-        logFailure(logger, L"Cannot add description field to service", static_cast<unsigned long>(opened));
-        return 0;
-    }
-    const wchar_t* description = config->getStrOptionValue(EConfigKey::description, nullptr);
-    if (description == nullptr) {
-        RegDeleteValueW(key.get(), kDescriptionValue);
-        return 0;
-    }
-    const std::size_t bytes = (std::wcslen(description) + 1) * sizeof(wchar_t);
-    const LONG written = RegSetValueExW(key.get(), kDescriptionValue, 0, REG_SZ,
-                                        reinterpret_cast<const BYTE*>(description), static_cast<DWORD>(bytes));
-    if (written != ERROR_SUCCESS) {
-        logFailure(logger, L"Error writing description to service entry.", static_cast<unsigned long>(written));
-    }
+    // Reported, not fatal: the service runs without its description.
+    setServiceDescription(config->getStrOptionValue(EConfigKey::serviceName, nullptr),
+                          config->getStrOptionValue(EConfigKey::description, nullptr), logger);
     return 0;
 }
 
@@ -285,6 +338,55 @@ int CInstaller::saveJVMOptions(CConfigFile* config) {
             break;
         }
         setRegServiceParameter(serviceName, name, nullptr, logger);
+    }
+    return 0;
+}
+
+int CInstaller::saveVariables(CConfigFile* config, const CConfigKey& key) {
+    const wchar_t* serviceName = config->getStrOptionValue(EConfigKey::serviceName, nullptr);
+    const bool secrets = key.id == EConfigKey::secret;
+    bool restricted = false;
+    for (const CConfigNode* node = config->getFirstNode(); node != nullptr; node = node->next) {
+        const CConfigOption* option = node->option;
+        const wchar_t* variable = nullptr;
+        // The first of two equal keys wins, as for every key.
+        if (prefixedKeyOf(option->getName(), &variable) != &key || config->getOption(option->getName()) != option) {
+            continue;
+        }
+        CTextBuilder valueName;
+        valueName.append(key.valueName).append(variable);
+        if (valueName.failed()) {
+            logger->logMessage(L"Memory error!");
+            return kMemoryError;
+        }
+        if (!secrets) {
+            const int written = setRegServiceParameter(serviceName, valueName.text(), option->getValue(), logger);
+            if (written != 0) {
+                return written;
+            }
+            continue;
+        }
+        // Before the first secret is written: no moment with a secret under an open key.
+        if (!restricted) {
+            const DWORD error = restrictParametersKey(serviceName, request.accountName);
+            if (error != 0) {
+                logFailure(logger, L"Cannot restrict the Parameters key to the service's account; no secret is stored",
+                           error);
+                return kRegistryWriteError;
+            }
+            restricted = true;
+        }
+        CSecretBlob blob;
+        const DWORD error = protectSecret(option->getValue(), &blob);
+        if (error != 0) {
+            logger->logMessage(L"Cannot protect the value of ", valueName.text());
+            logFailure(logger, L"CryptProtectData failed", error);
+            return kRegistryWriteError;
+        }
+        const int written = setRegServiceBinary(serviceName, valueName.text(), blob.bytes.get(), blob.size, logger);
+        if (written != 0) {
+            return written;
+        }
     }
     return 0;
 }

@@ -8,4 +8,6 @@ struct CInstallRequest {
     const wchar_t* serviceName = nullptr;
     const wchar_t* accountName = nullptr;
     const wchar_t* accountPassword = nullptr;
+    // With "-U": print what would change, change nothing.
+    int dryRun = 0;
 };

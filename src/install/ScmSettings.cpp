@@ -60,6 +60,33 @@ bool changeConfig(SC_HANDLE service, DWORD level, void* info, EConfigKey configK
     return false;
 }
 
+// The failure block: actions, reset period and command. With replace, what the
+// file lacks is deleted (no actions, no command) rather than left as it was.
+int setFailureActions(SC_HANDLE service, const CScmSettings& settings, bool replace, CLogger* logger) {
+    const unsigned long count = settings.failureActions.count;
+    CHeapPtr<SC_ACTION> table = allocateZeroed<SC_ACTION>(count);
+    if (!table) {
+        logger->logMessage(L"Memory error!");
+        return kMemoryError;
+    }
+    for (unsigned long index = 0; index < count; ++index) {
+        table.get()[index].Type = static_cast<SC_ACTION_TYPE>(settings.failureActions.actions.get()[index].type);
+        table.get()[index].Delay = settings.failureActions.actions.get()[index].delay;
+    }
+    if (hasAction(settings.failureActions, kActionReboot)) {
+        enableShutdownPrivilege();
+    }
+    // A null table or command leaves the manager's as it is; an empty one deletes it.
+    SERVICE_FAILURE_ACTIONSW failure = {};
+    failure.dwResetPeriod = settings.resetPeriod;
+    failure.lpCommand = const_cast<wchar_t*>(settings.command != nullptr ? settings.command : replace ? L"" : nullptr);
+    failure.cActions = count;
+    failure.lpsaActions = count != 0 || replace ? table.get() : nullptr;
+    return changeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure, EConfigKey::failureActions, logger)
+               ? 0
+               : kRegistryWriteError;
+}
+
 }  // namespace
 
 int readScmSettings(const CConfigFile& config, unsigned long startType, CLogger* logger, CScmSettings* settings) {
@@ -137,26 +164,11 @@ int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, C
                              EConfigKey::delayedAutoStart, logger);
     }
     if (taken && settings.failureActionsGiven) {
-        const unsigned long count = settings.failureActions.count;
-        CHeapPtr<SC_ACTION> table = allocateZeroed<SC_ACTION>(count);
-        if (!table) {
-            logger->logMessage(L"Memory error!");
-            return kMemoryError;
+        const int result = setFailureActions(service.get(), settings, false, logger);
+        if (result == kMemoryError) {
+            return result;
         }
-        for (unsigned long index = 0; index < count; ++index) {
-            table.get()[index].Type = static_cast<SC_ACTION_TYPE>(settings.failureActions.actions.get()[index].type);
-            table.get()[index].Delay = settings.failureActions.actions.get()[index].delay;
-        }
-        if (hasAction(settings.failureActions, kActionReboot)) {
-            enableShutdownPrivilege();
-        }
-        SERVICE_FAILURE_ACTIONSW failure = {};
-        failure.dwResetPeriod = settings.resetPeriod;
-        failure.lpCommand = const_cast<wchar_t*>(settings.command);
-        failure.cActions = count;
-        failure.lpsaActions = count != 0 ? table.get() : nullptr;
-        taken =
-            changeConfig(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, &failure, EConfigKey::failureActions, logger);
+        taken = result == 0;
     }
     if (taken && settings.nonCrashFailures) {
         SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
@@ -173,4 +185,62 @@ int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, C
                              EConfigKey::preshutdownTimeout, logger);
     }
     return taken ? 0 : kRegistryWriteError;
+}
+
+int changeScmSetting(const wchar_t* serviceName, EConfigKey key, const CScmSettings& settings, CLogger* logger) {
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const CServiceHandle service(
+        manager ? OpenServiceW(manager.get(), serviceName, SERVICE_CHANGE_CONFIG | SERVICE_START) : nullptr);
+    if (!service) {
+        logFailure(logger, L"Cannot open the service to set its failure and start settings", GetLastError());
+        return kRegistryWriteError;
+    }
+    bool taken = true;
+    switch (key) {
+        case EConfigKey::delayedAutoStart: {
+            SERVICE_DELAYED_AUTO_START_INFO delayed = {settings.delayedAutoStart ? TRUE : FALSE};
+            taken = changeConfig(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed, key, logger);
+            break;
+        }
+        case EConfigKey::failureActions:
+        case EConfigKey::failureResetPeriod:
+        case EConfigKey::failureCommand:
+            return setFailureActions(service.get(), settings, true, logger);
+        case EConfigKey::failureActionsOnNonCrashFailures: {
+            SERVICE_FAILURE_ACTIONS_FLAG flag = {settings.nonCrashFailures ? TRUE : FALSE};
+            taken = changeConfig(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag, key, logger);
+            break;
+        }
+        case EConfigKey::serviceSidType: {
+            SERVICE_SID_INFO sid = {settings.sidTypeGiven ? settings.sidType : SERVICE_SID_TYPE_NONE};
+            taken = changeConfig(service.get(), SERVICE_CONFIG_SERVICE_SID_INFO, &sid, key, logger);
+            break;
+        }
+        case EConfigKey::preshutdownTimeout:
+            // Without the key the service does not take the control, so the manager's timeout stays as it is.
+            if (settings.preshutdownGiven) {
+                SERVICE_PRESHUTDOWN_INFO preshutdown = {settings.preshutdownTimeout};
+                taken = changeConfig(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown, key, logger);
+            }
+            break;
+        default:
+            break;
+    }
+    return taken ? 0 : kRegistryWriteError;
+}
+
+int setServiceDescription(const wchar_t* serviceName, const wchar_t* text, CLogger* logger) {
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const CServiceHandle service(manager ? OpenServiceW(manager.get(), serviceName, SERVICE_CHANGE_CONFIG) : nullptr);
+    if (!service) {
+        logFailure(logger, L"Cannot add description field to service", GetLastError());
+        return kRegistryWriteError;
+    }
+    // An empty text deletes the description.
+    SERVICE_DESCRIPTIONW description = {const_cast<wchar_t*>(text != nullptr ? text : L"")};
+    if (!ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &description)) {
+        logFailure(logger, L"Error writing description to service entry.", GetLastError());
+        return kRegistryWriteError;
+    }
+    return 0;
 }

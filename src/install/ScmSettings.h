@@ -32,3 +32,16 @@ int readScmSettings(const CConfigFile& config, unsigned long startType, CLogger*
 // Sets what the file gave on the created service: 0, or kRegistryWriteError after
 // a message naming the key and the system's reason (the service stays as it is).
 int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, CLogger* logger);
+
+// Sets the one setting of key (delayedAutoStart, the three failure keys as one
+// block, failureActionsOnNonCrashFailures, serviceSidType or preshutdownTimeout)
+// to what settings hold, turning it off or deleting it where the file has none:
+// 0, or kRegistryWriteError after a message naming the key and the system's
+// reason, or kMemoryError.
+int changeScmSetting(const wchar_t* serviceName, EConfigKey key, const CScmSettings& settings, CLogger* logger);
+
+// Sets the service's description, or deletes it when text is null, through the
+// manager: Wine's keeps its own copy of the text and writes it back over the
+// registry value whenever it saves the service (a later setting would undo a
+// value written beside it). 0, or kRegistryWriteError after logging why.
+int setServiceDescription(const wchar_t* serviceName, const wchar_t* text, CLogger* logger);

@@ -8,6 +8,12 @@
 
 namespace {
 
+#if defined(_M_ARM64) || defined(__aarch64__)
+constexpr bool kArm64 = true;
+#else
+constexpr bool kArm64 = false;
+#endif
+
 bool readAt(HANDLE file, LONG offset, void* buffer, DWORD size) {
     DWORD read = 0;
     return SetFilePointer(file, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
@@ -47,6 +53,16 @@ bool reportOtherBitness(const wchar_t* path, CLogger* logger) {
                                         L"or the 32-bit pravik.exe"
                                       : L" is a 64-bit JVM library and this pravik.exe is 32-bit: use a 32-bit JDK "
                                         L"or the 64-bit pravik.exe");
+        return true;
+    }
+    // Windows on ARM runs this x86 pravik.exe emulated, and an emulated process
+    // loads only x86 or x64 libraries: an ARM64 JDK needs an ARM64 pravik.exe.
+    if (!kArm64 && machine == IMAGE_FILE_MACHINE_ARM64) {
+        logger->logMessage(path,
+                           kSixtyFour ? L" is an ARM64 JVM library and this pravik.exe is 64-bit x86: use a 64-bit "
+                                        L"x86 JDK or an ARM64 pravik.exe"
+                                      : L" is an ARM64 JVM library and this pravik.exe is 32-bit x86: use a 32-bit "
+                                        L"x86 JDK or an ARM64 pravik.exe");
         return true;
     }
     return false;

@@ -27,6 +27,9 @@ const wchar_t kTrace[] = L"-t";
 const wchar_t kDisplay[] = L"-d";
 const wchar_t kExport[] = L"-e";
 const wchar_t kSignal[] = L"-s";
+const wchar_t kStatus[] = L"-q";
+const wchar_t kApply[] = L"-U";
+const wchar_t kDryRun[] = L"-n";
 
 enum class EValues { none, one, trace, two };
 
@@ -46,7 +49,7 @@ CParameters::CParameters(CLogger* logger, TraceSwitchFunction traceSwitch)
     : logger(logger), traceSwitch(traceSwitch) {}
 
 CInstallRequest CParameters::installRequest() const {
-    return CInstallRequest{configFileName, unicodeFlag, serviceName, accountName, accountPassword};
+    return CInstallRequest{configFileName, unicodeFlag, serviceName, accountName, accountPassword, dryRunFlag};
 }
 
 const wchar_t* CParameters::getBuildDate() const { return T_PRAVIK_BUILD_DATE; }
@@ -81,6 +84,11 @@ int CParameters::parseCommandLine(int argc, wchar_t** argv) {
          false, L" option requires service name and output file name."},
         {kSignal, EValues::two, &CParameters::signalFlag, &CParameters::serviceName, &CParameters::signal, false,
          L" option requires service name and signal."},
+        {kStatus, EValues::one, &CParameters::statusFlag, &CParameters::serviceName, nullptr, false,
+         L" option requires the service name"},
+        {kApply, EValues::one, &CParameters::applyFlag, &CParameters::configFileName, nullptr, false,
+         L" option requires config file name"},
+        {kDryRun, EValues::none, &CParameters::dryRunFlag, nullptr, nullptr, false, nullptr},
     };
 
     CTraceScope trace(logger, L"CParameters::parseCommandLine", argc);
@@ -152,4 +160,10 @@ void CParameters::showParameterHelp() {
     std::wprintf(L"                 signal can be a number or a SERVICE_CONTROL_* constant.\n");
     std::wprintf(L"                 signal can also be CTRL_C_EVENT or CTRL_BREAK_EVENT.\n");
     std::wprintf(L"%ls : Indicates that the config file is a unicode file\n", kUnicode);
+    std::wprintf(L"%ls serviceName : Prints the status of the service as one line of JSON. \n", kStatus);
+    std::wprintf(L"                 serviceName can be * for every service powered by Pravik.\n");
+    std::wprintf(L"%ls - : Reads the password for the %ls parameter from standard input\n", kPassword, kAccount);
+    std::wprintf(L"%ls configfile : Installs the service, or changes the installed service to match the\n", kApply);
+    std::wprintf(L"                 config file, printing each change\n");
+    std::wprintf(L"%ls : Used with the %ls option to print the changes without making them\n", kDryRun, kApply);
 }

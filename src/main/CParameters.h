@@ -32,7 +32,12 @@ public:
     const wchar_t* getAccountPassword() const { return accountPassword; }
     int signalRequested() const { return signalFlag; }
     const wchar_t* getSignal() const { return signal; }
+    int statusRequested() const { return statusFlag; }
     // The installer's part: "-i", "-u" or "-r" with "-w", "-a" and "-p".
+    // "-U": install the service, or change the installed one to match the file; "-n": only print the changes.
+    int applyRequested() const { return applyFlag; }
+    int dryRunRequested() const { return dryRunFlag; }
+    // The installer's part: "-i", "-U", "-u" or "-r" with "-w", "-a", "-p" and "-n".
     CInstallRequest installRequest() const;
     const wchar_t* getBuildDate() const;
     const wchar_t* getBuildTime() const;
@@ -55,4 +60,7 @@ private:
     const wchar_t* accountPassword = nullptr;
     int signalFlag = 0;
     const wchar_t* signal = nullptr;
+    int statusFlag = 0;
+    int applyFlag = 0;
+    int dryRunFlag = 0;
 };

@@ -3,6 +3,7 @@
 #include "common/ExitCodes.h"
 #include "config/CConfigFile.h"
 #include "install/CInstaller.h"
+#include "install/PasswordInput.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
 #include "main/CParameters.h"
@@ -10,6 +11,7 @@
 #include "registry/TraceSwitch.h"
 #include "service/CExecutor.h"
 #include "service/ControlSender.h"
+#include "service/ServiceStatusQuery.h"
 
 namespace {
 
@@ -23,6 +25,11 @@ int dispatch(CParameters* parsed, CLogger* logger) {
                                      parsed->isConfigFileUnicode());
         return 0;
     }
+    if (parsed->statusRequested()) {
+        // Standard output carries the JSON alone; the trace still gets its lines.
+        logger->enableStdout(0);
+        return queryServiceStatus(logger, parsed->getServiceName());
+    }
     if (parsed->displayAllRequested()) {
         showPravikServices();
         return 0;
@@ -32,14 +39,25 @@ int dispatch(CParameters* parsed, CLogger* logger) {
         skeleton.generateSkeletonFile(parsed->getConfigFileName(), parsed->isConfigFileUnicode());
         return 0;
     }
-    if (parsed->installRequested() && parsed->uninstallRequested()) {
+    const bool installing = parsed->installRequested() || parsed->applyRequested();
+    if (installing && parsed->uninstallRequested()) {
         logger->logMessage(L"Cannot specify install and uninstall");
         return kSwitchError;
     }
-    if (parsed->installRequested() || parsed->uninstallRequested()) {
-        const bool installing = parsed->installRequested();
-        CInstaller installer(logger, parsed->installRequest());
-        const int result = installing ? installer.install() : installer.uninstall();
+    if (installing || parsed->uninstallRequested()) {
+        CInstallRequest request = parsed->installRequest();
+        CSecretText password;
+        int result = 0;
+        if (installing && request.accountName != nullptr && passwordFromInput(request.accountPassword)) {
+            result = readPasswordFromInput(logger, &password);
+            request.accountPassword = password.get();
+        }
+        if (result == 0) {
+            CInstaller installer(logger, request);
+            result = parsed->installRequested() ? installer.install()
+                     : parsed->applyRequested() ? installer.apply()
+                                                : installer.uninstall();
+        }
         if (result != 0) {
             logger->logMessage(installing ? L"Installation failed" : L"Uninstall failed");
         }

@@ -50,43 +50,69 @@ int isPravikService(const wchar_t* serviceName) {
                : 0;
 }
 
-void showPravikServices() {
-    std::wprintf(L"SERVICE NAME : DISPLAY NAME\n");
-    std::wprintf(L"---------------------------\n");
+EServiceWalk forEachPravikService(PravikServiceVisitor visit, void* context, long* status) {
+    *status = ERROR_SUCCESS;
     CRegKey services;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServicesKeyPath, 0, KEY_ENUMERATE_SUB_KEYS, services.put()) !=
         ERROR_SUCCESS) {
-        std::wprintf(L"Cannot open registry.");
-        return;
+        return EServiceWalk::registryClosed;
     }
     CHeapText keyName = allocateZeroed<wchar_t>(kListingBufferCharacters);
-    CHeapText displayName = allocateZeroed<wchar_t>(kListingBufferCharacters);
-    if (!keyName || !displayName) {
-        std::wprintf(L"Memory error\n");
-        return;
+    if (!keyName) {
+        return EServiceWalk::memoryShort;
     }
-    bool found = false;
-    LONG status = ERROR_SUCCESS;
     for (DWORD index = 0;; ++index) {
         DWORD nameLength = kKeyNameLimit;
-        status = RegEnumKeyExW(services.get(), index, keyName.get(), &nameLength, nullptr, nullptr, nullptr, nullptr);
-        if (status != ERROR_SUCCESS) {
+        *status = RegEnumKeyExW(services.get(), index, keyName.get(), &nameLength, nullptr, nullptr, nullptr, nullptr);
+        if (*status != ERROR_SUCCESS) {
             break;
         }
         keyName.get()[nameLength < kKeyNameLimit ? nameLength : kKeyNameLimit] = L'\0';
-        if (!isPravikService(keyName.get())) {
-            continue;
+        if (isPravikService(keyName.get())) {
+            visit(keyName.get(), context);
         }
-        found = true;
-        std::wmemset(displayName.get(), L'\0', kListingBufferCharacters);
-        const bool named = getRegStrValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, keyName.get(), kDisplayNameValue,
-                                          displayName.get(), kDisplayNameReadBytes) != nullptr;
-        printConsoleLine(keyName.get(), named ? L" : " : nullptr, named ? displayName.get() : nullptr);
     }
-    if (status != ERROR_NO_MORE_ITEMS) {
+    return *status == ERROR_NO_MORE_ITEMS ? EServiceWalk::done : EServiceWalk::enumerationFailed;
+}
+
+namespace {
+
+struct CListing {
+    CHeapText displayName;
+    bool found = false;
+};
+
+void printListingLine(const wchar_t* serviceName, void* context) {
+    CListing* listing = static_cast<CListing*>(context);
+    listing->found = true;
+    std::wmemset(listing->displayName.get(), L'\0', kListingBufferCharacters);
+    const bool named = getRegStrValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kDisplayNameValue,
+                                      listing->displayName.get(), kDisplayNameReadBytes) != nullptr;
+    printConsoleLine(serviceName, named ? L" : " : nullptr, named ? listing->displayName.get() : nullptr);
+}
+
+}  // namespace
+
+void showPravikServices() {
+    std::wprintf(L"SERVICE NAME : DISPLAY NAME\n");
+    std::wprintf(L"---------------------------\n");
+    CListing listing;
+    listing.displayName = allocateZeroed<wchar_t>(kListingBufferCharacters);
+    long status = ERROR_SUCCESS;
+    const EServiceWalk walk =
+        listing.displayName ? forEachPravikService(printListingLine, &listing, &status) : EServiceWalk::memoryShort;
+    if (walk == EServiceWalk::registryClosed) {
+        std::wprintf(L"Cannot open registry.");
+        return;
+    }
+    if (walk == EServiceWalk::memoryShort) {
+        std::wprintf(L"Memory error\n");
+        return;
+    }
+    if (walk == EServiceWalk::enumerationFailed) {
         std::wprintf(L"Recieved an error during service lookups %d\n", static_cast<int>(status));
     }
-    if (!found) {
+    if (!listing.found) {
         std::wprintf(L"No services found that use Pravik\n");
     }
 }

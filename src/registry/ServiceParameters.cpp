@@ -117,21 +117,34 @@ CHeapText getRegServiceParameter(const wchar_t* serviceName, const wchar_t* valu
     return getRegServiceParam(serviceName, valueName, logger, 1, 1);
 }
 
-int setRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, const wchar_t* text,
-                           CLogger* logger) {
+namespace {
+
+// Creates or opens the Parameters subkey for writing: 0, 9 or 12, failures logged.
+int openParametersForWriting(const wchar_t* serviceName, CLogger* logger, CRegKey* key) {
     CTextBuilder path;
     buildParametersPath(path, serviceName);
     if (path.failed()) {
         logger->logMessage(L"Memory Error in setRegServiceParameter");
         return kMemoryError;
     }
-    CRegKey key;
     const LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        KEY_WRITE, nullptr, key.put(), nullptr);
+                                        KEY_WRITE, nullptr, key->put(), nullptr);
     if (status != ERROR_SUCCESS) {
         logFailure(logger, L"Cannot open registry to save config information.  Service will not run correctly.",
                    static_cast<unsigned long>(status));
         return kRegistryWriteError;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int setRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, const wchar_t* text,
+                           CLogger* logger) {
+    CRegKey key;
+    const int opened = openParametersForWriting(serviceName, logger, &key);
+    if (opened != 0) {
+        return opened;
     }
     if (text == nullptr) {
         // Deleting a value that is not there is what the caller wanted too.
@@ -139,4 +152,20 @@ int setRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName,
         return 0;
     }
     return setRegStrValue(key.get(), valueName, text, logger);
+}
+
+int setRegServiceBinary(const wchar_t* serviceName, const wchar_t* valueName, const unsigned char* bytes,
+                        DWORD size, CLogger* logger) {
+    CRegKey key;
+    const int opened = openParametersForWriting(serviceName, logger, &key);
+    if (opened != 0) {
+        return opened;
+    }
+    const LONG status = RegSetValueExW(key.get(), valueName, 0, REG_BINARY, bytes, size);
+    if (status != ERROR_SUCCESS) {
+        logger->logMessage(L"Error setting value in registry for ", valueName);
+        logFailure(logger, L"Error code: ", static_cast<unsigned long>(status));
+        return kRegistryWriteError;
+    }
+    return 0;
 }

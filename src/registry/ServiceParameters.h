@@ -50,3 +50,8 @@ CHeapText getRegServiceParameter(const wchar_t* serviceName, const wchar_t* valu
 // 0, 9 (memory) or 12 (registry), failures logged.
 int setRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, const wchar_t* text,
                            CLogger* logger);
+
+// Creates the Parameters subkey if needed and stores the bytes as REG_BINARY:
+// 0, 9 or 12, failures logged (the bytes never).
+int setRegServiceBinary(const wchar_t* serviceName, const wchar_t* valueName, const unsigned char* bytes,
+                        DWORD size, CLogger* logger);

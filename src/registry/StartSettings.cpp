@@ -48,10 +48,14 @@ CStartSettings::CStartSettings(const wchar_t* serviceName) : serviceName(service
     stopTimeout = read(kStopTimeoutValue);
 }
 
+void CStartSettings::expandEarlyReferences() {
+    expandInPlace(workingDirectory);
+    expandInPlace(stopTimeout);
+}
+
 void CStartSettings::expandReferences() {
-    for (CHeapText* text : {&workingDirectory, &preinitCommand, &preinitWaitHint, &standardOutput, &standardError,
-                            &logRotateSize, &logKeep, &verboseFile, &jvmLibrary.text, &preshutdownTimeout,
-                            &serviceClass.text, &stopTimeout}) {
+    for (CHeapText* text : {&preinitCommand, &preinitWaitHint, &standardOutput, &standardError, &logRotateSize,
+                            &logKeep, &verboseFile, &jvmLibrary.text, &preshutdownTimeout, &serviceClass.text}) {
         expandInPlace(*text);
     }
     for (CHeapText& option : jvmOptions) {

@@ -3,8 +3,10 @@
 // service thread (one open of the key) and handed to the steps that use it:
 // the working directory, the pre-initialisation command, the output capture,
 // the JVM start and the run's watch. Each value is the text stored, null when
-// absent; expandReferences then replaces %NAME% references in all of them
-// but the command line, which reaches Java as written.
+// absent, until its %NAME% references are replaced: the working directory's
+// and the stop timeout's at once (they are used before the service's own
+// variables are set), the others' once those are set. The command line's
+// never: it reaches Java as written.
 #include <windows.h>
 
 #include <vector>
@@ -20,7 +22,10 @@ public:
     CStartSettings(const CStartSettings&) = delete;
     CStartSettings& operator=(const CStartSettings&) = delete;
 
-    // Replaces %NAME% references with the process's variables as they are now.
+    // Replaces %NAME% references with the process's variables as they are now:
+    // in the working directory and the stop timeout.
+    void expandEarlyReferences();
+    // In the others but the command line.
     void expandReferences();
 
     const wchar_t* serviceName;

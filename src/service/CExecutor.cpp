@@ -17,6 +17,7 @@
 #include "service/ConsoleMode.h"
 #include "service/ControlRelay.h"
 #include "service/PreinitCommand.h"
+#include "service/ServiceEnvironment.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ void CExecutor::serviceMain() {
     const DWORD serviceType =
         getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
     status.attach(handle, serviceType);
-    const CStartSettings settings = readStartSettings();
+    CStartSettings settings = readStartSettings();
     const wchar_t* directory = settings.workingDirectory.get();
     if (directory != nullptr && !SetCurrentDirectoryW(directory)) {
         const DWORD error = GetLastError();
@@ -194,21 +195,28 @@ void CExecutor::startDevModeService() {
     if (startConsolePipe(logger, serviceName, &pipeServer)) {
         lifecycle.startWatch();
         // The exit code of a console-mode run is 0 whatever the service's result.
-        startServiceTask(readStartSettings());
+        CStartSettings settings = readStartSettings();
+        startServiceTask(settings);
     }
 }
 
 CStartSettings CExecutor::readStartSettings() {
     CStartSettings settings(serviceName);
-    // Whatever the start sets up from its settings before anything runs (the
-    // process's variables among it) goes here, so that the references see it.
-    settings.expandReferences();
+    settings.expandEarlyReferences();
     lifecycle.setStopBudget(stopBudgetMs(settings.stopTimeout.get()));
     return settings;
 }
 
-int CExecutor::startServiceTask(const CStartSettings& settings) {
+int CExecutor::startServiceTask(CStartSettings& settings) {
     CTraceScope trace(logger, L"CExecutor::startServiceTask");
+    // The service's variables first: the pre-initialisation command and the
+    // JVM inherit them, and the settings' references used from here on see them.
+    const int environment = applyServiceEnvironment(logger, serviceName);
+    if (environment != 0) {
+        lifecycle.finish();
+        return trace.exit(environment);
+    }
+    settings.expandReferences();
     runPreinitCommand(logger, settings, devMode == 0 ? reportPreinitWait : nullptr, this);
     // Only a service lacks a console. The pre-initialisation command has run
     // by now: its output is its own (name a redirection in the command).

@@ -48,9 +48,10 @@ private:
     void startDevModeService();
     void startServiceMainThread();
     void serviceMain();
-    // The start's settings, read once for the whole start.
+    // The start's settings, read once for the whole start, the stop budget set from them.
     CStartSettings readStartSettings();
-    int startServiceTask(const CStartSettings& settings);
+    // Sets the service's variables, then expands the settings' other references and runs the start.
+    int startServiceTask(CStartSettings& settings);
     void forwardControl(DWORD control);
     // A state Java reports: recorded, reported and said in a message.
     void setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,

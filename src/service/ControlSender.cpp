@@ -198,6 +198,13 @@ void sendSignalText(CLogger* logger, const wchar_t* serviceName, const wchar_t* 
     }
 }
 
+bool consoleInstanceServes(const wchar_t* serviceName) {
+    const CHeapText pipeName(controlPipeName(serviceName));
+    CFileHandle pipe;
+    ULONG server = 0;
+    return pipeName && openControlPipeClient(pipeName.get(), &pipe) == 0 && isTrustedPipeServer(pipe.get(), &server);
+}
+
 int sendControlCode(CLogger* logger, const wchar_t* serviceName, DWORD code, const wchar_t* pipeName) {
     // The Exit line shows 0 whatever the outcome.
     CTraceScope trace(logger, L"CExecutor::sendControlSignal(DWORD,LPTSTR)", static_cast<int>(code));

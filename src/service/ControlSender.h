@@ -18,6 +18,11 @@ void sendSignalText(CLogger* logger, const wchar_t* serviceName, const wchar_t* 
 // or was served by an unexpected process (then nothing else is tried).
 int sendControlCode(CLogger* logger, const wchar_t* serviceName, DWORD code, const wchar_t* pipeName);
 
+// Whether a console-mode instance of ours serves the service's control pipe:
+// the pipe opens (waiting while it is busy, as a sender does) and its server is
+// one a sender trusts with a code. Says nothing; the look sends no code.
+bool consoleInstanceServes(const wchar_t* serviceName);
+
 // Stop, then start: the installed service when the manager shows it running
 // or there is no control pipe, else the console-mode instance, replaced by a
 // new one in a new console once its pipe is gone (waited for as long as the

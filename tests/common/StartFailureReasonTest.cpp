@@ -12,7 +12,8 @@ TEST(StartFailureReason, EachStartFailureHasItsOwnReasonAndOtherCodesPointToTheT
     for (int code = kJvmLibraryNotLoaded; code <= kControlHandlerNotRegistered; ++code) {
         reasons.insert(startFailureReason(code));
     }
+    reasons.insert(startFailureReason(kSecretNotReadable));
     reasons.insert(startFailureReason(kStopTimedOut));
-    EXPECT_EQ(reasons.size(), 12u);
+    EXPECT_EQ(reasons.size(), 13u);
     EXPECT_EQ(std::wstring(startFailureReason(kStopTimedOut)), L"see the trace file");
 }

@@ -59,8 +59,22 @@ TEST(ConfigKeys, ReadmeTableHasEveryKeyInOrderWithItsDefault) {
     std::vector<CKeyRow> expected;
     for (const CConfigKey& key : kConfigKeys) {
         const std::wstring name = key.name;
-        expected.emplace_back("`" + std::string(name.begin(), name.end()) + (key.numbered ? "N" : "") + "`",
-                              readmeDefault(key));
+        const char* suffix = key.numbered ? "N" : key.prefixed ? "NAME" : "";
+        expected.emplace_back("`" + std::string(name.begin(), name.end()) + suffix + "`", readmeDefault(key));
     }
     EXPECT_EQ(readmeRows(), expected);
+}
+
+TEST(ConfigKeys, VariableKeysAreFoundWhateverTheirPrefixsCaseAndNeedAName) {
+    const wchar_t* variable = nullptr;
+    EXPECT_EQ(prefixedKeyOf(L"ENV.Path", &variable), &configKey(EConfigKey::environment));
+    EXPECT_STREQ(variable, L"Path");
+    EXPECT_EQ(prefixedKeyOf(L"Secret.DB", &variable), &configKey(EConfigKey::secret));
+    EXPECT_STREQ(variable, L"DB");
+    EXPECT_EQ(prefixedKeyOf(L"environment", &variable), nullptr);
+    EXPECT_EQ(prefixedKeyOf(L"env", &variable), nullptr);
+    EXPECT_EQ(prefixedKeyOf(L"jvmOption1", &variable), nullptr);
+    EXPECT_TRUE(isVariableName(L"ProgramFiles(x86)"));
+    EXPECT_FALSE(isVariableName(L""));
+    EXPECT_FALSE(isVariableName(L"A=B"));
 }

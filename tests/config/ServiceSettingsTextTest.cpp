@@ -56,6 +56,11 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
     settings.serviceSidType = L"RESTRICTED";
     settings.logRotateSize = L"20";
     settings.logKeep = L"3";
+    // A secret's text, were it ever read, is not written.
+    const CVariableSetting variables[] = {
+        {L"env.JAVA_HOME", L"C:\\jdk"}, {L"secret.DB_PASSWORD", L"never shown"}, {L"ENV.TZ", L"UTC"}};
+    settings.variables = variables;
+    settings.variableCount = 3;
     EXPECT_EQ(build(settings),
               L"serviceDisplayName=Order Service\r\n"
               L"serviceName=OrderSvc\r\n"
@@ -76,6 +81,9 @@ TEST(ServiceSettingsText, EveryRowInItsOrder) {
               L"workingDirectory=C:\\apps\r\n"
               L"standardOutput=C:\\apps\\out.log\r\n"
               L"standardError=C:\\apps\\err.log\r\n"
+              L"env.JAVA_HOME=C:\\jdk\r\n"
+              L"env.TZ=UTC\r\n"
+              L"secret.DB_PASSWORD=<protected>\r\n"
               L"delayedAutoStart=TRUE\r\n"
               L"failureActions=restart/60000,run/0\r\n"
               L"failureResetPeriod=86400\r\n"
@@ -186,4 +194,39 @@ TEST(ServiceSettingsText, LongValuesAreWhole) {
     settings.description = longText.c_str();
     EXPECT_EQ(build(settings), L"serviceName=" + name + L"\r\ndescription=" + longText + L"\r\ncommandLineParms=" +
                                    longText + L"\r\n");
+}
+
+// "-U" compares in the export's words: a service and a file that describe the
+// same settings give the same values, whatever texts the numbers came from.
+TEST(ServiceSettingsText, ExportedValuesAreTheExportsWords) {
+    CServiceSettings settings = named(L"Words");
+    settings.type = 0x10;
+    settings.startType = 4;
+    settings.errorControl = 7;
+    settings.imagePath = L"\"C:\\p.exe\" -Z \"Words\"";
+    settings.nonCrashFailures = true;
+    CExportedValues exported;
+    ASSERT_TRUE(exportedValuesOf(settings, &exported));
+    const auto value = [&exported](EConfigKey key) { return exported.values[static_cast<std::size_t>(key)]; };
+    EXPECT_EQ(value(EConfigKey::interactiveService), nullptr);
+    EXPECT_STREQ(value(EConfigKey::startType), L"SERVICE_DISABLED");
+    EXPECT_EQ(value(EConfigKey::errorControl), nullptr);
+    EXPECT_STREQ(value(EConfigKey::binaryPath), L"C:\\p.exe");
+    EXPECT_EQ(value(EConfigKey::delayedAutoStart), nullptr);
+    EXPECT_STREQ(value(EConfigKey::failureActionsOnNonCrashFailures), L"TRUE");
+}
+
+TEST(ServiceSettingsText, AChangeShowsAnAbsentSideAsNone) {
+    const auto line = [](const wchar_t* installed, const wchar_t* wanted) {
+        wchar_t* text = describeSettingChange(L"key", installed, wanted);
+        std::wstring copy = text != nullptr ? text : L"<null>";
+        std::free(text);
+        return copy;
+    };
+    EXPECT_EQ(line(L"a", L"b"), L"key: a -> b");
+    EXPECT_EQ(line(nullptr, L"b"), L"key: (none) -> b");
+    EXPECT_EQ(line(L"a", nullptr), L"key: a -> (none)");
+    EXPECT_FALSE(sameSetting(L"", nullptr));
+    EXPECT_FALSE(sameSetting(L"Text", L"text"));
+    EXPECT_TRUE(sameSetting(nullptr, nullptr));
 }

@@ -1,4 +1,4 @@
-// The skeleton template: its shape (208 CR LF lines of 7-bit ASCII, the build
+// The skeleton template: its shape (226 CR LF lines of 7-bit ASCII, the build
 // date in the first line), its exact key, default and example lines, and that
 // it parses back into just the three required options.
 #include <gtest/gtest.h>
@@ -88,9 +88,11 @@ const std::vector<std::string> kKeyLines = {
     "#preshutdownTimeout=$$PRESHUTDOWNMILLISECONDS$$",
     "#logRotateSize=$$MEBIBYTES$$",
     "#logKeep=$$COUNT$$",
+    "#env.NAME=$$VALUE$$",
+    "#secret.NAME=$$VALUE$$",
 };
 
-// The default line of each optional block, from interactiveService to logKeep.
+// The default line of each optional block, from interactiveService to secret.
 const std::vector<std::string> kDefaultLines = {
     "# The default value is FALSE",
     "# The default value is SERVICE_DEMAND_START",
@@ -117,6 +119,8 @@ const std::vector<std::string> kDefaultLines = {
     "# The default value is no preshutdown control.",
     "# The default value is 10.",
     "# The default value is 5.",
+    "# The default value is no variables.",
+    "# The default value is no secrets.",
 };
 
 const char* const kOptional = "# This is an optional config parameter.";
@@ -141,7 +145,7 @@ int countOf(const std::vector<std::string>& lines, const std::string& line) {
 
 }  // namespace
 
-TEST(SkeletonTemplate, TwoHundredEightCrLfLinesOfSevenBitAscii) {
+TEST(SkeletonTemplate, TwoHundredTwentySixCrLfLinesOfSevenBitAscii) {
     const std::string text = templateText();
     for (unsigned char byte : text) {
         ASSERT_TRUE(byte >= 0x01 && byte <= 0x7F) << static_cast<int>(byte);
@@ -155,9 +159,9 @@ TEST(SkeletonTemplate, TwoHundredEightCrLfLinesOfSevenBitAscii) {
         }
     }
     const std::vector<std::string> lines = linesOf(text);
-    ASSERT_EQ(lines.size(), 208u);
+    ASSERT_EQ(lines.size(), 226u);
     EXPECT_NE(lines.back(), "<unterminated>");
-    EXPECT_EQ(lines.back(), "#logKeep=$$COUNT$$");
+    EXPECT_EQ(lines.back(), "#secret.NAME=$$VALUE$$");
 }
 
 TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
@@ -177,7 +181,7 @@ TEST(SkeletonTemplate, HeaderCarriesTheBuildDate) {
     EXPECT_TRUE(lines[8].empty());
 }
 
-TEST(SkeletonTemplate, TwentyEightKeyBlocksWithTheExactKeyAndDefaultLines) {
+TEST(SkeletonTemplate, ThirtyKeyBlocksWithTheExactKeyAndDefaultLines) {
     const std::vector<std::string> lines = linesOf(templateText());
     std::vector<std::string> keyLines;
     for (const std::string& line : lines) {
@@ -188,7 +192,7 @@ TEST(SkeletonTemplate, TwentyEightKeyBlocksWithTheExactKeyAndDefaultLines) {
     EXPECT_EQ(keyLines, kKeyLines);
 
     const std::vector<std::vector<std::string>> blocks = blocksOf(lines);
-    ASSERT_EQ(blocks.size(), 29u);
+    ASSERT_EQ(blocks.size(), 31u);
     std::size_t keyIndex = 0;
     for (std::size_t number = 1; number < blocks.size(); ++number) {
         const std::vector<std::string>& block = blocks[number];
@@ -200,7 +204,9 @@ TEST(SkeletonTemplate, TwentyEightKeyBlocksWithTheExactKeyAndDefaultLines) {
         }
         for (std::size_t index = 0; index < prose; ++index) {
             const std::string& line = block[index];
-            const bool example = number == 11 && line.rfind("#jvmOption", 0) == 0;
+            const bool example = (number == 11 && line.rfind("#jvmOption", 0) == 0) ||
+                                 (number == 29 && line.rfind("#env.", 0) == 0) ||
+                                 (number == 30 && line.rfind("#secret.", 0) == 0);
             EXPECT_TRUE(example || line.rfind("# ", 0) == 0) << line;
             EXPECT_FALSE(isKeyLine(line)) << line;
         }
@@ -229,8 +235,10 @@ TEST(SkeletonTemplate, JvmOptionExamplesHaveNoBlankAfterTheHash) {
             ++commentedWithoutBlank;
         }
     }
-    // Only the two examples; the header's lone "#" is the one other line without the blank.
-    EXPECT_EQ(commentedWithoutBlank, 2);
+    // Only the four examples; the header's lone "#" is the one other line without the blank.
+    EXPECT_EQ(commentedWithoutBlank, 4);
+    EXPECT_EQ(countOf(lines, "#env.JAVA_TOOL_OPTIONS=-Xmx512m"), 1);
+    EXPECT_EQ(countOf(lines, "#secret.DB_PASSWORD=s3cr3t"), 1);
     EXPECT_EQ(countOf(lines, "#jvmOption1=-Djava.class.path=.;C:\\myJavaClasses"), 1);
     EXPECT_EQ(countOf(lines, "#jvmOption2=-Djava.compiler=NONE"), 1);
     EXPECT_EQ(countOf(lines, "#"), 1);

@@ -186,6 +186,19 @@ TEST(Install, EmptyValueFailsWith5AndCreatesNothing) {
     EXPECT_TRUE(serviceIsAbsent(name));
 }
 
+TEST(Install, AnEnvKeyWithoutAVariableNameFailsWith5AndCreatesNothing) {
+    const std::wstring name = uniqueServiceName(L"EnvName");
+    CServiceCleanup cleanup(name);
+    CTempDir directory;
+    const std::vector<std::string> lines = plus(requiredLines(name), {"env.JAVA_HOME=C:\\jdk", "Env.=x"});
+    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"envname.cfg", lines)});
+    EXPECT_EQ(run.exitCode, 5u);
+    EXPECT_EQ(run.output,
+              echoOf(lines) + crlf("Bad key \"Env.\": write the variable's name after the dot, without \"=\"\n"
+                                   "Installation failed\n"));
+    EXPECT_TRUE(serviceIsAbsent(name));
+}
+
 TEST(Install, ALogSettingThatIsNotANumberInRangeFailsWith5AndCreatesNothing) {
     const std::wstring name = uniqueServiceName(L"BadLog");
     CServiceCleanup cleanup(name);
@@ -446,6 +459,11 @@ TEST(Install, InstallTogetherWithUninstallDoesNeither) {
     const CRunResult again = runPravik({L"-u", file, L"-i", file});
     EXPECT_EQ(again.exitCode, 1u);
     EXPECT_EQ(again.output, crlf("Cannot specify install and uninstall\n"));
+    EXPECT_TRUE(queryServiceConfig(name).has_value());
+
+    const CRunResult applied = runPravik({L"-U", file, L"-r", name});
+    EXPECT_EQ(applied.exitCode, 1u);
+    EXPECT_EQ(applied.output, crlf("Cannot specify install and uninstall\n"));
     EXPECT_TRUE(queryServiceConfig(name).has_value());
 }
 

@@ -403,6 +403,33 @@ TEST(JvmBridge, AFunctionTheBridgeDoesNotForwardFailsLoudly) {
     EXPECT_NE(CTestJvm::output().find("GetStaticFieldID"), std::string::npos) << CTestJvm::output();
 }
 
+TEST(JvmBridge, JavaSeesTheWindowsEnvironmentAsItWasWhenTheJvmWasCreated) {
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PRAVIK_BRIDGE_ENV", L"gr\u00fc\u00dfe C:\\x"));
+    // Wine gives a Linux program it starts the Linux PATH, not this one.
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", L"C:\\pravik-bridge;C:\\windows\\system32"));
+    CTestJvm jvm;
+    ASSERT_EQ(jvm.status(), JNI_OK);
+    SetEnvironmentVariableW(L"PRAVIK_BRIDGE_ENV", L"later");
+    SetEnvironmentVariableW(L"PRAVIK_BRIDGE_LATE", L"later");
+    JNIEnv* env = jvm.env();
+    jclass system = env->FindClass("java/lang/System");
+    ASSERT_NE(system, nullptr);
+    jmethodID getenv = env->GetStaticMethodID(system, "getenv", "(Ljava/lang/String;)Ljava/lang/String;");
+    ASSERT_NE(getenv, nullptr);
+    auto valueOf = [&](const char* name) {
+        auto value = static_cast<jstring>(env->CallStaticObjectMethod(system, getenv, env->NewStringUTF(name)));
+        return value != nullptr ? utf8Of(env, value) : std::string("<null>");
+    };
+    EXPECT_EQ(valueOf("PRAVIK_BRIDGE_ENV"), "gr\xc3\xbc\xc3\x9f" "e C:\\x");
+    EXPECT_EQ(valueOf("PRAVIK_BRIDGE_LATE"), "<null>");
+    EXPECT_EQ(valueOf("PATH"), "C:\\pravik-bridge;C:\\windows\\system32");
+    // The locale the JVM was created in is not left behind in its environment.
+    wchar_t locale[256] = {};
+    const DWORD localeLength = GetEnvironmentVariableW(L"LC_ALL", locale, 256);
+    const std::string windowsLocale = localeLength == 0 ? "<null>" : std::string(locale, locale + localeLength);
+    EXPECT_EQ(valueOf("LC_ALL"), windowsLocale);
+}
+
 TEST(JvmBridge, ASecondJvmInTheSameProcessIsRefused) {
     CTestJvm jvm;
     ASSERT_EQ(jvm.status(), JNI_OK);

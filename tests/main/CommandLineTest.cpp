@@ -2,6 +2,8 @@
 // and which single action a command line gets.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "common/BuildInfo.h"
 #include "support/PravikRunner.h"
 
@@ -41,7 +43,13 @@ std::string usageText() {
         "-s serviceName signal : Sends the specified signal to the service. \n"
         "                 signal can be a number or a SERVICE_CONTROL_* constant.\n"
         "                 signal can also be CTRL_C_EVENT or CTRL_BREAK_EVENT.\n"
-        "-w : Indicates that the config file is a unicode file\n");
+        "-w : Indicates that the config file is a unicode file\n"
+        "-q serviceName : Prints the status of the service as one line of JSON. \n"
+        "                 serviceName can be * for every service powered by Pravik.\n"
+        "-p - : Reads the password for the -a parameter from standard input\n"
+        "-U configfile : Installs the service, or changes the installed service to match the\n"
+        "                 config file, printing each change\n"
+        "-n : Used with the -U option to print the changes without making them\n");
 }
 
 }  // namespace
@@ -71,6 +79,8 @@ TEST(CommandLine, SwitchWithoutValueReportsItselfAndExitsWith1) {
         {L"-d", "-d option requires service name."},
         {L"-e", "-e option requires service name and output file name."},
         {L"-s", "-s option requires service name and signal."},
+        {L"-q", "-q option requires the service name"},
+        {L"-U", "-U option requires config file name"},
     };
     for (const auto& [option, message] : cases) {
         const CRunResult run = runPravik({option});
@@ -100,6 +110,7 @@ TEST(CommandLine, ServiceSwitchesSilenceTheirOwnMissingValueMessage) {
 TEST(CommandLine, WordsThatAreNoActionDoNothing) {
     const std::vector<std::vector<std::wstring>> lines = {
         {L"-w"},
+        {L"-n"},
         {L"hello", L"world"},
         {L"-a", L"account", L"-p", L"secret"},
         {L"-I", L"file.cfg"},
@@ -110,4 +121,15 @@ TEST(CommandLine, WordsThatAreNoActionDoNothing) {
         EXPECT_EQ(run.exitCode, 0u) << index;
         EXPECT_EQ(run.output, "") << index;
     }
+}
+
+// The status query comes after the display and export, before the listing.
+TEST(CommandLine, StatusQueryComesAfterTheDisplayAndBeforeTheListing) {
+    const std::wstring missing = L"PravikNoSuchService" + std::to_wstring(GetCurrentProcessId());
+    const CRunResult status = runPravik({L"-b", L"-q", missing});
+    EXPECT_EQ(status.exitCode, 4u);
+    EXPECT_EQ(status.output, "{\"name\":\"" + narrow(missing.c_str()) + "\",\"installed\":false}\r\n");
+    const CRunResult display = runPravik({L"-q", missing, L"-d", missing});
+    EXPECT_EQ(display.exitCode, 0u);
+    EXPECT_EQ(display.output.find("\"installed\""), std::string::npos) << display.output;
 }

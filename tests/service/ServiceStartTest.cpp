@@ -102,6 +102,26 @@ private:
     std::vector<std::wstring> keys;
 };
 
+// A copy of a 64-bit library with the machine field of another image: the
+// check reads only the header, and the loader never sees the file.
+std::wstring jvmDllOfMachine(const CTempDir& folder, unsigned machine) {
+    std::string image = readFileBytes(brokenJvmDll(L"create-refused"));
+    if (image.size() <= 0x40) {
+        ADD_FAILURE() << "no PE image";
+        return {};
+    }
+    const std::size_t peHeader = static_cast<unsigned char>(image[0x3c]) | static_cast<unsigned char>(image[0x3d]) << 8;
+    if (image.size() < peHeader + 6 || image.compare(peHeader, 4, std::string("PE\0\0", 4)) != 0) {
+        ADD_FAILURE() << "no PE header at " << peHeader;
+        return {};
+    }
+    image[peHeader + 4] = static_cast<char>(machine & 0xff);
+    image[peHeader + 5] = static_cast<char>(machine >> 8);
+    const std::wstring library = folder.file(L"jvm.dll");
+    writeFileBytes(library, image);
+    return library;
+}
+
 }  // namespace
 
 TEST(ServiceStart, JvmLibraryFailuresAreTheServiceSpecificExitCode) {
@@ -493,23 +513,29 @@ TEST(ServiceStart, WithoutJavaHomeTheInstallersKeysGiveTheHighestVersion) {
 }
 
 TEST(ServiceStart, AJvmLibraryOfTheOtherBitnessIsNamedBeforeLoading) {
-    // A 64-bit library with the machine field of a 32-bit one: the check reads
-    // only the header, and the loader never sees the file.
     CTempDir folder;
-    std::string image = readFileBytes(brokenJvmDll(L"create-refused"));
-    ASSERT_GT(image.size(), 0x40u);
-    const std::size_t peHeader = static_cast<unsigned char>(image[0x3c]) | static_cast<unsigned char>(image[0x3d]) << 8;
-    ASSERT_EQ(image.compare(peHeader, 4, std::string("PE\0\0", 4)), 0);
-    image[peHeader + 4] = 0x4c;
-    image[peHeader + 5] = 0x01;
-    const std::wstring library = folder.file(L"jvm.dll");
-    writeFileBytes(library, image);
+    const std::wstring library = jvmDllOfMachine(folder, 0x014c);
+    ASSERT_FALSE(library.empty());
 
     const CStartFailure failure = failWith(L"PravikStartBitness", {}, library.c_str());
     EXPECT_EQ(failure.exitCode, 13u);
     EXPECT_TRUE(contains(failure.message, utf8(library) +
                                               " is a 32-bit JVM library and this pravik.exe is 64-bit: use a 64-bit "
                                               "JDK or the 32-bit pravik.exe\n"))
+        << failure.message;
+    EXPECT_FALSE(contains(failure.message, "Cannot load the JVM DLL")) << failure.message;
+}
+
+TEST(ServiceStart, AnArm64JvmLibraryAsksForAnArm64Pravik) {
+    CTempDir folder;
+    const std::wstring library = jvmDllOfMachine(folder, 0xaa64);
+    ASSERT_FALSE(library.empty());
+
+    const CStartFailure failure = failWith(L"PravikStartArm64", {}, library.c_str());
+    EXPECT_EQ(failure.exitCode, 13u);
+    EXPECT_TRUE(contains(failure.message, utf8(library) +
+                                              " is an ARM64 JVM library and this pravik.exe is 64-bit x86: use a "
+                                              "64-bit x86 JDK or an ARM64 pravik.exe\n"))
         << failure.message;
     EXPECT_FALSE(contains(failure.message, "Cannot load the JVM DLL")) << failure.message;
 }

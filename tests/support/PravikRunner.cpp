@@ -32,7 +32,11 @@ std::wstring quoteArgument(const std::wstring& argument) {
     return quoted;
 }
 
-CRunResult runProgram(const std::wstring& program, const std::vector<std::wstring>& args, unsigned long timeoutMs) {
+namespace {
+
+// Standard input: the bytes of input through a pipe, closed after them; NUL without input.
+CRunResult run(const std::wstring& program, const std::vector<std::wstring>& args, unsigned long timeoutMs,
+               const std::string* input) {
     CRunResult result;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr;
@@ -42,8 +46,15 @@ CRunResult runProgram(const std::wstring& program, const std::vector<std::wstrin
         return result;
     }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                             nullptr);
+    HANDLE nul = nullptr;
+    HANDLE inputEnd = nullptr;
+    if (input == nullptr) {
+        nul = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    } else if (CreatePipe(&nul, &inputEnd, &inherit, 0)) {
+        SetHandleInformation(inputEnd, HANDLE_FLAG_INHERIT, 0);
+    } else {
+        ADD_FAILURE() << "CreatePipe failed " << GetLastError();
+    }
 
     std::wstring commandLine = quoteArgument(program);
     for (const auto& argument : args) {
@@ -63,6 +74,14 @@ CRunResult runProgram(const std::wstring& program, const std::vector<std::wstrin
     const DWORD startError = GetLastError();
     CloseHandle(writeEnd);
     CloseHandle(nul);
+    if (inputEnd != nullptr) {
+        // Small enough for the pipe's buffer: written whole before the output is read.
+        DWORD written = 0;
+        if (started) {
+            WriteFile(inputEnd, input->data(), static_cast<DWORD>(input->size()), &written, nullptr);
+        }
+        CloseHandle(inputEnd);
+    }
     if (!started) {
         CloseHandle(readEnd);
         ADD_FAILURE() << "CreateProcessW failed " << startError;
@@ -86,8 +105,18 @@ CRunResult runProgram(const std::wstring& program, const std::vector<std::wstrin
     return result;
 }
 
+}  // namespace
+
+CRunResult runProgram(const std::wstring& program, const std::vector<std::wstring>& args, unsigned long timeoutMs) {
+    return run(program, args, timeoutMs, nullptr);
+}
+
 CRunResult runPravik(const std::vector<std::wstring>& args, unsigned long timeoutMs) {
     return runProgram(pravikExe(), args, timeoutMs);
+}
+
+CRunResult runPravikWithInput(const std::vector<std::wstring>& args, const std::string& input) {
+    return run(pravikExe(), args, 60000, &input);
 }
 
 std::string crlf(const std::string& text) {

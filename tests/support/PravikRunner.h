@@ -19,6 +19,8 @@ std::wstring quoteArgument(const std::wstring& argument);
 CRunResult runProgram(const std::wstring& program, const std::vector<std::wstring>& args,
                       unsigned long timeoutMs = 60000);
 CRunResult runPravik(const std::vector<std::wstring>& args, unsigned long timeoutMs = 60000);
+// The same with these bytes as standard input, a pipe that ends after them.
+CRunResult runPravikWithInput(const std::vector<std::wstring>& args, const std::string& input);
 
 // "a\n" "b\n" -> "a\r\nb\r\n": what a console program's standard output carries.
 std::string crlf(const std::string& text);

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cwchar>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -158,6 +159,17 @@ std::string narrow(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
     result.resize(static_cast<size_t>(size - 1));
     return result;
+}
+
+// The process's environment as it is now, one "NAME=value" in UTF-8 each: a
+// JVM on Windows sees in System.getenv what its process had when it was created.
+std::vector<std::string> windowsEnvironment() {
+    std::vector<std::string> entries;
+    const CEnvironmentStrings block(GetEnvironmentStringsW());
+    for (const wchar_t* entry = block.get(); entry != nullptr && *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+        entries.push_back(narrow(entry));
+    }
+    return entries;
 }
 
 // A Windows path as the Linux host sees it: Wine's own mapping when it has
@@ -375,6 +387,11 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* vargs) 
     }
     w.i32(classPathPosition).u32(static_cast<uint32_t>(classPathEntries.size()));
     for (const std::string& entry : classPathEntries) {
+        w.str(entry);
+    }
+    const std::vector<std::string> environment = windowsEnvironment();
+    w.u32(static_cast<uint32_t>(environment.size()));
+    for (const std::string& entry : environment) {
         w.str(entry);
     }
     CMessage reply;

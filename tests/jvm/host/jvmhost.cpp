@@ -707,6 +707,62 @@ std::string classPath(CWireReader& in) {
     return path;
 }
 
+
+// The Windows process's environment becomes this process's before the JVM is
+// created, as a Windows JVM's environment is its process's: Java's
+// System.getenv sees it, and HotSpot takes JAVA_TOOL_OPTIONS from it. Of
+// jvmhost's own environment only the dynamic loader's LD_* stays, winning over
+// a Windows variable of the same name. Windows' hidden per-drive entries
+// ("=C:=C:\dir"), whose names a Linux environment cannot hold, are left out.
+// No other thread of jvmhost reads the environment.
+void installWindowsEnvironment(const std::vector<std::string>& windows) {
+    std::vector<std::pair<std::string, std::string>> kept;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        const size_t equals = text.find('=');
+        if (equals != std::string::npos && text.rfind("LD_", 0) == 0) {
+            kept.emplace_back(text.substr(0, equals), text.substr(equals + 1));
+        }
+    }
+    clearenv();
+    for (const std::string& entry : windows) {
+        const size_t equals = entry.find('=');
+        if (equals != std::string::npos && equals > 0) {
+            setenv(entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, 1);
+        }
+    }
+    for (const auto& [name, value] : kept) {
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+}
+
+// While it lives, LC_ALL names a UTF-8 locale, which the JVM takes for its
+// encodings while it is created: a Windows JVM reads its environment, paths
+// and arguments as UTF-16, so every character comes through. Afterwards the
+// environment is again exactly what it was, as Java reads it only later.
+class CUtf8LocaleForCreation {
+public:
+    CUtf8LocaleForCreation() {
+        const char* value = std::getenv("LC_ALL");
+        had = value != nullptr;
+        saved = had ? value : "";
+        setenv("LC_ALL", "C.UTF-8", 1);
+    }
+    ~CUtf8LocaleForCreation() {
+        if (had) {
+            setenv("LC_ALL", saved.c_str(), 1);
+        } else {
+            unsetenv("LC_ALL");
+        }
+    }
+    CUtf8LocaleForCreation(const CUtf8LocaleForCreation&) = delete;
+    CUtf8LocaleForCreation& operator=(const CUtf8LocaleForCreation&) = delete;
+
+private:
+    bool had = false;
+    std::string saved;
+};
+
 void runConversation(int fd) {
     CConversation conversation;
     conversation.fd = fd;
@@ -730,6 +786,11 @@ void runConversation(int fd) {
         }
         const int32_t classPathPosition = in.i32();
         const std::string path = classPath(in);
+        std::vector<std::string> environment;
+        for (uint32_t i = 0, entries = in.u32(); i < entries && !in.failed; ++i) {
+            environment.push_back(in.str());
+        }
+        installWindowsEnvironment(environment);
         const size_t plain = texts.size();
         if (classPathPosition >= 0) {
             texts.push_back("-Djava.class.path=" + path);
@@ -755,7 +816,10 @@ void runConversation(int fd) {
         args.nOptions = static_cast<jint>(options.size());
         args.options = options.data();
         JNIEnv* env = nullptr;
-        status = JNI_CreateJavaVM(&g_vm, reinterpret_cast<void**>(&env), &args);
+        {
+            const CUtf8LocaleForCreation locale;
+            status = JNI_CreateJavaVM(&g_vm, reinterpret_cast<void**>(&env), &args);
+        }
         conversation.env = env;
     } else if (first.op == opAttach && g_vm != nullptr) {
         const bool daemon = in.u8() != 0;

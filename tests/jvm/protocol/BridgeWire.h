@@ -21,7 +21,8 @@ enum Op : uint32_t {
     // Conversations: first message of a connection opened by the DLL.
     opCreate = 10,        // i32 version, u8 ignoreUnrecognized, i32 hook position (-1: none), u32 n,
                           // n option strings, i32 class path position (-1: none), u32 m,
-                          // m class path entries -> i32 status; positions index the options
+                          // m class path entries, u32 k, k environment entries ("NAME=value", UTF-8)
+                          // -> i32 status; positions index the options
     opAttach = 11,        // u8 daemon, string thread name (empty: none) -> i32 status
     // Requests on a conversation; each answered with opReply.
     opDetach = 20,        // -> i32 status, then the host closes the conversation

@@ -21,7 +21,8 @@ import java.nio.charset.StandardCharsets;
  * "-relay" asks for control 201 to "Pravik relay target" and 202 to itself
  * once it runs; "-stuckStop N" answers the stop control with one
  * SERVICE_STOP_PENDING report (wait hint 1 s) and then reports nothing for N
- * milliseconds before it stops.
+ * milliseconds before it stops; "-env NAME" records "env NAME=" and what
+ * System.getenv answers for NAME ("null" when it is not set).
  */
 public final class RecordingService {
     private static final int ACCEPTED = PravikManager.SERVICE_ACCEPT_STOP
@@ -73,6 +74,8 @@ public final class RecordingService {
                 throwAtEnd = true;
             } else if ("-slowControl".equals(args[i])) {
                 slowControl = true;
+            } else if ("-env".equals(args[i]) && i + 1 < args.length) {
+                record("env " + args[i + 1] + "=" + System.getenv(args[i + 1]));
             } else if ("-exitcode".equals(args[i]) && i + 1 < args.length) {
                 exitCode = Integer.parseInt(args[i + 1]);
             } else if ("-stuckStop".equals(args[i]) && i + 1 < args.length) {

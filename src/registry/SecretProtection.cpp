@@ -1,0 +1,77 @@
+#include "registry/SecretProtection.h"
+
+#include <dpapi.h>
+
+#include <cstring>
+#include <cwchar>
+#include <utility>
+
+#include "common/Win32Handle.h"
+
+namespace {
+
+// DPAPI's output blocks, released with LocalFree; clear text is wiped first.
+void releaseBlob(DATA_BLOB* blob, bool wipe) {
+    if (blob->pbData != nullptr) {
+        if (wipe) {
+            SecureZeroMemory(blob->pbData, blob->cbData);
+        }
+        LocalFree(blob->pbData);
+        blob->pbData = nullptr;
+    }
+}
+
+const DWORD kFlags = CRYPTPROTECT_LOCAL_MACHINE | CRYPTPROTECT_UI_FORBIDDEN;
+
+}  // namespace
+
+void CSecretText::reset(wchar_t* characters, std::size_t count) {
+    if (text != nullptr) {
+        SecureZeroMemory(text, length * sizeof(wchar_t));
+        std::free(text);
+    }
+    text = characters;
+    length = count;
+}
+
+DWORD protectSecret(const wchar_t* text, CSecretBlob* blob) {
+    DATA_BLOB clear = {static_cast<DWORD>(std::wcslen(text) * sizeof(wchar_t)),
+                       reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text))};
+    DATA_BLOB made = {};
+    if (!CryptProtectData(&clear, nullptr, nullptr, nullptr, nullptr, kFlags, &made)) {
+        return GetLastError();
+    }
+    CHeapPtr<unsigned char> bytes = allocateZeroed<unsigned char>(made.cbData);
+    if (!bytes) {
+        releaseBlob(&made, false);
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    std::memcpy(bytes.get(), made.pbData, made.cbData);
+    blob->bytes = std::move(bytes);
+    blob->size = made.cbData;
+    releaseBlob(&made, false);
+    return 0;
+}
+
+DWORD unprotectSecret(const unsigned char* bytes, DWORD size, CSecretText* text) {
+    DATA_BLOB sealed = {size, const_cast<BYTE*>(bytes)};
+    DATA_BLOB clear = {};
+    if (!CryptUnprotectData(&sealed, nullptr, nullptr, nullptr, nullptr, kFlags, &clear)) {
+        return GetLastError();
+    }
+    DWORD result = 0;
+    if (clear.cbData % sizeof(wchar_t) != 0) {
+        result = ERROR_INVALID_DATA;
+    } else {
+        const std::size_t length = clear.cbData / sizeof(wchar_t);
+        CHeapText copy = allocateZeroed<wchar_t>(length + 1);
+        if (!copy) {
+            result = ERROR_NOT_ENOUGH_MEMORY;
+        } else {
+            std::memcpy(copy.get(), clear.pbData, clear.cbData);
+            text->reset(copy.release(), length);
+        }
+    }
+    releaseBlob(&clear, true);
+    return result;
+}
