@@ -30,9 +30,7 @@ SRWLOCK executorLock = SRWLOCK_INIT;
 
 }  // namespace
 
-void WINAPI CExecutor::serviceMainEntry(DWORD argc, LPWSTR* argv) {
-    (void)argc;
-    (void)argv;
+void WINAPI CExecutor::serviceMainEntry(DWORD /*argc*/, LPWSTR* /*argv*/) {
     g_pExecutor->startServiceMainThread();
 }
 
@@ -72,12 +70,11 @@ const wchar_t* CExecutor::getCtrlCodeDescription(DWORD code) { return describeCo
 
 CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName)
     : serviceName(serviceName),
+      finishedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       logger(logger),
       status(logger),
       events(logger, serviceName),
-      lifecycle(logger, &status, &jvm, &capture, &events) {
-    finishedEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-}
+      lifecycle(logger, &status, &jvm, &capture, &events) {}
 
 CExecutor::~CExecutor() { jvm.destroy(); }
 
@@ -141,9 +138,8 @@ void CExecutor::serviceMain() {
         events.startFailed(trace.exit(kControlHandlerNotRegistered));
         return;
     }
-    const DWORD serviceType =
-        getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
-    status.attach(handle, serviceType);
+    status.attach(handle,
+                  getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService));
     CStartSettings settings = readStartSettings();
     const wchar_t* directory = settings.workingDirectory.get();
     if (directory != nullptr && !SetCurrentDirectoryW(directory)) {
@@ -165,8 +161,7 @@ void CExecutor::serviceMain() {
 void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                                  DWORD checkPoint, DWORD waitHint) {
     CTraceScope trace(logger, L"CExecutor::setServiceStatus", static_cast<int>(currentState));
-    // The Exit line repeats the state.
-    trace.exit(static_cast<int>(currentState));
+    trace.exit(static_cast<int>(currentState));  // the Exit line repeats the state
     if (recordStatus(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint, true)) {
         if (currentState == SERVICE_RUNNING) {
             events.started(jvmLibrary.get());
