@@ -1,7 +1,13 @@
 #include "common/RegistryLayout.h"
 
+#include <cwchar>
+
 #include "common/CTextBuilder.h"
 
 void appendServiceKeyPath(CTextBuilder& path, const wchar_t* serviceName) {
     path.append(kServicesKeyPath).appendChar(L'\\').append(serviceName);
+}
+
+void formatJvmOptionName(wchar_t* name, unsigned long capacity, int number) {
+    std::swprintf(name, capacity, L"%ls%d", kJvmOptionValuePrefix, number);
 }

@@ -28,6 +28,8 @@ inline constexpr const wchar_t* kDescriptionValue = L"Description";
 inline constexpr const wchar_t* kJvmDllValue = L"JVMdll";
 // Followed by the decimal index, from 1 without gaps ("%s%d").
 inline constexpr const wchar_t* kJvmOptionValuePrefix = L"JVMOption";
+// "JVMOption" and the decimal number into name (capacity in characters, at least 32).
+void formatJvmOptionName(wchar_t* name, unsigned long capacity, int number);
 inline constexpr const wchar_t* kCommandLineValue = L"CommandLine";
 inline constexpr const wchar_t* kPravikClassValue = L"IPravikClass";
 inline constexpr const wchar_t* kVerboseFileValue = L"VerboseFile";

@@ -1,27 +1,20 @@
 #pragma once
 // Holds an SRW lock from construction to the end of the scope, so that no
-// path out of the scope can leave it held.
+// path out of the scope can leave it held: exclusively (CSrwLockGuard), or
+// shared, for readers that may run side by side (CSrwSharedGuard).
 #include <windows.h>
 
-class CSrwLockGuard {
+template <void(WINAPI* acquire)(PSRWLOCK), void(WINAPI* release)(PSRWLOCK)>
+class CSrwHold {
 public:
-    explicit CSrwLockGuard(SRWLOCK* lock) noexcept : lock(lock) { AcquireSRWLockExclusive(lock); }
-    ~CSrwLockGuard() { ReleaseSRWLockExclusive(lock); }
-    CSrwLockGuard(const CSrwLockGuard&) = delete;
-    CSrwLockGuard& operator=(const CSrwLockGuard&) = delete;
+    explicit CSrwHold(SRWLOCK* lock) noexcept : lock(lock) { acquire(lock); }
+    ~CSrwHold() { release(lock); }
+    CSrwHold(const CSrwHold&) = delete;
+    CSrwHold& operator=(const CSrwHold&) = delete;
 
 private:
     SRWLOCK* lock;
 };
 
-// The same for a shared hold, for readers that may run side by side.
-class CSrwSharedGuard {
-public:
-    explicit CSrwSharedGuard(SRWLOCK* lock) noexcept : lock(lock) { AcquireSRWLockShared(lock); }
-    ~CSrwSharedGuard() { ReleaseSRWLockShared(lock); }
-    CSrwSharedGuard(const CSrwSharedGuard&) = delete;
-    CSrwSharedGuard& operator=(const CSrwSharedGuard&) = delete;
-
-private:
-    SRWLOCK* lock;
-};
+using CSrwLockGuard = CSrwHold<AcquireSRWLockExclusive, ReleaseSRWLockExclusive>;
+using CSrwSharedGuard = CSrwHold<AcquireSRWLockShared, ReleaseSRWLockShared>;

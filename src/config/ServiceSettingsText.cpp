@@ -144,7 +144,3 @@ wchar_t* describeSettingChange(const wchar_t* key, const wchar_t* installed, con
     line.append(L" -> ").append(wanted != nullptr ? wanted : kAbsentSettingText);
     return line.release();
 }
-
-void formatJvmOptionName(wchar_t* name, unsigned long capacity, int number) {
-    std::swprintf(name, capacity, L"%ls%d", kJvmOptionValuePrefix, number);
-}

@@ -2,7 +2,9 @@
 // The settings of an installed service turned back into configuration-file
 // lines ("key=value\r\n"), in the order and by the rules of the settings export.
 // Portable: the registry reads happen elsewhere and arrive here as values.
+// The JVM options' value names (formatJvmOptionName) come from the registry layout.
 #include "common/HeapText.h"
+#include "common/RegistryLayout.h"
 #include "config/ConfigKeys.h"
 
 // What was read for one service; null text or kMissingNumber means the value is absent.
@@ -81,6 +83,3 @@ wchar_t* appendSettingLine(wchar_t* text, unsigned long* capacity, const wchar_t
 // one appendSettingLine each). A new text that the caller releases with free(),
 // or null when memory ran out.
 wchar_t* buildServiceSettingsText(const CServiceSettings& settings, unsigned long* capacity);
-
-// "JVMOption" and the decimal number into name (capacity in characters, at least 32).
-void formatJvmOptionName(wchar_t* name, unsigned long capacity, int number);

@@ -1,7 +1,5 @@
 #include "jvm/CJvm.h"
 
-#include <fcntl.h>
-#include <io.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,8 +9,7 @@
 #include "common/OwnProgramPath.h"
 #include "common/OwnedFile.h"
 #include "common/RegistryLayout.h"
-#include "common/SrwLockGuard.h"
-#include "config/ServiceSettingsText.h"
+#include "jvm/JvmInitArgs.h"
 #include "jvm/JvmLocator.h"
 #include "jvm/JvmOutputTrace.h"
 #include "jvm/JvmOwner.h"
@@ -21,18 +18,9 @@
 #include "jvm/LibraryLoad.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
-#include "registry/ServiceParameters.h"
-
-JniCreateJavaVmProc JNI_CreateJavaVM_proc = nullptr;
-JniGetDefaultJavaVmInitArgsProc JNI_GetDefaultJavaVMInitArgs_proc = nullptr;
-CHeapText g_pVerboseOutputFile;
-FILE* g_fpVerboseFileHandle = nullptr;
+#include "registry/StartSettings.h"
 
 namespace {
-
-// JVM threads write their output at the same time; the first writes must not
-// open the file twice.
-SRWLOCK verboseFileLock = SRWLOCK_INIT;
 
 // The entry point, or null after reporting its absence with the system's reason.
 template <typename Proc>
@@ -56,79 +44,9 @@ CHeapPtr<char> copyNarrow(const char* text) {
     return copy;
 }
 
-// The JVM copies what it needs from the creation arguments.
-void releaseInitArgs(JavaVMInitArgs* args) {
-    if (args == nullptr) {
-        return;
-    }
-    for (jint index = 0; index < args->nOptions; ++index) {
-        std::free(args->options[index].optionString);
-    }
-    std::free(args->options);
-    std::free(args);
-}
-
-// Appends one option; false when memory ran out (the record stays consistent).
-bool appendOption(JavaVMInitArgs* args, CHeapPtr<char> optionString, void* extraInfo) {
-    if (!optionString) {
-        return false;
-    }
-    auto* grown = static_cast<JavaVMOption*>(
-        std::realloc(args->options, sizeof(JavaVMOption) * static_cast<std::size_t>(args->nOptions + 1)));
-    if (grown == nullptr) {
-        return false;
-    }
-    args->options = grown;
-    args->options[args->nOptions].optionString = optionString.release();
-    args->options[args->nOptions].extraInfo = extraInfo;
-    ++args->nOptions;
-    return true;
-}
-
-// The verbose file as a stream for appending, opened only as itself (common/OwnedFile.h); null when refused.
-FILE* openVerboseFile(const wchar_t* name) {
-    CFileHandle handle(openOwnedFile(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-    if (!handle) {
-        return nullptr;
-    }
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_APPEND | _O_TEXT);
-    if (descriptor == -1) {
-        return nullptr;
-    }
-    // The descriptor owns the handle now, and the stream the descriptor.
-    handle.detach();
-    FILE* stream = _fdopen(descriptor, "a");
-    if (stream == nullptr) {
-        _close(descriptor);
-    }
-    return stream;
-}
-
 }  // namespace
 
-extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list arguments) {
-    (void)stream;
-    noteJvmOutput();
-    if (g_pVerboseOutputFile == nullptr) {
-        return traceJvmOutput(format, arguments);
-    }
-    FILE* file = nullptr;
-    {
-        CSrwLockGuard held(&verboseFileLock);
-        if (g_fpVerboseFileHandle == nullptr) {
-            g_fpVerboseFileHandle = openVerboseFile(g_pVerboseOutputFile.get());
-        }
-        file = g_fpVerboseFileHandle;
-    }
-    if (file == nullptr) {
-        return -1;
-    }
-    const int written = std::vfprintf(file, format, arguments);
-    std::fflush(file);
-    return written;
-}
-
-CJvm::CJvm(const wchar_t* serviceName, CLogger* logger) : logger(logger), serviceName(serviceName) {}
+CJvm::CJvm(CLogger* logger) : logger(logger) {}
 
 CJvm::~CJvm() {
     destroyJVM();
@@ -149,14 +67,15 @@ void CJvm::destroyJVM() {
     jvm = nullptr;
 }
 
-int CJvm::initialize() {
+int CJvm::initialize(const CStartSettings& settings) {
     CTraceScope trace(logger, L"CJvm::initialize");
-    g_pVerboseOutputFile = getRegServiceParam(serviceName, kVerboseFileValue, logger, 0, 1);
+    const wchar_t* verboseFile = settings.verboseFile.get();
+    setJvmVerboseFile(duplicateText(verboseFile));
     // The file opens at the JVM's first output, where nothing can say why it is refused: said here.
-    if (g_pVerboseOutputFile && !isOwnableFile(g_pVerboseOutputFile.get()) && GetLastError() == kFileNotOwnable) {
-        logger->logMessage(kRefusedFileMessage, g_pVerboseOutputFile.get());
+    if (verboseFile != nullptr && !isOwnableFile(verboseFile) && GetLastError() == kFileNotOwnable) {
+        logger->logMessage(kRefusedFileMessage, verboseFile);
     }
-    int result = loadJVMDll();
+    int result = loadJVMDll(settings);
     if (result == 0) {
         result = getDefaultArgs();
     }
@@ -164,12 +83,11 @@ int CJvm::initialize() {
         return trace.exit(result);
     }
     setJvmOutputTrace(logger);
-    JavaVMInitArgs* args = createInitArgs();
-    if (args == nullptr) {
+    CJvmInitArgs args;
+    if (!createInitArgs(settings, &args)) {
         return trace.exit(kJvmCreationFailed);
     }
-    const jint status = JNI_CreateJavaVM_proc(&jvm, reinterpret_cast<void**>(&environment), args);
-    releaseInitArgs(args);
+    const jint status = createJavaVm(&jvm, reinterpret_cast<void**>(&environment), args.get());
     if (status < 0) {
         jvm = nullptr;
         environment = nullptr;
@@ -185,12 +103,13 @@ CHeapText CJvm::libraryPath() const {
     return jvmLibrary ? modulePath(jvmLibrary.get(), &error) : nullptr;
 }
 
-int CJvm::loadJVMDll() {
+int CJvm::loadJVMDll(const CStartSettings& settings) {
     CTraceScope trace(logger, L"CJvm::loadJVMDll");
-    CHeapText configured(getRegServiceParameter(serviceName, kJvmDllValue, logger));
+    logParameterReadFailure(logger, settings.serviceName, kJvmDllValue, settings.jvmLibrary);
+    const wchar_t* configured = settings.jvmLibrary.text.get();
     CJvmLocator locator(logger);
     const CHeapText found = configured ? CHeapText() : locator.find();
-    const wchar_t* path = configured ? configured.get() : (found ? found.get() : L"jvm.dll");
+    const wchar_t* path = configured ? configured : (found ? found.get() : L"jvm.dll");
     if (reportOtherBitness(path, logger)) {
         return trace.exit(kJvmLibraryNotLoaded);
     }
@@ -206,15 +125,15 @@ int CJvm::loadJVMDll() {
         }
         return trace.exit(kJvmLibraryNotLoaded);
     }
-    JNI_CreateJavaVM_proc = requireEntryPoint<JniCreateJavaVmProc>(
+    createJavaVm = requireEntryPoint<JniCreateJavaVmProc>(
         logger, jvmLibrary.get(), "JNI_CreateJavaVM", L"Cannot load JNI_CreateJavaVM from the JVM DLL : ", path);
-    if (JNI_CreateJavaVM_proc == nullptr) {
+    if (createJavaVm == nullptr) {
         return trace.exit(kJvmEntryPointMissing);
     }
-    JNI_GetDefaultJavaVMInitArgs_proc = requireEntryPoint<JniGetDefaultJavaVmInitArgsProc>(
+    getDefaultJavaVmInitArgs = requireEntryPoint<JniGetDefaultJavaVmInitArgsProc>(
         logger, jvmLibrary.get(), "JNI_GetDefaultJavaVMInitArgs",
         L"Cannot load JNI_GetDefaultJavaVMInitArgs from the JVM DLL : ", path);
-    if (JNI_GetDefaultJavaVMInitArgs_proc == nullptr) {
+    if (getDefaultJavaVmInitArgs == nullptr) {
         return trace.exit(kJvmEntryPointMissing);
     }
     logger->logMessage(L"JVM DLL ", path, L" loaded successfully.");
@@ -228,7 +147,7 @@ int CJvm::getDefaultArgs() {
     probe.nOptions = 0;
     probe.options = nullptr;
     probe.ignoreUnrecognized = JNI_FALSE;
-    const jint status = JNI_GetDefaultJavaVMInitArgs_proc(&probe);
+    const jint status = getDefaultJavaVmInitArgs(&probe);
     if (status != 0) {
         logger->logMessage(L"JNI_GetDefaultJavaVMInitArgs failed!", static_cast<unsigned long>(status));
         return trace.exit(kJvmDefaultArgsFailed);
@@ -236,41 +155,32 @@ int CJvm::getDefaultArgs() {
     return trace.exit(0);
 }
 
-JavaVMInitArgs* CJvm::createInitArgs() {
+bool CJvm::createInitArgs(const CStartSettings& settings, CJvmInitArgs* args) {
     CTraceScope trace(logger, L"CJvm::createInitArgs");
-    auto* args = static_cast<JavaVMInitArgs*>(std::calloc(1, sizeof(JavaVMInitArgs)));
-    bool complete = args != nullptr;
-    if (complete) {
-        args->version = JNI_VERSION_1_2;
-        args->ignoreUnrecognized = JNI_TRUE;
-    }
-    for (int index = 1; complete; ++index) {
-        wchar_t valueName[32];
-        formatJvmOptionName(valueName, 32, index);
-        CHeapText value(getRegServiceParam(serviceName, valueName, logger, 0, 1));
-        if (!value) {
+    bool complete = true;
+    for (const CHeapText& option : settings.jvmOptions) {
+        // One whose references could not be expanded ends the list.
+        if (!complete || !option) {
             break;
         }
-        complete = appendOption(args, convertToMBCS(value.get()), nullptr);
+        complete = args->add(convertToMBCS(option.get()), nullptr);
     }
     // pravik.jar's service classes accept preshutdown when it is configured.
-    const CHeapText preshutdown(getRegServiceParam(serviceName, kPreshutdownTimeoutValue, logger, 0, 1));
+    const CHeapText& preshutdown = settings.preshutdownTimeout;
     if (complete && preshutdown) {
         CTextBuilder option;
         option.append(L"-Dpravik.preshutdown=").append(preshutdown.get());
-        complete = !option.failed() && appendOption(args, convertToMBCS(option.text()), nullptr);
+        complete = !option.failed() && args->add(convertToMBCS(option.text()), nullptr);
     }
     // The output hook also without a verbose file: HotSpot's own output, thread dumps among it, then reaches the trace.
     if (complete) {
-        complete = appendOption(args, copyNarrow("vfprintf"), reinterpret_cast<void*>(&my_vfprintf));
+        complete = args->add(copyNarrow("vfprintf"), reinterpret_cast<void*>(&jvmOutputHook));
     }
     if (complete) {
-        complete = appendOption(args, copyNarrow("exit"), reinterpret_cast<void*>(&jvmExitHook));
+        complete = args->add(copyNarrow("exit"), reinterpret_cast<void*>(&jvmExitHook));
     }
     if (!complete) {
         logger->logMessage(L"Memory error in CJvm::createInitArgs");
-        releaseInitArgs(args);
-        args = nullptr;
     }
-    return args;
+    return complete;
 }

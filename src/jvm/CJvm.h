@@ -8,8 +8,6 @@
 #include <jni.h>
 
 #include <atomic>
-#include <cstdarg>
-#include <cstdio>
 
 #include "common/ExitCodes.h"
 #include "common/HeapText.h"
@@ -17,34 +15,26 @@
 #include "jvm/JniAttachment.h"
 
 class CLogger;
+class CJvmInitArgs;
+class CStartSettings;
 
 using JniCreateJavaVmProc = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
 using JniGetDefaultJavaVmInitArgsProc = jint(JNICALL*)(void* args);
 
-// The invocation entry points of the loaded JVM library (one JVM per process).
-extern JniCreateJavaVmProc JNI_CreateJavaVM_proc;
-extern JniGetDefaultJavaVmInitArgsProc JNI_GetDefaultJavaVMInitArgs_proc;
-// The JVM's verbose-output file (VerboseFile), and its stream once opened.
-extern CHeapText g_pVerboseOutputFile;
-extern FILE* g_fpVerboseFileHandle;
-
-// The "vfprintf" hook: the JVM writes its console output through it.
-extern "C" jint JNICALL my_vfprintf(FILE* stream, const char* format, va_list arguments);
-
 class CJvm {
 public:
-    CJvm(const wchar_t* serviceName, CLogger* logger);
+    explicit CJvm(CLogger* logger);
     ~CJvm();
     CJvm(const CJvm&) = delete;
     CJvm& operator=(const CJvm&) = delete;
 
-    // Loads the library and creates the JVM: 0, or 13 to 16.
-    int initialize();
+    // Loads the library and creates the JVM as the start's settings say: 0, or 13 to 16.
+    int initialize(const CStartSettings& settings);
     // The full path of the JVM library that initialize loaded; null before.
     CHeapText libraryPath() const;
     // Runs the service class's serviceMain on this (the creating) thread until
     // it returns: 0, or 17 to 22 when the class or its contract is missing.
-    int runServiceMain();
+    int runServiceMain(const CStartSettings& settings);
     // Hands a control to the service class's serviceControl on the calling
     // thread; 250 and 251 become console events instead.
     void sendControlCommand(DWORD control);
@@ -54,12 +44,13 @@ public:
 
 protected:
     void destroyJVM();
-    int loadJVMDll();
+    int loadJVMDll(const CStartSettings& settings);
     int getDefaultArgs();
-    JavaVMInitArgs* createInitArgs();
+    // The options of the settings and the hooks; false (said) when memory ran out.
+    bool createInitArgs(const CStartSettings& settings, CJvmInitArgs* args);
     // The CommandLine value split into arguments (a block of terminated
     // strings, owned by the result) and their number; null and 0 when there is no value.
-    CHeapText getCommandLineArgs(int* count);
+    CHeapText getCommandLineArgs(const wchar_t* commandLine, int* count);
     wchar_t* dotsToSlashes(wchar_t* text);
     int registerNativeMethods(JNIEnv* environment);
     // The Java String[] of serviceMain from a block of count arguments.
@@ -71,11 +62,26 @@ protected:
     bool clearPendingException(JNIEnv* environment, const wchar_t* step, bool describe = false);
     // A JNI environment for the calling thread, attached for one call.
     CJniAttachment attachThread();
+    // A static method of the service class, for one call from the calling
+    // thread, attached for it.
+    struct CServiceMethodCall {
+        CJniAttachment attachment;
+        jclass javaClass = nullptr;
+        // Null after saying why, with failure kJvmClassNotFound (the class not
+        // known yet or not found), kJvmNoServiceControl (no such method: the
+        // message missing, missing2) or 0 (the thread could not attach).
+        jmethodID method = nullptr;
+        int failure = 0;
+    };
+    CServiceMethodCall findServiceMethod(const char* name, const char* signature, const wchar_t* missing,
+                                         const wchar_t* missing2 = nullptr);
 
 private:
     CLogger* logger;
-    const wchar_t* serviceName;
     CModule jvmLibrary;
+    // The invocation entry points of the loaded library.
+    JniCreateJavaVmProc createJavaVm = nullptr;
+    JniGetDefaultJavaVmInitArgsProc getDefaultJavaVmInitArgs = nullptr;
     JavaVM* jvm = nullptr;
     JNIEnv* environment = nullptr;
     // Slash-separated service class in modified UTF-8; written once by

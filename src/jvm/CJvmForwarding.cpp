@@ -15,9 +15,38 @@ CJniAttachment CJvm::attachThread() {
     return attachment;
 }
 
+CJvm::CServiceMethodCall CJvm::findServiceMethod(const char* name, const char* signature, const wchar_t* missing,
+                                                 const wchar_t* missing2) {
+    // The service class is known once runServiceMain has stored its name.
+    const char* serviceClass = className.load();
+    CServiceMethodCall call{serviceClass != nullptr ? attachThread() : CJniAttachment(nullptr)};
+    JNIEnv* env = call.attachment.get();
+    if (serviceClass == nullptr) {
+        logger->logMessage(L"Cannot find the PravikManager class");
+        call.failure = kJvmClassNotFound;
+        return call;
+    }
+    if (env == nullptr) {
+        return call;
+    }
+    call.javaClass = env->FindClass(serviceClass);
+    if (call.javaClass == nullptr) {
+        clearPendingException(env, L"FindClass");
+        logger->logMessage(L"Cannot find the PravikManager class");
+        call.failure = kJvmClassNotFound;
+        return call;
+    }
+    call.method = env->GetStaticMethodID(call.javaClass, name, signature);
+    if (call.method == nullptr) {
+        clearPendingException(env, L"GetStaticMethodID");
+        logger->logMessage(missing, missing2);
+        call.failure = kJvmNoServiceControl;
+    }
+    return call;
+}
+
 void CJvm::sendControlCommand(DWORD control) {
     CTraceScope trace(logger, L"CJvm::sendControlCommand", static_cast<int>(control));
-    int result = 0;
     if (control == 251) {
         logger->logMessage(L"Generating control break event.");
         RaiseSignalProc raiseSignal = findRaiseSignal(jvmLibrary.get());
@@ -31,67 +60,37 @@ void CJvm::sendControlCommand(DWORD control) {
         } else if (!GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0)) {
             logFailure(logger, L"Failed to generate control break event. ", GetLastError());
         }
-    } else if (control == 250) {
+        return;
+    }
+    if (control == 250) {
         logger->logMessage(L"Generating control c event.");
         if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
             logFailure(logger, L"Failed to generate control c event. ", GetLastError());
         }
-    } else {
-        // The service class is known once runServiceMain has stored its name.
-        const char* serviceClass = className.load();
-        const CJniAttachment attachment = serviceClass != nullptr ? attachThread() : CJniAttachment(nullptr);
-        JNIEnv* env = attachment.get();
-        if (serviceClass == nullptr) {
-            logger->logMessage(L"Cannot find the PravikManager class");
-            result = kJvmClassNotFound;
-        } else if (env != nullptr) {
-            jclass javaClass = env->FindClass(serviceClass);
-            if (javaClass == nullptr) {
-                clearPendingException(env, L"FindClass");
-                logger->logMessage(L"Cannot find the PravikManager class");
-                result = kJvmClassNotFound;
-            } else {
-                jmethodID method = env->GetStaticMethodID(javaClass, "serviceControl", "(I)V");
-                if (method == nullptr) {
-                    clearPendingException(env, L"GetStaticMethodID");
-                    logger->logMessage(L"serviceControl", L" method does not exist.");
-                    result = kJvmNoServiceControl;
-                } else {
-                    logger->logMessage(L"Sending service control : ", describeControlCode(control));
-                    env->CallStaticVoidMethod(javaClass, method, static_cast<jint>(control));
-                    clearPendingException(env, L"serviceControl", true);
-                }
-            }
-        }
+        return;
     }
-    trace.exit(result);
+    const CServiceMethodCall call =
+        findServiceMethod("serviceControl", "(I)V", L"serviceControl", L" method does not exist.");
+    if (call.method == nullptr) {
+        trace.exit(call.failure);
+        return;
+    }
+    JNIEnv* env = call.attachment.get();
+    logger->logMessage(L"Sending service control : ", describeControlCode(control));
+    env->CallStaticVoidMethod(call.javaClass, call.method, static_cast<jint>(control));
+    clearPendingException(env, L"serviceControl", true);
 }
 
 int CJvm::sendConsoleSignal(DWORD type) {
     CTraceScope trace(logger, L"CJvm::sendConsoleSignal", static_cast<int>(type));
-    int result = 0;
-    const char* serviceClass = className.load();
-    const CJniAttachment attachment = serviceClass != nullptr ? attachThread() : CJniAttachment(nullptr);
-    JNIEnv* env = attachment.get();
-    if (serviceClass == nullptr) {
-        logger->logMessage(L"Cannot find the PravikManager class");
-    } else if (env != nullptr) {
-        jclass javaClass = env->FindClass(serviceClass);
-        if (javaClass == nullptr) {
-            clearPendingException(env, L"FindClass");
-            logger->logMessage(L"Cannot find the PravikManager class");
-        } else {
-            jmethodID method = env->GetStaticMethodID(javaClass, "consoleSignal", "(I)Z");
-            if (method == nullptr) {
-                clearPendingException(env, L"GetStaticMethodID");
-                logger->logMessage(L"No console signal handler found.");
-            } else {
-                const jboolean handled = env->CallStaticBooleanMethod(javaClass, method, static_cast<jint>(type));
-                // A throwing handler has not handled the event.
-                const bool threw = clearPendingException(env, L"consoleSignal");
-                result = (!threw && handled == 1) ? 1 : 0;
-            }
-        }
+    const CServiceMethodCall call = findServiceMethod("consoleSignal", "(I)Z", L"No console signal handler found.");
+    if (call.method == nullptr) {
+        // The event is not handled, whatever the reason.
+        return trace.exit(0);
     }
-    return trace.exit(result);
+    JNIEnv* env = call.attachment.get();
+    const jboolean handled = env->CallStaticBooleanMethod(call.javaClass, call.method, static_cast<jint>(type));
+    // A throwing handler has not handled the event.
+    const bool threw = clearPendingException(env, L"consoleSignal");
+    return trace.exit(!threw && handled == 1 ? 1 : 0);
 }

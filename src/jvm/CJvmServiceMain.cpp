@@ -10,7 +10,7 @@
 #include "jvm/NativeMethods.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
-#include "registry/ServiceParameters.h"
+#include "registry/StartSettings.h"
 
 bool CJvm::clearPendingException(JNIEnv* env, const wchar_t* step, bool describe) {
     if (!env->ExceptionCheck()) {
@@ -34,20 +34,18 @@ wchar_t* CJvm::dotsToSlashes(wchar_t* text) {
     return text;
 }
 
-CHeapText CJvm::getCommandLineArgs(int* count) {
-    // References stay unexpanded: they reach Java as written.
-    CHeapText value(getRegServiceParam(serviceName, kCommandLineValue, logger, 0, 0));
+CHeapText CJvm::getCommandLineArgs(const wchar_t* commandLine, int* count) {
     CTraceScope trace(logger, L"CJvm::getCommandLineArgs");
     *count = 0;
-    if (!value) {
+    if (commandLine == nullptr) {
         return nullptr;
     }
-    CHeapText block = allocateZeroed<wchar_t>(commandLineBlockCapacity(std::wcslen(value.get())));
+    CHeapText block = allocateZeroed<wchar_t>(commandLineBlockCapacity(std::wcslen(commandLine)));
     if (!block) {
         logger->logMessage(L"Memory error in CJvm::getCommandLineArgs");
         return nullptr;
     }
-    *count = splitCommandLine(value.get(), block.get());
+    *count = splitCommandLine(commandLine, block.get());
     trace.exit(*count);
     return block;
 }
@@ -100,11 +98,13 @@ jobjectArray CJvm::makeArguments(const wchar_t* block, int count) {
     return array;
 }
 
-int CJvm::runServiceMain() {
+int CJvm::runServiceMain(const CStartSettings& settings) {
     int count = 0;
-    CHeapText arguments(getCommandLineArgs(&count));
+    CHeapText arguments(getCommandLineArgs(settings.commandLine.get(), &count));
     CTraceScope trace(logger, L"CJvm::runServiceMain");
-    CHeapText serviceClass(getRegServiceParameter(serviceName, kPravikClassValue, logger));
+    logParameterReadFailure(logger, settings.serviceName, kPravikClassValue, settings.serviceClass);
+    // Its dots become slashes here.
+    CHeapText serviceClass(duplicateText(settings.serviceClass.text.get()));
     if (!serviceClass) {
         logger->logMessage(L"No Java class implementing service routines was specified.");
         return trace.exit(kJvmNoServiceClass);

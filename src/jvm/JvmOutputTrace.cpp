@@ -2,14 +2,18 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
+#include "common/OwnedFile.h"
 #include "common/SrwLockGuard.h"
+#include "jvm/JvmThreadDump.h"
 #include "log/CLogger.h"
 
 namespace {
@@ -24,7 +28,57 @@ SRWLOCK g_flushLock = SRWLOCK_INIT;
 void (*g_flush)(void* context) = nullptr;
 void* g_flushContext = nullptr;
 
+// The verbose file's name, set before the JVM exists and read by the hook;
+// its stream, opened at the JVM's first output, under the lock: JVM threads
+// write at the same time and must not open the file twice.
+CHeapText g_verboseFileName;
+SRWLOCK g_verboseFileLock = SRWLOCK_INIT;
+FILE* g_verboseFile = nullptr;
+
+// The verbose file as a stream for appending, opened only as itself (common/OwnedFile.h); null when refused.
+FILE* openVerboseFile(const wchar_t* name) {
+    CFileHandle handle(openOwnedFile(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    if (!handle) {
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_APPEND | _O_TEXT);
+    if (descriptor == -1) {
+        return nullptr;
+    }
+    // The descriptor owns the handle now, and the stream the descriptor.
+    handle.detach();
+    FILE* stream = _fdopen(descriptor, "a");
+    if (stream == nullptr) {
+        _close(descriptor);
+    }
+    return stream;
+}
+
 }  // namespace
+
+void setJvmVerboseFile(CHeapText name) { g_verboseFileName = std::move(name); }
+
+extern "C" jint JNICALL jvmOutputHook(FILE* stream, const char* format, va_list arguments) {
+    (void)stream;
+    noteJvmOutput();
+    if (g_verboseFileName == nullptr) {
+        return traceJvmOutput(format, arguments);
+    }
+    FILE* file = nullptr;
+    {
+        CSrwLockGuard held(&g_verboseFileLock);
+        if (g_verboseFile == nullptr) {
+            g_verboseFile = openVerboseFile(g_verboseFileName.get());
+        }
+        file = g_verboseFile;
+    }
+    if (file == nullptr) {
+        return -1;
+    }
+    const int written = std::vfprintf(file, format, arguments);
+    std::fflush(file);
+    return written;
+}
 
 void setJvmOutputTrace(CLogger* logger) {
     CSrwLockGuard held(&g_outputLock);

@@ -5,15 +5,13 @@
 #include "install/CInstaller.h"
 #include "install/PasswordInput.h"
 #include "log/CLogger.h"
+#include "log/TraceScope.h"
 #include "main/CParameters.h"
 #include "registry/ServiceListing.h"
 #include "registry/TraceSwitch.h"
 #include "service/CExecutor.h"
 #include "service/ControlSender.h"
 #include "service/ServiceStatusQuery.h"
-
-CLogger* log = nullptr;
-CParameters* parameters = nullptr;
 
 namespace {
 
@@ -85,19 +83,15 @@ int dispatch(CParameters* parsed, CLogger* logger) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    log = new CLogger();
-    log->logEntry(L"main");
-    parameters = new CParameters(log, enableTracing);
-    int result = parameters->parseCommandLine(argc, argv);
+    // Outlives everything that writes to it; the parser goes first.
+    CLogger logger;
+    CTraceScope trace(&logger, L"main");
+    CParameters parameters(&logger, enableTracing);
+    int result = parameters.parseCommandLine(argc, argv);
     if (result == kUsageShown) {
-        parameters->showParameterHelp();
+        parameters.showParameterHelp();
     } else if (result == 0) {
-        result = dispatch(parameters, log);
+        result = dispatch(&parameters, &logger);
     }
-    log->logExit(L"main", result);
-    delete parameters;
-    parameters = nullptr;
-    delete log;
-    log = nullptr;
-    return result;
+    return trace.exit(result);
 }

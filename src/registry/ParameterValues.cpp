@@ -7,29 +7,25 @@
 #include "common/CTextBuilder.h"
 #include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
-#include "registry/ServiceParameters.h"
 
 DWORD CParameterValues::read(const wchar_t* serviceName, const wchar_t* prefix) {
     values.reset();
     used = 0;
-    HKEY key = CParametersKeyScope::keyFor(serviceName);
-    CRegKey own;
-    if (key == nullptr) {
-        CTextBuilder path;
-        appendServiceKeyPath(path, serviceName);
-        path.appendChar(L'\\').append(kParametersSubkey);
-        if (path.failed()) {
-            return ERROR_NOT_ENOUGH_MEMORY;
-        }
-        const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, own.put());
-        if (opened == ERROR_FILE_NOT_FOUND) {
-            return 0;
-        }
-        if (opened != ERROR_SUCCESS) {
-            return static_cast<DWORD>(opened);
-        }
-        key = own.get();
+    CTextBuilder path;
+    appendServiceKeyPath(path, serviceName);
+    path.appendChar(L'\\').append(kParametersSubkey);
+    if (path.failed()) {
+        return ERROR_NOT_ENOUGH_MEMORY;
     }
+    CRegKey own;
+    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, own.put());
+    if (opened == ERROR_FILE_NOT_FOUND) {
+        return 0;
+    }
+    if (opened != ERROR_SUCCESS) {
+        return static_cast<DWORD>(opened);
+    }
+    HKEY key = own.get();
     DWORD valueCount = 0;
     DWORD longestName = 0;
     const LONG queried = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount,

@@ -1,6 +1,7 @@
 #include "registry/ServiceParameters.h"
 
 #include <cwchar>
+#include <utility>
 
 #include "common/CTextBuilder.h"
 #include "common/HeapText.h"
@@ -17,43 +18,69 @@ void buildParametersPath(CTextBuilder& path, const wchar_t* serviceName) {
     path.appendChar(L'\\').append(kParametersSubkey);
 }
 
-// The calling thread's innermost scope; each thread has its own.
-thread_local CParametersKeyScope* t_scope = nullptr;
-
 // Most values are short: one query reads them whole.
 constexpr DWORD kFirstGuessBytes = 512;
 
-// Reads a value into a zeroed block over twice the size announced to the query, so
-// that whatever the stored type the text ends in at least two zero characters.
-// One query when the value fits the first guess, else a second with its size.
-// A failure is logged as the first query's (the size's) or a later read's.
-CHeapText readValue(HKEY key, const wchar_t* valueName, CLogger* logger, int logErrors) {
+}  // namespace
+
+CParameterRead readParameter(HKEY key, const wchar_t* valueName) {
+    CParameterRead read;
     DWORD size = kFirstGuessBytes;
-    // A value that grows between the queries asks for a third.
+    // Read into a zeroed block over twice the size announced to the query, so
+    // that whatever the stored type the text ends in at least two zero
+    // characters. One query when the value fits the first guess, else a second
+    // with its size; a value that grows between the queries asks for a third.
     for (int query = 0;; ++query) {
         const std::size_t announced = static_cast<std::size_t>(size) + 4;
         CHeapText value = allocateZeroed<wchar_t>(announced + 4);
         if (!value || static_cast<DWORD>(announced) != announced) {
-            return nullptr;
+            return read;
         }
         DWORD capacity = static_cast<DWORD>(announced);
         const LONG status =
             RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(value.get()), &capacity);
         if (status == ERROR_SUCCESS) {
-            return value;
+            read.text = std::move(value);
+            return read;
         }
         if (status != ERROR_MORE_DATA || query == 2) {
-            if (logErrors) {
-                logger->logMessage(query == 0 ? L"Error getting size of value " : L"Error getting value ", valueName);
-                logger->logSystemError(static_cast<unsigned long>(status));
-            }
-            return nullptr;
+            read.failedStep = query == 0 ? EParameterReadStep::sizeQuery : EParameterReadStep::valueQuery;
+            read.failure = status;
+            return read;
         }
         size = capacity;
     }
 }
 
-}  // namespace
+CParameterRead openParametersKey(const wchar_t* serviceName, CRegKey* key) {
+    CParameterRead failure;
+    CTextBuilder path;
+    buildParametersPath(path, serviceName);
+    if (!path.failed()) {
+        const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, key->put());
+        if (status != ERROR_SUCCESS) {
+            failure.failedStep = EParameterReadStep::keyOpen;
+            failure.failure = status;
+        }
+    }
+    return failure;
+}
+
+void logParameterReadFailure(CLogger* logger, const wchar_t* serviceName, const wchar_t* valueName,
+                             const CParameterRead& read) {
+    if (read.failedStep == EParameterReadStep::keyOpen) {
+        CTextBuilder path;
+        buildParametersPath(path, serviceName);
+        logger->logMessage(L"Cannot open registry key ", path.text());
+    } else if (read.failedStep != EParameterReadStep::none) {
+        logger->logMessage(read.failedStep == EParameterReadStep::sizeQuery ? L"Error getting size of value "
+                                                                           : L"Error getting value ",
+                           valueName);
+    } else {
+        return;
+    }
+    logger->logSystemError(static_cast<unsigned long>(read.failure));
+}
 
 int setRegStrValue(HKEY key, const wchar_t* valueName, const wchar_t* text, CLogger* logger) {
     const std::size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
@@ -70,47 +97,20 @@ int setRegStrValue(HKEY key, const wchar_t* valueName, const wchar_t* text, CLog
     return 0;
 }
 
-CParametersKeyScope::CParametersKeyScope(const wchar_t* serviceName) : serviceName(serviceName), outer(t_scope) {
-    CTextBuilder path;
-    buildParametersPath(path, serviceName);
-    if (!path.failed()) {
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, key.put());
-    }
-    t_scope = this;
-}
-
-CParametersKeyScope::~CParametersKeyScope() { t_scope = outer; }
-
-HKEY CParametersKeyScope::keyFor(const wchar_t* serviceName) {
-    const CParametersKeyScope* scope = t_scope;
-    return scope != nullptr && scope->key && _wcsicmp(scope->serviceName, serviceName) == 0 ? scope->key.get()
-                                                                                          : nullptr;
-}
-
 CHeapText getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
                              int expandEnvironment) {
-    HKEY shared = CParametersKeyScope::keyFor(serviceName);
-    CRegKey own;
-    if (shared == nullptr) {
-        CTextBuilder path;
-        buildParametersPath(path, serviceName);
-        if (path.failed()) {
-            return nullptr;
-        }
-        const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, own.put());
-        if (status != ERROR_SUCCESS) {
-            if (logErrors) {
-                logger->logMessage(L"Cannot open registry key ", path.text());
-                logger->logSystemError(static_cast<unsigned long>(status));
-            }
-            return nullptr;
-        }
+    CRegKey key;
+    CParameterRead read = openParametersKey(serviceName, &key);
+    if (key) {
+        read = readParameter(key.get(), valueName);
     }
-    CHeapText value = readValue(shared != nullptr ? shared : own.get(), valueName, logger, logErrors);
-    if (value && expandEnvironment) {
-        return expandEnvStrings(value.get());
+    if (logErrors) {
+        logParameterReadFailure(logger, serviceName, valueName, read);
     }
-    return value;
+    if (read.text && expandEnvironment) {
+        return expandEnvStrings(read.text.get());
+    }
+    return std::move(read.text);
 }
 
 CHeapText getRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger) {

@@ -1,8 +1,8 @@
 #pragma once
 // Reading and writing the values of a service's Parameters subkey
-// (HKLM\SYSTEM\CurrentControlSet\Services\<name>\Parameters). Each call opens
-// and closes its own key, unless a CParametersKeyScope of the calling thread
-// holds that service's key open.
+// (HKLM\SYSTEM\CurrentControlSet\Services\<name>\Parameters). A start reads
+// them all at once (registry/StartSettings.h); each call here opens and closes
+// its own key.
 #include <windows.h>
 
 #include "common/ExitCodes.h"
@@ -16,33 +16,31 @@ class CLogger;
 // which stays open. 0, or 12 after logging the failure.
 int setRegStrValue(HKEY key, const wchar_t* valueName, const wchar_t* text, CLogger* logger);
 
+// The step of a Parameters read that failed.
+enum class EParameterReadStep { none, keyOpen, sizeQuery, valueQuery };
+
+// One Parameters value as read: its text as stored (null when there is none),
+// or the failed step and the registry's answer.
+struct CParameterRead {
+    CHeapText text;
+    EParameterReadStep failedStep = EParameterReadStep::none;
+    LONG failure = ERROR_SUCCESS;
+};
+
+// Opens the service's Parameters key for queries into key; the failure, if
+// any (a name too long for memory leaves key empty and says nothing).
+CParameterRead openParametersKey(const wchar_t* serviceName, CRegKey* key);
+// One value of an open Parameters key, unexpanded.
+CParameterRead readParameter(HKEY key, const wchar_t* valueName);
+// Says why a read found no value, with the system's reason; nothing when it did not fail.
+void logParameterReadFailure(CLogger* logger, const wchar_t* serviceName, const wchar_t* valueName,
+                             const CParameterRead& read);
+
 // One Parameters value as a newly allocated string owned by the result, or null when the
 // key or value is missing or unreadable. logErrors: report each failure through
 // the logger; expandEnvironment: replace %NAME% references (expandEnvStrings).
 CHeapText getRegServiceParam(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger, int logErrors,
                              int expandEnvironment);
-
-// Keeps one service's Parameters key open on the constructing thread while it
-// lives: that thread's reads of the service's values share it (a start reads a
-// dozen values, and each open and close is a round trip to the registry). The
-// values are read afresh each time. When the key cannot be opened, reads open
-// it themselves and report as they do without a scope.
-class CParametersKeyScope {
-public:
-    explicit CParametersKeyScope(const wchar_t* serviceName);
-    ~CParametersKeyScope();
-    CParametersKeyScope(const CParametersKeyScope&) = delete;
-    CParametersKeyScope& operator=(const CParametersKeyScope&) = delete;
-
-    // The open key of this thread's scope for the service, or null.
-    static HKEY keyFor(const wchar_t* serviceName);
-
-private:
-    const wchar_t* serviceName;
-    CRegKey key;
-    // The scope this one hides, restored when it ends.
-    CParametersKeyScope* outer;
-};
 
 // getRegServiceParam with failures reported and references expanded.
 CHeapText getRegServiceParameter(const wchar_t* serviceName, const wchar_t* valueName, CLogger* logger);

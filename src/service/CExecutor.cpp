@@ -1,70 +1,80 @@
 #include "service/CExecutor.h"
 
+#include <memory>
+
 #include "common/HeapText.h"
 #include "common/RegistryLayout.h"
 #include "common/RegistryReaders.h"
+#include "common/ServiceNames.h"
 #include "common/SrwLockGuard.h"
 #include "jvm/CJvm.h"
 #include "jvm/JvmOwner.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
-#include "registry/ServiceParameters.h"
+#include "registry/StartSettings.h"
+#include "service/CControlPipeServer.h"
+#include "service/ConsoleEvents.h"
+#include "service/ConsoleMode.h"
+#include "service/ControlRelay.h"
 #include "service/PreinitCommand.h"
 #include "service/ServiceEnvironment.h"
-
-CExecutor* g_pExecutor = nullptr;
-SRWLOCK g_executorLock = SRWLOCK_INIT;
 
 namespace {
 
 const DWORD kOwnProcessService = SERVICE_WIN32_OWN_PROCESS;
 
+// The process's executor while execute runs, else null; the dispatcher's
+// threads use it only under executorLock, held shared.
+CExecutor* g_pExecutor = nullptr;
+SRWLOCK executorLock = SRWLOCK_INIT;
+
 }  // namespace
 
-void WINAPI g_serviceMain(DWORD argc, LPWSTR* argv) {
-    (void)argc;
-    (void)argv;
+void WINAPI CExecutor::serviceMainEntry(DWORD /*argc*/, LPWSTR* /*argv*/) {
     g_pExecutor->startServiceMainThread();
 }
 
-DWORD WINAPI g_ControlHandler(DWORD control, DWORD /*eventType*/, LPVOID /*eventData*/, LPVOID /*context*/) {
-    CSrwSharedGuard held(&g_executorLock);
+DWORD WINAPI CExecutor::controlHandler(DWORD control, DWORD /*eventType*/, LPVOID /*eventData*/, LPVOID /*context*/) {
+    CSrwSharedGuard held(&executorLock);
     if (g_pExecutor != nullptr) {
-        g_pExecutor->serviceControlHandler(control);
+        CTraceScope trace(g_pExecutor->logger, L"CExecutor::serviceControlHandler");
+        g_pExecutor->forwardControl(control);
     }
     // Every control has gone to Java, which answers it with its reports.
     return NO_ERROR;
 }
 
-namespace {
-
 // What the Java side reports and asks for, handed to the executor.
-void reportJavaStatus(void* executor, DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
-                      DWORD checkPoint, DWORD waitHint) {
+void CExecutor::reportJavaStatus(void* executor, DWORD currentState, DWORD controlsAccepted,
+                                 DWORD serviceSpecificExitCode, DWORD checkPoint, DWORD waitHint) {
     static_cast<CExecutor*>(executor)->setServiceStatus(currentState, controlsAccepted, serviceSpecificExitCode,
                                                         checkPoint, waitHint);
 }
 
-int relayJavaControl(void* executor, const wchar_t* serviceName, DWORD code) {
-    return static_cast<CExecutor*>(executor)->sendControlSignal(serviceName, code);
+int CExecutor::relayJavaControl(void* executor, const wchar_t* serviceName, DWORD code) {
+    CExecutor* self = static_cast<CExecutor*>(executor);
+    return relayControl(self->logger, self->serviceName, serviceName, code);
 }
 
-void javaExits(void* executor, int code) { static_cast<CExecutor*>(executor)->javaExiting(code); }
+void CExecutor::javaExits(void* executor, int code) { static_cast<CExecutor*>(executor)->lifecycle.javaExiting(code); }
 
-void quietStart(void* executor) { static_cast<CExecutor*>(executor)->reportQuietStart(); }
+void CExecutor::forwardFromPipe(void* executor, DWORD code) { static_cast<CExecutor*>(executor)->forwardControl(code); }
 
-void stopBudgetSpent(void* executor) { static_cast<CExecutor*>(executor)->stopTimedOut(); }
+void CExecutor::reportPreinitWait(void* executor, DWORD waitHint) {
+    static_cast<CExecutor*>(executor)->recordStatus(SERVICE_START_PENDING, 0, 0, 0, waitHint, false);
+}
 
-}  // namespace
+const wchar_t* CExecutor::getStatusDescription(DWORD state) { return describeServiceState(state); }
+
+const wchar_t* CExecutor::getCtrlCodeDescription(DWORD code) { return describeControlCode(code); }
 
 CExecutor::CExecutor(CLogger* logger, const wchar_t* serviceName)
     : serviceName(serviceName),
+      finishedEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       logger(logger),
       status(logger),
-      runWatch(quietStart, stopBudgetSpent, this),
-      events(logger, serviceName) {
-    finishedEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-}
+      events(logger, serviceName),
+      lifecycle(logger, &status, &jvm, &capture, &events) {}
 
 CExecutor::~CExecutor() { jvm.destroy(); }
 
@@ -72,7 +82,7 @@ void CExecutor::execute(int consoleMode) {
     CTraceScope trace(logger, L"CExecutor::execute");
     devMode = consoleMode;
     {
-        CSrwLockGuard held(&g_executorLock);
+        CSrwLockGuard held(&executorLock);
         g_pExecutor = this;
     }
     registerJvmOwner(CJvmOwner{this, reportJavaStatus, relayJavaControl, javaExits});
@@ -80,7 +90,7 @@ void CExecutor::execute(int consoleMode) {
         events.enable();
         // Before the dispatcher: a thread made while the service starts
         // holds the start up for milliseconds under Wine.
-        startRunWatch();
+        lifecycle.startWatch();
         startSCMDispatcher();
     } else {
         startDevModeService();
@@ -89,15 +99,15 @@ void CExecutor::execute(int consoleMode) {
     // the run: from here on none of them reaches this executor, and the calls
     // that had reached it have returned.
     clearJvmOwner();
-    SetConsoleCtrlHandler(signal_handler, FALSE);
+    withdrawConsoleEvents();
     {
-        CSrwLockGuard held(&g_executorLock);
+        CSrwLockGuard held(&executorLock);
         g_pExecutor = nullptr;
     }
 }
 
 void CExecutor::startSCMDispatcher() {
-    SERVICE_TABLE_ENTRYW table[] = {{const_cast<wchar_t*>(serviceName), g_serviceMain}, {nullptr, nullptr}};
+    SERVICE_TABLE_ENTRYW table[] = {{const_cast<wchar_t*>(serviceName), serviceMainEntry}, {nullptr, nullptr}};
     CTraceScope trace(logger, L"CExecutor::startSCMDispatcher");
     if (!StartServiceCtrlDispatcherW(table)) {
         logFailure(logger, L"StartServiceCtrlDispatcher failed", GetLastError());
@@ -121,25 +131,23 @@ void CExecutor::startServiceMainThread() {
 
 void CExecutor::serviceMain() {
     CTraceScope trace(logger, L"CExecutor::serviceMain");
-    // The start reads the service's settings on this thread, one after another.
-    const CParametersKeyScope settings(serviceName);
     // The extended form, whose controls include SERVICE_CONTROL_PRESHUTDOWN.
-    const SERVICE_STATUS_HANDLE handle = RegisterServiceCtrlHandlerExW(serviceName, g_ControlHandler, nullptr);
+    const SERVICE_STATUS_HANDLE handle = RegisterServiceCtrlHandlerExW(serviceName, controlHandler, nullptr);
     if (handle == nullptr) {
         logFailure(logger, L"Register of control handler failed!", GetLastError());
         events.startFailed(trace.exit(kControlHandlerNotRegistered));
         return;
     }
-    const DWORD serviceType =
-        getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService);
-    status.attach(handle, serviceType);
-    CHeapText directory(getRegServiceParam(serviceName, kWorkingDirectoryValue, logger, 0, 1));
-    if (directory && !SetCurrentDirectoryW(directory.get())) {
+    status.attach(handle,
+                  getRegDwValue(HKEY_LOCAL_MACHINE, kServicesKeyPath, serviceName, kTypeValue, kOwnProcessService));
+    CStartSettings settings = readStartSettings();
+    const wchar_t* directory = settings.workingDirectory.get();
+    if (directory != nullptr && !SetCurrentDirectoryW(directory)) {
         const DWORD error = GetLastError();
-        logger->logMessage(L"Cannot change to the working directory ", directory.get());
+        logger->logMessage(L"Cannot change to the working directory ", directory);
         logFailure(logger, L"SetCurrentDirectory failed ", error);
     }
-    const int result = trace.exit(startServiceTask());
+    const int result = trace.exit(startServiceTask(settings));
 
     // The host is gone and the output is in its files by now: once
     // SERVICE_STOPPED is reported the dispatcher returns and the process may end.
@@ -150,16 +158,10 @@ void CExecutor::serviceMain() {
     recordStatus(SERVICE_STOPPED, 0, status.runExitCode(static_cast<DWORD>(result)), 0, 0, false);
 }
 
-void CExecutor::serviceControlHandler(DWORD control) {
-    CTraceScope trace(logger, L"CExecutor::serviceControlHandler");
-    forwardControl(control);
-}
-
 void CExecutor::setServiceStatus(DWORD currentState, DWORD controlsAccepted, DWORD serviceSpecificExitCode,
                                  DWORD checkPoint, DWORD waitHint) {
     CTraceScope trace(logger, L"CExecutor::setServiceStatus", static_cast<int>(currentState));
-    // The Exit line repeats the state.
-    trace.exit(static_cast<int>(currentState));
+    trace.exit(static_cast<int>(currentState));  // the Exit line repeats the state
     if (recordStatus(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint, true)) {
         if (currentState == SERVICE_RUNNING) {
             events.started(jvmLibrary.get());
@@ -176,55 +178,62 @@ bool CExecutor::recordStatus(DWORD currentState, DWORD controlsAccepted, DWORD s
     if (fromJava) {
         logger->logMessage(L"Set service to state ", getStatusDescription(currentState));
     }
-    const DWORD stopHint = fromJava && currentState == SERVICE_STOPPED ? stopWaitHint() : 0;
+    const DWORD stopHint = fromJava && currentState == SERVICE_STOPPED ? lifecycle.stopWaitHint() : 0;
     return status.record(currentState, controlsAccepted, serviceSpecificExitCode, checkPoint, waitHint, fromJava,
                          stopHint);
 }
 
-void CExecutor::reportQuietStart() { status.reportQuietStart(); }
-
-void CExecutor::startRunWatch() {
-    if (!runWatch.start(configuredStopBudgetMs(serviceName, logger))) {
-        logFailure(logger, L"Error creating the run watch thread, stops are not bounded.", GetLastError());
+void CExecutor::startDevModeService() {
+    // Made before the Entry line (its constructor only stores), so that it stops after the Exit line.
+    CControlPipeServer pipeServer(logger, serviceName, forwardFromPipe, this);
+    CTraceScope trace(logger, L"CExecutor::startDevModeService");
+    if (startConsolePipe(logger, serviceName, &pipeServer)) {
+        lifecycle.startWatch();
+        // The exit code of a console-mode run is 0 whatever the service's result.
+        CStartSettings settings = readStartSettings();
+        startServiceTask(settings);
     }
 }
 
-int CExecutor::executePreinitCommand() {
-    PreinitWaitReport reportWait = [](void* executor, DWORD waitHint) {
-        static_cast<CExecutor*>(executor)->recordStatus(SERVICE_START_PENDING, 0, 0, 0, waitHint, false);
-    };
-    return runPreinitCommand(logger, serviceName, devMode == 0 ? reportWait : nullptr, this);
+CStartSettings CExecutor::readStartSettings() {
+    CStartSettings settings(serviceName);
+    settings.expandEarlyReferences();
+    lifecycle.setStopBudget(stopBudgetMs(settings.stopTimeout.get()));
+    return settings;
 }
 
-int CExecutor::startServiceTask() {
+int CExecutor::startServiceTask(CStartSettings& settings) {
     CTraceScope trace(logger, L"CExecutor::startServiceTask");
+    // The service's variables first: the pre-initialisation command and the
+    // JVM inherit them, and the settings' references used from here on see them.
     const int environment = applyServiceEnvironment(logger, serviceName);
     if (environment != 0) {
-        finishRun();
+        lifecycle.finish();
         return trace.exit(environment);
     }
-    executePreinitCommand();
+    settings.expandReferences();
+    runPreinitCommand(logger, settings, devMode == 0 ? reportPreinitWait : nullptr, this);
     // Only a service lacks a console. The pre-initialisation command has run
     // by now: its output is its own (name a redirection in the command).
     if (devMode == 0) {
-        capture.start(logger, serviceName, &events);
+        capture.start(logger, settings, &events);
         // Without the watch nothing reports a slow start: the report goes now.
-        if (!runWatch.watching()) {
-            reportQuietStart();
+        if (!lifecycle.watching()) {
+            status.reportQuietStart();
         }
     }
-    auto owned = std::make_unique<CJvm>(serviceName, logger);
+    auto owned = std::make_unique<CJvm>(logger);
     CJvm* host = owned.get();
     jvm.hold(std::move(owned));
-    int code = host->initialize();
+    int code = host->initialize(settings);
     if (code == 0) {
         jvmLibrary = host->libraryPath();
         jvm.ready();
-        SetConsoleCtrlHandler(signal_handler, TRUE);
-        code = host->runServiceMain();
-        endJavaRun(code);
+        offerConsoleEvents(logger, &jvm);
+        code = host->runServiceMain(settings);
+        lifecycle.javaReturned(code);
     }
-    finishRun();
+    lifecycle.finish();
     return trace.exit(code);
 }
 
@@ -233,7 +242,7 @@ void CExecutor::forwardControl(DWORD control) {
     if (host) {
         if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN ||
             control == SERVICE_CONTROL_PRESHUTDOWN) {
-            runWatch.arm();
+            lifecycle.stopAsked();
         }
         host->sendControlCommand(control);
     }

@@ -22,14 +22,17 @@ void setTimer(HANDLE timer, std::uint64_t waitMs) {
 
 }  // namespace
 
-DWORD configuredStopBudgetMs(const wchar_t* serviceName, CLogger* logger) {
-    const CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
-    return timeout ? static_cast<DWORD>(parseLeadingInteger(timeout.get())) : kDefaultStopTimeoutMs;
+DWORD stopBudgetMs(const wchar_t* stopTimeout) {
+    return stopTimeout != nullptr ? static_cast<DWORD>(parseLeadingInteger(stopTimeout)) : kDefaultStopTimeoutMs;
 }
 
-bool CRunWatch::start(DWORD budgetMs) {
+DWORD configuredStopBudgetMs(const wchar_t* serviceName, CLogger* logger) {
+    const CHeapText timeout(getRegServiceParam(serviceName, kStopTimeoutValue, logger, 0, 1));
+    return stopBudgetMs(timeout.get());
+}
+
+bool CRunWatch::start() {
     CSrwLockGuard held(&lock);
-    deadline = CStopDeadline(budgetMs);
     finished = false;
     wake.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     timer.reset(CreateWaitableTimerW(nullptr, TRUE, nullptr));
@@ -38,6 +41,11 @@ bool CRunWatch::start(DWORD budgetMs) {
         thread.reset(CreateThread(nullptr, 0, watch, this, 0, nullptr));
     }
     return static_cast<bool>(thread);
+}
+
+void CRunWatch::setBudget(DWORD budgetMs) {
+    CSrwLockGuard held(&lock);
+    deadline = CStopDeadline(budgetMs);
 }
 
 DWORD CRunWatch::budgetMs() {

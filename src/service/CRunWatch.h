@@ -16,7 +16,9 @@
 
 class CLogger;
 
-// The service's stop budget as installed: its stopTimeout, else the default (0: no limit).
+// The stop budget that a StopTimeout value gives (null: unset), else the default (0: no limit).
+DWORD stopBudgetMs(const wchar_t* stopTimeout);
+// The service's stop budget as installed: its stopTimeout, else the default.
 DWORD configuredStopBudgetMs(const wchar_t* serviceName, CLogger* logger);
 
 class CRunWatch {
@@ -31,8 +33,10 @@ public:
     CRunWatch(const CRunWatch&) = delete;
     CRunWatch& operator=(const CRunWatch&) = delete;
 
-    // Starts watching with this stop budget (0: no limit); false when the thread could not be made.
-    bool start(DWORD budgetMs);
+    // Starts watching, without a stop budget until setBudget; false when the thread could not be made.
+    bool start();
+    // The stop budget (0: no limit), set before the stop is asked for.
+    void setBudget(DWORD budgetMs);
     DWORD budgetMs();
     // True once start has made the thread.
     bool watching();

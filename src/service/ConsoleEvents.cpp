@@ -1,10 +1,17 @@
-// Console control events: offered to the Java side while the JVM host is ready.
+#include "service/ConsoleEvents.h"
+
 #include "common/SrwLockGuard.h"
 #include "jvm/CJvm.h"
 #include "log/CLogger.h"
-#include "service/CExecutor.h"
+#include "service/CJvmHostSlot.h"
 
 namespace {
+
+// Where the console's handler thread takes events: set and cleared by the
+// service's thread, read by the handler under the lock, held shared.
+SRWLOCK targetLock = SRWLOCK_INIT;
+CLogger* targetLogger = nullptr;  // under targetLock
+CJvmHostSlot* targetJvm = nullptr;  // under targetLock
 
 const wchar_t* eventMessage(DWORD event) {
     switch (event) {
@@ -23,20 +30,36 @@ const wchar_t* eventMessage(DWORD event) {
     }
 }
 
-}  // namespace
-
-BOOL WINAPI signal_handler(DWORD event) {
-    CSrwSharedGuard held(&g_executorLock);
-    return g_pExecutor != nullptr ? g_pExecutor->consoleSignalHandler(event) : FALSE;
-}
-
-int CExecutor::consoleSignalHandler(DWORD event) {
-    logger->logMessage(eventMessage(event));
+// Nonzero when the Java side handled the event.
+BOOL WINAPI offerConsoleEvent(DWORD event) {
+    CSrwSharedGuard held(&targetLock);
+    if (targetJvm == nullptr) {
+        return FALSE;
+    }
+    targetLogger->logMessage(eventMessage(event));
     int result = 0;
-    const CJvmLease host = jvm.lease();
+    const CJvmLease host = targetJvm->lease();
     if (host) {
         result = host->sendConsoleSignal(event);
     }
-    logger->logMessage(L"Console control event ", result != 0 ? L"handled." : L"not handled.");
+    targetLogger->logMessage(L"Console control event ", result != 0 ? L"handled." : L"not handled.");
     return result;
+}
+
+}  // namespace
+
+void offerConsoleEvents(CLogger* logger, CJvmHostSlot* jvm) {
+    {
+        CSrwLockGuard held(&targetLock);
+        targetLogger = logger;
+        targetJvm = jvm;
+    }
+    SetConsoleCtrlHandler(offerConsoleEvent, TRUE);
+}
+
+void withdrawConsoleEvents() {
+    SetConsoleCtrlHandler(offerConsoleEvent, FALSE);
+    CSrwLockGuard held(&targetLock);
+    targetLogger = nullptr;
+    targetJvm = nullptr;
 }

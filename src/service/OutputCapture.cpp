@@ -12,15 +12,14 @@
 #include "jvm/JvmOutputTrace.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
-#include "registry/ServiceParameters.h"
+#include "registry/StartSettings.h"
 
 namespace {
 
 // A Parameters number of the service, or its default when it is absent. The
 // installer refuses values out of range; one written by hand is reported.
-unsigned long logSetting(CLogger* logger, const wchar_t* serviceName, const wchar_t* valueName,
-                         unsigned long maximum, unsigned long fallback) {
-    CHeapText text(getRegServiceParam(serviceName, valueName, logger, 0, 1));
+unsigned long logSetting(CLogger* logger, const CHeapText& text, const wchar_t* valueName, unsigned long maximum,
+                         unsigned long fallback) {
     unsigned long value = fallback;
     if (text && !parseLogSetting(text.get(), maximum, &value)) {
         logger->logMessage(L"Ignoring the value of ", valueName, L", which is not a number in range");
@@ -46,15 +45,15 @@ COutputCapture::~COutputCapture() {
     }
 }
 
-void COutputCapture::start(CLogger* logger, const wchar_t* serviceName, CServiceEvents* events) {
-    CHeapText outputName(getRegServiceParam(serviceName, kStandardOutputValue, logger, 0, 1));
-    CHeapText errorName(getRegServiceParam(serviceName, kStandardErrorValue, logger, 0, 1));
+void COutputCapture::start(CLogger* logger, const CStartSettings& settings, CServiceEvents* events) {
+    const CHeapText& outputName = settings.standardOutput;
+    const CHeapText& errorName = settings.standardError;
     if (!named(outputName.get()) && !named(errorName.get())) {
-        return;  // nothing to capture: the start reads no more of the registry
+        return;  // nothing to capture: the rotation settings are not looked at
     }
     const unsigned long rotateMiB =
-        logSetting(logger, serviceName, kLogRotateSizeValue, kMaxLogRotateMiB, kDefaultLogRotateMiB);
-    const unsigned long keep = logSetting(logger, serviceName, kLogKeepValue, kMaxLogKeep, kDefaultLogKeep);
+        logSetting(logger, settings.logRotateSize, kLogRotateSizeValue, kMaxLogRotateMiB, kDefaultLogRotateMiB);
+    const unsigned long keep = logSetting(logger, settings.logKeep, kLogKeepValue, kMaxLogKeep, kDefaultLogKeep);
     capture(logger, outputName.get(), errorName.get(), static_cast<std::uint64_t>(rotateMiB) * 1024 * 1024, keep,
             events);
 }

@@ -13,6 +13,7 @@
 
 class CLogger;
 class CServiceEvents;
+class CStartSettings;
 
 class COutputCapture {
 public:
@@ -27,7 +28,7 @@ public:
     // (references expanded), rotated by its LogRotateSize and LogKeep; a
     // stream without a file is left as it is. events tells of a rotation that
     // a file blocks; the copier's thread uses it until finish.
-    void start(CLogger* logger, const wchar_t* serviceName, CServiceEvents* events);
+    void start(CLogger* logger, const CStartSettings& settings, CServiceEvents* events);
     // The same for the files named (either may be null), rotated past
     // rotateBytes (0: never) with keep older files. A file that cannot be
     // opened is logged with the system's reason and its stream left as it is.

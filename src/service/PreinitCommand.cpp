@@ -2,12 +2,11 @@
 
 #include "common/DecimalText.h"
 #include "common/HeapText.h"
-#include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
 #include "config/ConfigKeys.h"
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
-#include "registry/ServiceParameters.h"
+#include "registry/StartSettings.h"
 
 namespace {
 
@@ -40,16 +39,18 @@ BOOL startHidden(wchar_t* commandLine, PROCESS_INFORMATION* process) {
 
 }  // namespace
 
-int runPreinitCommand(CLogger* logger, const wchar_t* serviceName, PreinitWaitReport reportWait, void* context) {
+int runPreinitCommand(CLogger* logger, const CStartSettings& settings, PreinitWaitReport reportWait,
+                      void* context) {
     CTraceScope trace(logger, L"CExecutor::executePreinitCommand");
-    CHeapText command(getRegServiceParam(serviceName, kPreInitCmdValue, logger, 0, 1));
+    // CreateProcessW may write to the command line it is given.
+    CHeapText command(duplicateText(settings.preinitCommand.get()));
     if (!command) {
         logger->logMessage(L"No preinit command specified.");
         return trace.exit(0);
     }
     if (reportWait != nullptr) {
         // The one report while the command runs tells the SCM how long to wait.
-        CHeapText hint(getRegServiceParam(serviceName, kPreInitHintValue, logger, 0, 1));
+        const CHeapText& hint = settings.preinitWaitHint;
         reportWait(context, hint ? static_cast<DWORD>(parseLeadingInteger(hint.get())) : kDefaultPreinitWaitHintMs);
     }
     logger->logMessage(L"Executing command: ", command.get());

@@ -149,23 +149,19 @@ TEST_F(ServiceParameters, ValuesOfAnyTypeAndSizeComeBackTerminated) {
     EXPECT_EQ(logged(), "");
 }
 
-TEST_F(ServiceParameters, AScopeSharesTheKeyYetReadsEachValueAfresh) {
+TEST_F(ServiceParameters, EachReadSeesTheValueAsItIsNow) {
     setHklmString(parametersKey, L"JVMdll", L"first");
-    {
-        CParametersKeyScope scope(serviceName.c_str());
-        EXPECT_EQ(get(L"JVMdll", 1, 0), L"first");
-        const std::wstring grown(5000, L'g');
-        setHklmString(parametersKey, L"JVMdll", grown);
-        EXPECT_TRUE(get(L"JVMdll", 1, 0) == grown);
-        EXPECT_EQ(get(L"Missing", 1, 0), L"<null>");
-        EXPECT_EQ(logged().substr(0, 35), "Error getting size of value Missing");
-        // Another service's values are not read from this service's key.
-        EXPECT_EQ(taken(getRegServiceParam(L"PravikParamNoSuchService", L"JVMdll", &logger, 1, 0)), L"<null>");
-        EXPECT_NE(logged().find("Cannot open registry key "), std::string::npos) << logged();
-        deleteHklmTree(parametersKey);
-        EXPECT_EQ(get(L"JVMdll", 0, 0), L"<null>");
-    }
-    // The scope has closed its key: reads open their own again.
+    EXPECT_EQ(get(L"JVMdll", 1, 0), L"first");
+    const std::wstring grown(5000, L'g');
+    setHklmString(parametersKey, L"JVMdll", grown);
+    EXPECT_TRUE(get(L"JVMdll", 1, 0) == grown);
+    EXPECT_EQ(get(L"Missing", 1, 0), L"<null>");
+    EXPECT_EQ(logged().substr(0, 35), "Error getting size of value Missing");
+    // Another service's values are not read from this service's key.
+    EXPECT_EQ(taken(getRegServiceParam(L"PravikParamNoSuchService", L"JVMdll", &logger, 1, 0)), L"<null>");
+    EXPECT_NE(logged().find("Cannot open registry key "), std::string::npos) << logged();
+    deleteHklmTree(parametersKey);
+    EXPECT_EQ(get(L"JVMdll", 0, 0), L"<null>");
     setHklmString(parametersKey, L"JVMdll", L"again");
     EXPECT_EQ(get(L"JVMdll", 1, 0), L"again");
 }

@@ -1,13 +1,16 @@
-// The end of a service run: serviceMain's return, the drain of the output,
-// the stop budget and a failed start's end, System.exit, and the last report,
-// which the SCM sees only once the JVM and the output are done.
+#include "service/CRunLifecycle.h"
+
 #include <memory>
 #include <new>
 
 #include "common/CTextBuilder.h"
+#include "common/ExitCodes.h"
 #include "jvm/JvmThreadDump.h"
 #include "log/CLogger.h"
-#include "service/CExecutor.h"
+#include "service/CJvmHostSlot.h"
+#include "service/CStatusReporter.h"
+#include "service/OutputCapture.h"
+#include "service/ServiceEvents.h"
 
 namespace {
 
@@ -24,52 +27,62 @@ const DWORD kFailedStartPatienceMs = 2000;
 
 // A final report handed to a thread of its own, which owns it.
 struct CFinalReport {
-    CExecutor* executor;
+    CRunLifecycle* lifecycle;
     DWORD serviceSpecificExitCode;
 };
 
-DWORD WINAPI makeFinalReport(LPVOID report) {
+}  // namespace
+
+DWORD WINAPI CRunLifecycle::makeFinalReport(LPVOID report) {
     const std::unique_ptr<CFinalReport> owned(static_cast<CFinalReport*>(report));
-    owned->executor->reportStopped(owned->serviceSpecificExitCode);
+    owned->lifecycle->reportStopped(owned->serviceSpecificExitCode);
     return 0;
 }
 
-}  // namespace
+void CRunLifecycle::reportQuietStart(void* lifecycle) {
+    static_cast<CRunLifecycle*>(lifecycle)->status->reportQuietStart();
+}
 
-void CExecutor::endJavaRun(int result) {
+void CRunLifecycle::budgetSpent(void* lifecycle) { static_cast<CRunLifecycle*>(lifecycle)->stopTimedOut(); }
+
+void CRunLifecycle::startWatch() {
+    if (!watch.start()) {
+        logFailure(logger, L"Error creating the run watch thread, stops are not bounded.", GetLastError());
+    }
+}
+
+void CRunLifecycle::javaReturned(int result) {
     const DWORD code = static_cast<DWORD>(result);
-    const DWORD failedStart = status.failedStartCode(code);
+    const DWORD failedStart = status->failedStartCode(code);
     if (failedStart != 0) {
         // Threads that the program left must not keep the process: the JVM's shutdown gets a moment only.
         failedStartCode = failedStart;
-        runWatch.armWithin(kFailedStartPatienceMs);
+        watch.armWithin(kFailedStartPatienceMs);
     } else {
         // The JVM's shutdown counts as part of the stop.
-        runWatch.arm();
+        watch.arm();
     }
-    reportStopProgress();
+    status->reportStopProgress(stopWaitHint());
 }
 
-void CExecutor::finishRun() {
-    jvm.destroy();
+void CRunLifecycle::finish() {
+    jvm->destroy();
     // Within the budget: whoever waits for STOPPED finds the whole output in the files.
-    capture.finish(kOutputPatienceMs);
-    runWatch.finish();
+    capture->finish(kOutputPatienceMs);
+    watch.finish();
 }
 
-DWORD CExecutor::stopWaitHint() { return runWatch.stopWaitHint(kEndPatienceMs); }
+DWORD CRunLifecycle::stopWaitHint() { return watch.stopWaitHint(kEndPatienceMs); }
 
-void CExecutor::reportStopProgress() { status.reportStopProgress(stopWaitHint()); }
-
-void CExecutor::javaExiting(int code) {
+void CRunLifecycle::javaExiting(int code) {
     logger->logMessage(L"Java called System.exit with", static_cast<unsigned long>(code));
-    events.javaExited(code);
+    events->javaExited(code);
     // The shutdown hooks have run: their output is in the pipes too.
-    capture.finish(kOutputPatienceMs);
-    reportStoppedBeforeTheEnd(status.runExitCode(static_cast<DWORD>(code)));
+    capture->finish(kOutputPatienceMs);
+    reportStoppedBeforeTheEnd(status->runExitCode(static_cast<DWORD>(code)));
 }
 
-void CExecutor::reportStoppedBeforeTheEnd(DWORD serviceSpecificExitCode) {
+void CRunLifecycle::reportStoppedBeforeTheEnd(DWORD serviceSpecificExitCode) {
     // Wine's dispatcher holds a lock while a control handler runs, and its
     // SetServiceStatus takes that lock after a STOPPED report has gone out:
     // with serviceControl blocked (or in System.exit) the call never returns.
@@ -86,11 +99,11 @@ void CExecutor::reportStoppedBeforeTheEnd(DWORD serviceSpecificExitCode) {
     }
 }
 
-void CExecutor::reportStopped(DWORD serviceSpecificExitCode) {
-    recordStatus(SERVICE_STOPPED, 0, serviceSpecificExitCode, 0, 0, false);
+void CRunLifecycle::reportStopped(DWORD serviceSpecificExitCode) {
+    status->record(SERVICE_STOPPED, 0, serviceSpecificExitCode, 0, 0, false, 0);
 }
 
-void CExecutor::stopTimedOut() {
+void CRunLifecycle::stopTimedOut() {
     const DWORD failedStart = failedStartCode;
     if (failedStart != 0) {
         endFailedStart(failedStart);
@@ -98,21 +111,21 @@ void CExecutor::stopTimedOut() {
     }
     dumpJvmThreads(logger, kDumpPatienceMs);
     CTextBuilder text;
-    text.append(L"Service did not stop within ").appendDecimal(runWatch.budgetMs()).append(L" ms");
+    text.append(L"Service did not stop within ").appendDecimal(watch.budgetMs()).append(L" ms");
     logger->logMessage(text.text());
-    events.stopTimedOut();
+    events->stopTimedOut();
     // Java still runs and writes: what it wrote up to here, the thread dump
     // among it, reaches the files; what it writes from now on is lost.
-    capture.finish(kOutputPatienceMs);
+    capture->finish(kOutputPatienceMs);
     reportStoppedBeforeTheEnd(kStopTimedOut);
     // Java holds threads that do not end, and maybe the SCM's or the pipe's
     // thread: nothing short of ending the process frees them.
     TerminateProcess(GetCurrentProcess(), kStopTimedOut);
 }
 
-void CExecutor::endFailedStart(DWORD serviceSpecificExitCode) {
+void CRunLifecycle::endFailedStart(DWORD serviceSpecificExitCode) {
     logger->logMessage(L"The program's threads outlived its failed start: the process ends.");
-    capture.finish(kOutputPatienceMs);
+    capture->finish(kOutputPatienceMs);
     reportStoppedBeforeTheEnd(serviceSpecificExitCode);
     // Those threads hold the service thread in DestroyJavaVM.
     TerminateProcess(GetCurrentProcess(), 0);
