@@ -87,6 +87,53 @@ int setFailureActions(SC_HANDLE service, const CScmSettings& settings, bool repl
                : kRegistryWriteError;
 }
 
+CServiceHandle openServiceToChange(const wchar_t* serviceName, CLogger* logger) {
+    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    CServiceHandle service(
+        manager ? OpenServiceW(manager.get(), serviceName, SERVICE_CHANGE_CONFIG | SERVICE_START) : nullptr);
+    if (!service) {
+        logFailure(logger, L"Cannot open the service to set its failure and start settings", GetLastError());
+    }
+    return service;
+}
+
+// Sets the key's setting as settings has it; with replace, a setting the file
+// lacks is cleared rather than left as it was.
+int changeSetting(SC_HANDLE service, EConfigKey key, const CScmSettings& settings, bool replace, CLogger* logger) {
+    bool taken = true;
+    switch (key) {
+        case EConfigKey::delayedAutoStart: {
+            SERVICE_DELAYED_AUTO_START_INFO delayed = {settings.delayedAutoStart ? TRUE : FALSE};
+            taken = changeConfig(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed, key, logger);
+            break;
+        }
+        case EConfigKey::failureActions:
+        case EConfigKey::failureResetPeriod:
+        case EConfigKey::failureCommand:
+            return setFailureActions(service, settings, replace, logger);
+        case EConfigKey::failureActionsOnNonCrashFailures: {
+            SERVICE_FAILURE_ACTIONS_FLAG flag = {settings.nonCrashFailures ? TRUE : FALSE};
+            taken = changeConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag, key, logger);
+            break;
+        }
+        case EConfigKey::serviceSidType: {
+            SERVICE_SID_INFO sid = {settings.sidTypeGiven ? settings.sidType : SERVICE_SID_TYPE_NONE};
+            taken = changeConfig(service, SERVICE_CONFIG_SERVICE_SID_INFO, &sid, key, logger);
+            break;
+        }
+        case EConfigKey::preshutdownTimeout:
+            // Without the key the service does not take the control, so the manager's timeout stays as it is.
+            if (settings.preshutdownGiven) {
+                SERVICE_PRESHUTDOWN_INFO preshutdown = {settings.preshutdownTimeout};
+                taken = changeConfig(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown, key, logger);
+            }
+            break;
+        default:
+            break;
+    }
+    return taken ? 0 : kRegistryWriteError;
+}
+
 }  // namespace
 
 int readScmSettings(const CConfigFile& config, unsigned long startType, CLogger* logger, CScmSettings* settings) {
@@ -146,87 +193,40 @@ int readScmSettings(const CConfigFile& config, unsigned long startType, CLogger*
 }
 
 int applyScmSettings(const wchar_t* serviceName, const CScmSettings& settings, CLogger* logger) {
-    if (!settings.delayedAutoStart && !settings.failureActionsGiven && !settings.nonCrashFailures &&
-        !settings.sidTypeGiven && !settings.preshutdownGiven) {
+    // The settings a new service takes from its file, in the order they are set.
+    const struct {
+        bool given;
+        EConfigKey key;
+    } steps[] = {
+        {settings.delayedAutoStart, EConfigKey::delayedAutoStart},
+        {settings.failureActionsGiven, EConfigKey::failureActions},
+        {settings.nonCrashFailures, EConfigKey::failureActionsOnNonCrashFailures},
+        {settings.sidTypeGiven, EConfigKey::serviceSidType},
+        {settings.preshutdownGiven, EConfigKey::preshutdownTimeout},
+    };
+    bool anyGiven = false;
+    for (const auto& step : steps) {
+        anyGiven = anyGiven || step.given;
+    }
+    if (!anyGiven) {
         return 0;
     }
-    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const CServiceHandle service(
-        manager ? OpenServiceW(manager.get(), serviceName, SERVICE_CHANGE_CONFIG | SERVICE_START) : nullptr);
+    const CServiceHandle service = openServiceToChange(serviceName, logger);
     if (!service) {
-        logFailure(logger, L"Cannot open the service to set its failure and start settings", GetLastError());
         return kRegistryWriteError;
     }
-    bool taken = true;
-    if (settings.delayedAutoStart) {
-        SERVICE_DELAYED_AUTO_START_INFO delayed = {TRUE};
-        taken = changeConfig(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed,
-                             EConfigKey::delayedAutoStart, logger);
-    }
-    if (taken && settings.failureActionsGiven) {
-        const int result = setFailureActions(service.get(), settings, false, logger);
-        if (result == kMemoryError) {
+    for (const auto& step : steps) {
+        const int result = step.given ? changeSetting(service.get(), step.key, settings, false, logger) : 0;
+        if (result != 0) {
             return result;
         }
-        taken = result == 0;
     }
-    if (taken && settings.nonCrashFailures) {
-        SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
-        taken = changeConfig(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag,
-                             EConfigKey::failureActionsOnNonCrashFailures, logger);
-    }
-    if (taken && settings.sidTypeGiven) {
-        SERVICE_SID_INFO sid = {settings.sidType};
-        taken = changeConfig(service.get(), SERVICE_CONFIG_SERVICE_SID_INFO, &sid, EConfigKey::serviceSidType, logger);
-    }
-    if (taken && settings.preshutdownGiven) {
-        SERVICE_PRESHUTDOWN_INFO preshutdown = {settings.preshutdownTimeout};
-        taken = changeConfig(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown,
-                             EConfigKey::preshutdownTimeout, logger);
-    }
-    return taken ? 0 : kRegistryWriteError;
+    return 0;
 }
 
 int changeScmSetting(const wchar_t* serviceName, EConfigKey key, const CScmSettings& settings, CLogger* logger) {
-    const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const CServiceHandle service(
-        manager ? OpenServiceW(manager.get(), serviceName, SERVICE_CHANGE_CONFIG | SERVICE_START) : nullptr);
-    if (!service) {
-        logFailure(logger, L"Cannot open the service to set its failure and start settings", GetLastError());
-        return kRegistryWriteError;
-    }
-    bool taken = true;
-    switch (key) {
-        case EConfigKey::delayedAutoStart: {
-            SERVICE_DELAYED_AUTO_START_INFO delayed = {settings.delayedAutoStart ? TRUE : FALSE};
-            taken = changeConfig(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed, key, logger);
-            break;
-        }
-        case EConfigKey::failureActions:
-        case EConfigKey::failureResetPeriod:
-        case EConfigKey::failureCommand:
-            return setFailureActions(service.get(), settings, true, logger);
-        case EConfigKey::failureActionsOnNonCrashFailures: {
-            SERVICE_FAILURE_ACTIONS_FLAG flag = {settings.nonCrashFailures ? TRUE : FALSE};
-            taken = changeConfig(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag, key, logger);
-            break;
-        }
-        case EConfigKey::serviceSidType: {
-            SERVICE_SID_INFO sid = {settings.sidTypeGiven ? settings.sidType : SERVICE_SID_TYPE_NONE};
-            taken = changeConfig(service.get(), SERVICE_CONFIG_SERVICE_SID_INFO, &sid, key, logger);
-            break;
-        }
-        case EConfigKey::preshutdownTimeout:
-            // Without the key the service does not take the control, so the manager's timeout stays as it is.
-            if (settings.preshutdownGiven) {
-                SERVICE_PRESHUTDOWN_INFO preshutdown = {settings.preshutdownTimeout};
-                taken = changeConfig(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown, key, logger);
-            }
-            break;
-        default:
-            break;
-    }
-    return taken ? 0 : kRegistryWriteError;
+    const CServiceHandle service = openServiceToChange(serviceName, logger);
+    return service ? changeSetting(service.get(), key, settings, true, logger) : kRegistryWriteError;
 }
 
 int setServiceDescription(const wchar_t* serviceName, const wchar_t* text, CLogger* logger) {

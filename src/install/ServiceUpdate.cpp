@@ -159,7 +159,15 @@ private:
         if (sameSetting(installed, wanted)) {
             return 0;
         }
-        const CHeapText line(describeSettingChange(name, installed, wanted));
+        return record(name, installed, wanted,
+                      [&] { return option != 0 ? setJvmOption(option, wanted) : change(key, wanted); });
+    }
+
+    // Prints one change as "name: installed -> wanted" and counts it; unless
+    // only printing, makes it and, when it is refused, names where the update stopped.
+    template <typename Change>
+    int record(const wchar_t* name, const wchar_t* shownInstalled, const wchar_t* shownWanted, Change makeChange) {
+        const CHeapText line(describeSettingChange(name, shownInstalled, shownWanted));
         if (!line) {
             logger->logMessage(L"Memory error!");
             return kMemoryError;
@@ -169,7 +177,7 @@ private:
         if (request.dryRun) {
             return 0;
         }
-        const int result = option != 0 ? setJvmOption(option, wanted) : change(key, wanted);
+        const int result = makeChange();
         if (result != 0) {
             logger->logMessage(name, L" was not changed: the changes above it are made, none after it.");
         }
@@ -274,22 +282,10 @@ private:
         if (!secret && sameSetting(installed, wanted)) {
             return 0;
         }
-        const CHeapText line(describeSettingChange(valueName, installed, shownWanted));
-        if (!line) {
-            logger->logMessage(L"Memory error!");
-            return kMemoryError;
-        }
-        logger->logMessage(line.get());
-        ++changed;
-        if (request.dryRun) {
-            return 0;
-        }
-        const int result = secret && wanted != nullptr ? storeSecret(valueName, wanted)
-                                                       : setRegServiceParameter(serviceName, valueName, wanted, logger);
-        if (result != 0) {
-            logger->logMessage(valueName, L" was not changed: the changes above it are made, none after it.");
-        }
-        return result;
+        return record(valueName, installed, shownWanted, [&] {
+            return secret && wanted != nullptr ? storeSecret(valueName, wanted)
+                                               : setRegServiceParameter(serviceName, valueName, wanted, logger);
+        });
     }
 
     // Lets the service's account read the secrets: the one given with -a, else the one it logs on as.
