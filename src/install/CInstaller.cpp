@@ -24,7 +24,6 @@
 #include "log/CLogger.h"
 #include "log/TraceScope.h"
 #include "registry/ServiceListing.h"
-#include "registry/SecretProtection.h"
 #include "registry/ServiceParameters.h"
 
 namespace {
@@ -366,24 +365,14 @@ int CInstaller::saveVariables(CConfigFile* config, const CConfigKey& key) {
             }
             continue;
         }
-        // Before the first secret is written: no moment with a secret under an open key.
         if (!restricted) {
-            const DWORD error = restrictParametersKey(serviceName, request.accountName);
-            if (error != 0) {
-                logFailure(logger, L"Cannot restrict the Parameters key to the service's account; no secret is stored",
-                           error);
-                return kRegistryWriteError;
+            const int result = restrictParametersKeyForSecrets(serviceName, request.accountName, logger);
+            if (result != 0) {
+                return result;
             }
             restricted = true;
         }
-        CSecretBlob blob;
-        const DWORD error = protectSecret(option->getValue(), &blob);
-        if (error != 0) {
-            logger->logMessage(L"Cannot protect the value of ", valueName.text());
-            logFailure(logger, L"CryptProtectData failed", error);
-            return kRegistryWriteError;
-        }
-        const int written = setRegServiceBinary(serviceName, valueName.text(), blob.bytes.get(), blob.size, logger);
+        const int written = writeProtectedSecret(serviceName, valueName.text(), option->getValue(), logger);
         if (written != 0) {
             return written;
         }

@@ -3,10 +3,14 @@
 #include <sddl.h>
 
 #include "common/AsciiCase.h"
+#include "common/ExitCodes.h"
 #include "common/CTextBuilder.h"
 #include "common/RegistryLayout.h"
 #include "common/Win32Handle.h"
 #include "install/ServiceLogonRight.h"
+#include "log/CLogger.h"
+#include "registry/SecretProtection.h"
+#include "registry/ServiceParameters.h"
 
 namespace {
 
@@ -54,4 +58,25 @@ DWORD restrictParametersKey(const wchar_t* serviceName, const wchar_t* accountNa
     // The descriptor carries SE_DACL_PROTECTED ("D:P"), which SetSecurityInfo's
     // PROTECTED_DACL_SECURITY_INFORMATION would set; Wine 8 keeps it only this way.
     return static_cast<DWORD>(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, made));
+}
+
+int restrictParametersKeyForSecrets(const wchar_t* serviceName, const wchar_t* accountName, CLogger* logger) {
+    const DWORD error = restrictParametersKey(serviceName, accountName);
+    if (error != 0) {
+        logFailure(logger, L"Cannot restrict the Parameters key to the service's account; no secret is stored", error);
+        return kRegistryWriteError;
+    }
+    return 0;
+}
+
+int writeProtectedSecret(const wchar_t* serviceName, const wchar_t* valueName, const wchar_t* text,
+                         CLogger* logger) {
+    CSecretBlob blob;
+    const DWORD error = protectSecret(text, &blob);
+    if (error != 0) {
+        logger->logMessage(L"Cannot protect the value of ", valueName);
+        logFailure(logger, L"CryptProtectData failed", error);
+        return kRegistryWriteError;
+    }
+    return setRegServiceBinary(serviceName, valueName, blob.bytes.get(), blob.size, logger);
 }

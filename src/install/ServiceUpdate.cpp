@@ -288,35 +288,21 @@ private:
         });
     }
 
-    // Lets the service's account read the secrets: the one given with -a, else the one it logs on as.
-    DWORD restrictToAccount() const {
-        if (request.accountName != nullptr) {
-            return restrictParametersKey(serviceName, request.accountName);
-        }
-        const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        const CServiceHandle service(manager ? OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_CONFIG)
-                                             : nullptr);
-        const CHeapText account = service ? logonAccountOf(service.get()) : CHeapText();
-        const bool system = !account || equalsIgnoringAsciiCase(account.get(), L"LocalSystem");
-        return restrictParametersKey(serviceName, system ? nullptr : account.get());
-    }
-
+    // Lets the service's account read the secrets, the one given with -a, else the one it logs on as;
+    // each time, since the account may have changed since the last secret was written.
     int storeSecret(const wchar_t* valueName, const wchar_t* text) {
-        // Before a secret is written: no moment with a secret under an open key.
-        const DWORD restricted = restrictToAccount();
-        if (restricted != 0) {
-            logFailure(logger, L"Cannot restrict the Parameters key to the service's account; no secret is stored",
-                       restricted);
-            return kRegistryWriteError;
+        const wchar_t* account = request.accountName;
+        CHeapText loggedOnAs;
+        if (account == nullptr) {
+            const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+            const CServiceHandle service(manager ? OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_CONFIG)
+                                                 : nullptr);
+            loggedOnAs = service ? logonAccountOf(service.get()) : CHeapText();
+            const bool system = !loggedOnAs || equalsIgnoringAsciiCase(loggedOnAs.get(), L"LocalSystem");
+            account = system ? nullptr : loggedOnAs.get();
         }
-        CSecretBlob blob;
-        const DWORD error = protectSecret(text, &blob);
-        if (error != 0) {
-            logger->logMessage(L"Cannot protect the value of ", valueName);
-            logFailure(logger, L"CryptProtectData failed", error);
-            return kRegistryWriteError;
-        }
-        return setRegServiceBinary(serviceName, valueName, blob.bytes.get(), blob.size, logger);
+        const int restricted = restrictParametersKeyForSecrets(serviceName, account, logger);
+        return restricted != 0 ? restricted : writeProtectedSecret(serviceName, valueName, text, logger);
     }
 
     int settleJvmOptions() {
