@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
     }
     int counted = 0;
-    for (const CConfigNode* node = file.getFirstNode(); node != nullptr; node = node->next) {
-        const wchar_t* name = node->option->getName();
-        const wchar_t* value = node->option->getValue();
+    for (const auto& option : file.options()) {
+        const wchar_t* name = option->getName();
+        const wchar_t* value = option->getValue();
         if (name == nullptr || value == nullptr || value[0] == L'\0' || std::wcschr(name, L'=') != nullptr) {
             __builtin_trap();
         }

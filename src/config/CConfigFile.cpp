@@ -2,6 +2,8 @@
 // key=value recognition and the lookups. Reading files is in ConfigFileReader.cpp.
 #include "config/CConfigFile.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cwchar>
 #include <new>
@@ -21,15 +23,6 @@ bool isBlank(wchar_t character) { return character == L' ' || character == L'\t'
 
 CConfigFile::CConfigFile(CLogger* logger) : logger(logger) {}
 
-CConfigFile::~CConfigFile() {
-    CConfigNode* node = firstNode;
-    while (node != nullptr) {
-        CConfigNode* next = node->next;
-        delete node->option;
-        delete node;
-        node = next;
-    }
-}
 
 wchar_t* CConfigFile::parseLine(wchar_t** cursor) {
     if (cursor == nullptr || *cursor == nullptr || **cursor == L'\0') {
@@ -117,36 +110,46 @@ int CConfigFile::parseBuffer(wchar_t* buffer) {
 }
 
 int CConfigFile::appendOption(const wchar_t* name, const wchar_t* value) {
-    auto* option = new (std::nothrow) CConfigOption(logger);
-    auto* node = new (std::nothrow) CConfigNode{option, nullptr};
+    std::unique_ptr<CConfigOption> option(new (std::nothrow) CConfigOption(logger));
     if (option != nullptr) {
         option->setName(name);
         option->setValue(value);
     }
     // An option whose copies could not be made would answer lookups wrongly; leave it out.
-    if (option == nullptr || node == nullptr || option->getName() == nullptr || option->getValue() == nullptr) {
+    if (option == nullptr || option->getName() == nullptr || option->getValue() == nullptr || !roomForOneMore()) {
         logger->logMessage(L"Memory error.");
-        delete option;
-        delete node;
         return kMemoryError;
     }
-    if (lastNode == nullptr) {
-        firstNode = node;
-    } else {
-        lastNode->next = node;
-    }
-    lastNode = node;
-    ++optionCount;
+    optionArray[optionCount++] = std::move(option);
     return 0;
+}
+
+bool CConfigFile::roomForOneMore() {
+    if (optionCount < optionCapacity) {
+        return true;
+    }
+    if (optionCapacity > INT_MAX / 2) {
+        return false;
+    }
+    const int capacity = optionCapacity == 0 ? 16 : optionCapacity * 2;
+    using COwnedOption = std::unique_ptr<CConfigOption>;
+    std::unique_ptr<COwnedOption[]> larger(new (std::nothrow) COwnedOption[capacity]);
+    if (larger == nullptr) {
+        return false;
+    }
+    std::move(optionArray.get(), optionArray.get() + optionCount, larger.get());
+    optionArray = std::move(larger);
+    optionCapacity = capacity;
+    return true;
 }
 
 CConfigOption* CConfigFile::getOption(const wchar_t* key) const {
     if (key == nullptr) {
         return nullptr;
     }
-    for (const CConfigNode* node = firstNode; node != nullptr; node = node->next) {
-        if (equalsIgnoringAsciiCase(node->option->getName(), key)) {
-            return node->option;
+    for (const auto& option : options()) {
+        if (equalsIgnoringAsciiCase(option->getName(), key)) {
+            return option.get();
         }
     }
     return nullptr;

@@ -5,19 +5,18 @@
 //
 // Handles are passed as void* (a Win32 HANDLE) so that the portable half of
 // the class, the text parser and the lookups, compiles without windows.h.
-class CLogger;
-class CConfigOption;
-enum class EConfigKey : unsigned char;
+#include <memory>
+#include <span>
 
-struct CConfigNode {
-    CConfigOption* option;
-    CConfigNode* next;
-};
+#include "config/CConfigOption.h"
+
+class CLogger;
+enum class EConfigKey : unsigned char;
 
 class CConfigFile {
 public:
     explicit CConfigFile(CLogger* logger);
-    ~CConfigFile();
+    ~CConfigFile() = default;
     CConfigFile(const CConfigFile&) = delete;
     CConfigFile& operator=(const CConfigFile&) = delete;
 
@@ -44,7 +43,10 @@ public:
     const wchar_t* getStrOptionValue(EConfigKey key, const wchar_t* defaultValue) const;
     int getBoolOptionValue(EConfigKey key, int defaultValue) const;
     int getOptionCount() const { return optionCount; }
-    const CConfigNode* getFirstNode() const { return firstNode; }
+    // Every option in file order: for (const auto& option : config.options()) option->getName().
+    std::span<const std::unique_ptr<CConfigOption>> options() const {
+        return {optionArray.get(), static_cast<std::size_t>(optionCount)};
+    }
 
     // Skeleton file (Win32): never overwrites an existing file.
     void generateSkeletonFile(const wchar_t* fileName, int unicode);
@@ -56,9 +58,13 @@ public:
 private:
     // 0, or kMemoryError when the option could not be kept.
     int appendOption(const wchar_t* name, const wchar_t* value);
+    // False when the array was full and could not be grown.
+    bool roomForOneMore();
 
     CLogger* logger;
     int optionCount = 0;
-    CConfigNode* firstNode = nullptr;
-    CConfigNode* lastNode = nullptr;
+    // Grown without throwing, so that running out of memory is reported like
+    // any other failure; each option stays where it is, for the pointers lookups return.
+    int optionCapacity = 0;
+    std::unique_ptr<std::unique_ptr<CConfigOption>[]> optionArray;
 };

@@ -135,8 +135,8 @@ int CInstaller::requiredOptionsPresent(CConfigFile* config) {
 }
 
 int CInstaller::variableKeysValid(CConfigFile* config, bool storedSecretsKept) {
-    for (const CConfigNode* node = config->getFirstNode(); node != nullptr; node = node->next) {
-        const wchar_t* key = node->option->getName();
+    for (const auto& option : config->options()) {
+        const wchar_t* key = option->getName();
         const wchar_t* variable = nullptr;
         const CConfigKey* row = prefixedKeyOf(key, &variable);
         if (row == nullptr) {
@@ -147,7 +147,7 @@ int CInstaller::variableKeysValid(CConfigFile* config, bool storedSecretsKept) {
             return 0;
         }
         // The placeholder keeps a stored secret; a new service has none to keep.
-        if (!storedSecretsKept && row->id == EConfigKey::secret && std::wcscmp(node->option->getValue(), kProtectedValueText) == 0) {
+        if (!storedSecretsKept && row->id == EConfigKey::secret && std::wcscmp(option->getValue(), kProtectedValueText) == 0) {
             logger->logMessage(L"Bad value of \"", key, L"\": <protected> stands for a stored secret; give the secret");
             return 0;
         }
@@ -345,8 +345,8 @@ int CInstaller::saveVariables(CConfigFile* config, const CConfigKey& key) {
     const wchar_t* serviceName = config->getStrOptionValue(EConfigKey::serviceName, nullptr);
     const bool secrets = key.id == EConfigKey::secret;
     bool restricted = false;
-    for (const CConfigNode* node = config->getFirstNode(); node != nullptr; node = node->next) {
-        const CConfigOption* option = node->option;
+    for (const auto& owned : config->options()) {
+        const CConfigOption* option = owned.get();
         const wchar_t* variable = nullptr;
         // The first of two equal keys wins, as for every key.
         if (prefixedKeyOf(option->getName(), &variable) != &key || config->getOption(option->getName()) != option) {

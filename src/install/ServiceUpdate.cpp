@@ -186,10 +186,10 @@ private:
 
     // The file's first option of each env. or secret. key (the first of two equal keys wins).
     const CConfigOption* fileVariable(const CConfigKey& key, const wchar_t* variable) const {
-        for (const CConfigNode* node = config.getFirstNode(); node != nullptr; node = node->next) {
+        for (const auto& option : config.options()) {
             const wchar_t* named = nullptr;
-            if (prefixedKeyOf(node->option->getName(), &named) == &key && equalsIgnoringAsciiCase(named, variable)) {
-                return node->option;
+            if (prefixedKeyOf(option->getName(), &named) == &key && equalsIgnoringAsciiCase(named, variable)) {
+                return option.get();
             }
         }
         return nullptr;
@@ -207,9 +207,9 @@ private:
     }
 
     bool fileHasSecrets() const {
-        for (const CConfigNode* node = config.getFirstNode(); node != nullptr; node = node->next) {
+        for (const auto& option : config.options()) {
             const wchar_t* variable = nullptr;
-            if (prefixedKeyOf(node->option->getName(), &variable) == &configKey(EConfigKey::secret)) {
+            if (prefixedKeyOf(option->getName(), &variable) == &configKey(EConfigKey::secret)) {
                 return true;
             }
         }
@@ -219,12 +219,12 @@ private:
     // secret.NAME=<protected> keeps what is stored; with nothing stored there is nothing to keep.
     int placeholdersKeepStoredSecrets() const {
         const CConfigKey& key = configKey(EConfigKey::secret);
-        for (const CConfigNode* node = config.getFirstNode(); node != nullptr; node = node->next) {
+        for (const auto& option : config.options()) {
             const wchar_t* variable = nullptr;
-            if (prefixedKeyOf(node->option->getName(), &variable) == &key &&
-                std::wcscmp(node->option->getValue(), kProtectedValueText) == 0 &&
+            if (prefixedKeyOf(option->getName(), &variable) == &key &&
+                std::wcscmp(option->getValue(), kProtectedValueText) == 0 &&
                 storedVariable(variables.secretValues(), key.valueName, variable) == nullptr) {
-                logger->logMessage(L"Bad value of \"", node->option->getName(),
+                logger->logMessage(L"Bad value of \"", option->getName(),
                                    L"\": <protected> stands for a stored secret, and the service has none; give the secret");
                 return kConfigLineWithoutValue;
             }
@@ -249,10 +249,13 @@ private:
                 result = settleVariable(value.name.get(), kProtectedValueText, wanted, true);
             }
         }
-        for (const CConfigNode* node = config.getFirstNode(); node != nullptr && result == 0; node = node->next) {
+        for (const auto& option : config.options()) {
+            if (result != 0) {
+                break;
+            }
             const wchar_t* variable = nullptr;
-            if (prefixedKeyOf(node->option->getName(), &variable) != &key ||
-                fileVariable(key, variable) != node->option || storedVariable(stored, key.valueName, variable)) {
+            if (prefixedKeyOf(option->getName(), &variable) != &key ||
+                fileVariable(key, variable) != option.get() || storedVariable(stored, key.valueName, variable)) {
                 continue;
             }
             CTextBuilder valueName;
@@ -261,7 +264,7 @@ private:
                 logger->logMessage(L"Memory error!");
                 return kMemoryError;
             }
-            result = settleVariable(valueName.text(), nullptr, node->option->getValue(), secrets);
+            result = settleVariable(valueName.text(), nullptr, option->getValue(), secrets);
         }
         return result;
     }

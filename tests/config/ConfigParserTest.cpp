@@ -17,8 +17,8 @@ using COptionList = std::vector<std::pair<std::wstring, std::wstring>>;
 
 COptionList optionsOf(const CConfigFile& file) {
     COptionList options;
-    for (const CConfigNode* node = file.getFirstNode(); node != nullptr; node = node->next) {
-        options.emplace_back(node->option->getName(), node->option->getValue());
+    for (const auto& option : file.options()) {
+        options.emplace_back(option->getName(), option->getValue());
     }
     return options;
 }
@@ -238,9 +238,10 @@ TEST_F(ConfigParser, ManyLinesKeepTheirOrder) {
     ASSERT_EQ(file.getOptionCount(), lineCount);
     int index = 0;
     bool inOrder = true;
-    for (const CConfigNode* node = file.getFirstNode(); node != nullptr; node = node->next, ++index) {
-        inOrder = inOrder && node->option->getName() == L"key" + std::to_wstring(index) &&
-                  node->option->getValue() == L"value" + std::to_wstring(index);
+    for (const auto& option : file.options()) {
+        inOrder = inOrder && option->getName() == L"key" + std::to_wstring(index) &&
+                  option->getValue() == L"value" + std::to_wstring(index);
+        ++index;
     }
     EXPECT_TRUE(inOrder);
     EXPECT_EQ(index, lineCount);

@@ -5,8 +5,8 @@
 
 COptionList optionsOf(const CConfigFile& file) {
     COptionList options;
-    for (const CConfigNode* node = file.getFirstNode(); node != nullptr; node = node->next) {
-        options.emplace_back(node->option->getName(), node->option->getValue());
+    for (const auto& option : file.options()) {
+        options.emplace_back(option->getName(), option->getValue());
     }
     return options;
 }

@@ -374,12 +374,13 @@ TEST_F(ServiceInfo, ExportedFilesParseBackInTheirEncoding) {
             {L"JVMOption2", L"-Dhome=%PRAVIK_INFO_HOME%"},
         };
         ASSERT_EQ(config.getOptionCount(), 23) << "unicode " << unicode;
-        const CConfigNode* node = config.getFirstNode();
+        const auto options = config.options();
+        auto option = options.begin();
         for (const auto& pair : expected) {
-            ASSERT_NE(node, nullptr);
-            EXPECT_EQ(std::wstring(node->option->getName()), pair[0]);
-            EXPECT_EQ(std::wstring(node->option->getValue()), pair[1]);
-            node = node->next;
+            ASSERT_NE(option, options.end());
+            EXPECT_EQ(std::wstring((*option)->getName()), pair[0]);
+            EXPECT_EQ(std::wstring((*option)->getValue()), pair[1]);
+            ++option;
         }
         // The installer's own spelling finds the option lines.
         EXPECT_STREQ(config.getStrOptionValue(L"jvmOption2", nullptr), L"-Dhome=%PRAVIK_INFO_HOME%");

@@ -253,16 +253,17 @@ TEST(SkeletonTemplate, ParsesBackIntoTheThreeRequiredOptions) {
     CConfigFile file(&logger);
     EXPECT_EQ(file.parseBuffer(wide.data()), 0);
     ASSERT_EQ(file.getOptionCount(), 3);
-    const CConfigNode* node = file.getFirstNode();
-    EXPECT_STREQ(node->option->getName(), L"serviceDisplayName");
-    EXPECT_STREQ(node->option->getValue(), L"$$DISPLAYNAME$$");
-    node = node->next;
-    EXPECT_STREQ(node->option->getName(), L"serviceName");
-    EXPECT_STREQ(node->option->getValue(), L"$$SERVICENAME$$");
-    node = node->next;
-    EXPECT_STREQ(node->option->getName(), L"ipravikClass");
-    EXPECT_STREQ(node->option->getValue(), L"$$SERVICECLASSNAME$$");
-    EXPECT_EQ(node->next, nullptr);
+    const auto options = file.options();
+    auto option = options.begin();
+    EXPECT_STREQ((*option)->getName(), L"serviceDisplayName");
+    EXPECT_STREQ((*option)->getValue(), L"$$DISPLAYNAME$$");
+    ++option;
+    EXPECT_STREQ((*option)->getName(), L"serviceName");
+    EXPECT_STREQ((*option)->getValue(), L"$$SERVICENAME$$");
+    ++option;
+    EXPECT_STREQ((*option)->getName(), L"ipravikClass");
+    EXPECT_STREQ((*option)->getValue(), L"$$SERVICECLASSNAME$$");
+    EXPECT_EQ(option + 1, options.end());
     EXPECT_EQ(loggerRecord().messages,
               (std::vector<std::wstring>{L"serviceDisplayName=$$DISPLAYNAME$$", L"serviceName=$$SERVICENAME$$",
                                          L"ipravikClass=$$SERVICECLASSNAME$$"}));
