@@ -20,9 +20,17 @@ import java.util.Timer;
  * JVM, whose shutdown hook it registers. shutdownForgettingATimer stops it
  * too, but leaves a Timer that nobody cancels: a non-daemon thread that never
  * ends. What happens goes as lines to the file of its third argument.
+ *
+ * <p>Its port answers from the bind on, and a ready file may tell of readiness
+ * before main has got that far: a stop may come before the server is
+ * published. The stop then waits for it, or, before the server is made, leaves
+ * main nothing to serve.
  */
 public final class SlowHttpServer {
-    private static volatile HttpServer server;
+    private static final Object lock = new Object();
+    // Guarded by lock: the server once it serves, and whether a stop came.
+    private static HttpServer server;
+    private static boolean stopped;
     private static volatile String recordFile;
 
     private SlowHttpServer() {
@@ -32,7 +40,7 @@ public final class SlowHttpServer {
         if ("stop".equals(args[0])) {
             // The words one by one, as the stop got them.
             record(String.join("|", args) + "\n");
-            server.stop(0);
+            stopServer();
             return;
         }
         recordFile = args[2];
@@ -43,22 +51,37 @@ public final class SlowHttpServer {
         while (!early && !gate.exists()) {
             Thread.sleep(50);
         }
-        final HttpServer http = HttpServer.create(new InetSocketAddress("127.0.0.1", Integer.parseInt(args[0])), 0);
-        http.createContext("/", exchange -> {
-            final boolean ready = gate.exists();
-            final byte[] body = (ready ? "hello\n" : "deploying\n").getBytes(StandardCharsets.UTF_8);
-            exchange.sendResponseHeaders(ready ? 200 : 503, body.length);
-            try (OutputStream out = exchange.getResponseBody()) {
-                out.write(body);
+        synchronized (lock) {
+            if (stopped) {
+                return;
             }
-        });
-        http.start();
-        server = http;
+            final HttpServer http =
+                    HttpServer.create(new InetSocketAddress("127.0.0.1", Integer.parseInt(args[0])), 0);
+            http.createContext("/", exchange -> {
+                final boolean ready = gate.exists();
+                final byte[] body = (ready ? "hello\n" : "deploying\n").getBytes(StandardCharsets.UTF_8);
+                exchange.sendResponseHeaders(ready ? 200 : 503, body.length);
+                try (OutputStream out = exchange.getResponseBody()) {
+                    out.write(body);
+                }
+            });
+            http.start();
+            server = http;
+        }
     }
 
     static void shutdown() {
         record("shutdown\n");
-        server.stop(0);
+        stopServer();
+    }
+
+    private static void stopServer() {
+        synchronized (lock) {
+            stopped = true;
+            if (server != null) {
+                server.stop(0);
+            }
+        }
     }
 
     static void shutdownForgettingATimer() {
