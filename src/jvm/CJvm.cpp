@@ -1,7 +1,5 @@
 #include "jvm/CJvm.h"
 
-
-#include <cstdlib>
 #include <cstring>
 
 #include "common/CTextBuilder.h"
@@ -51,7 +49,6 @@ CJvm::CJvm(CLogger* logger) : logger(logger) {}
 CJvm::~CJvm() {
     destroyJVM();
     setJvmOutputTrace(nullptr);
-    std::free(className.exchange(nullptr));
     // The JVM and its threads keep running in the library until the process ends.
     jvmLibrary.detach();
 }

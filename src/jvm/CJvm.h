@@ -84,8 +84,10 @@ private:
     JniGetDefaultJavaVmInitArgsProc getDefaultJavaVmInitArgs = nullptr;
     JavaVM* jvm = nullptr;
     JNIEnv* environment = nullptr;
-    // Slash-separated service class in modified UTF-8; written once by
-    // runServiceMain, when its natives are bound, while other threads may
-    // already be forwarding (and drop what comes before).
-    std::atomic<char*> className{nullptr};
+    // Slash-separated service class in modified UTF-8, owned by
+    // serviceClassName; set once by runServiceMain, when its natives are bound,
+    // while other threads may already be forwarding (and drop what comes
+    // before): they read only className, published atomically.
+    CHeapPtr<char> serviceClassName;
+    std::atomic<const char*> className{nullptr};
 };

@@ -1,7 +1,7 @@
 // Running the Java service class: its arguments, the class lookup, the native
 // methods of the manager class and the call of serviceMain.
-#include <cstdlib>
 #include <cwchar>
+#include <utility>
 
 #include "common/RegistryLayout.h"
 #include "jvm/CJvm.h"
@@ -124,7 +124,8 @@ int CJvm::runServiceMain(const CStartSettings& settings) {
         return trace.exit(registered);
     }
     // Controls reach serviceControl from now on: its natives are bound.
-    std::free(className.exchange(name.release()));
+    serviceClassName = std::move(name);
+    className.store(serviceClassName.get());
     jmethodID serviceMainId = environment->GetStaticMethodID(javaClass, "serviceMain", "([Ljava/lang/String;)V");
     clearPendingException(environment, L"GetStaticMethodID");
     jmethodID serviceControlId = environment->GetStaticMethodID(javaClass, "serviceControl", "(I)V");

@@ -9,31 +9,14 @@
 #include <cstring>
 #include <utility>
 
-#include "common/CTextBuilder.h"
 #include "common/HeapText.h"
 #include "common/OwnedFile.h"
 #include "common/SrwLockGuard.h"
+#include "jvm/JvmProcessState.h"
 #include "jvm/JvmThreadDump.h"
 #include "log/CLogger.h"
 
 namespace {
-
-// JVM threads print at the same time; the logger and the line being built are under the lock.
-SRWLOCK g_outputLock = SRWLOCK_INIT;
-CLogger* g_logger = nullptr;
-CTextBuilder g_line;
-
-// Held shared while the flush runs, so that the capture can take it away.
-SRWLOCK g_flushLock = SRWLOCK_INIT;
-void (*g_flush)(void* context) = nullptr;
-void* g_flushContext = nullptr;
-
-// The verbose file's name, set before the JVM exists and read by the hook;
-// its stream, opened at the JVM's first output, under the lock: JVM threads
-// write at the same time and must not open the file twice.
-CHeapText g_verboseFileName;
-SRWLOCK g_verboseFileLock = SRWLOCK_INIT;
-FILE* g_verboseFile = nullptr;
 
 // The verbose file as a stream for appending, opened only as itself (common/OwnedFile.h); null when refused.
 FILE* openVerboseFile(const wchar_t* name) {
@@ -56,21 +39,22 @@ FILE* openVerboseFile(const wchar_t* name) {
 
 }  // namespace
 
-void setJvmVerboseFile(CHeapText name) { g_verboseFileName = std::move(name); }
+void setJvmVerboseFile(CHeapText name) { jvmProcessState().verboseFileName = std::move(name); }
 
 extern "C" jint JNICALL jvmOutputHook(FILE* stream, const char* format, va_list arguments) {
     (void)stream;
     noteJvmOutput();
-    if (g_verboseFileName == nullptr) {
+    CJvmProcessState& state = jvmProcessState();
+    if (state.verboseFileName == nullptr) {
         return traceJvmOutput(format, arguments);
     }
     FILE* file = nullptr;
     {
-        CSrwLockGuard held(&g_verboseFileLock);
-        if (g_verboseFile == nullptr) {
-            g_verboseFile = openVerboseFile(g_verboseFileName.get());
+        CSrwLockGuard held(&state.verboseFileLock);
+        if (state.verboseFile == nullptr) {
+            state.verboseFile = openVerboseFile(state.verboseFileName.get());
         }
-        file = g_verboseFile;
+        file = state.verboseFile;
     }
     if (file == nullptr) {
         return -1;
@@ -81,15 +65,17 @@ extern "C" jint JNICALL jvmOutputHook(FILE* stream, const char* format, va_list 
 }
 
 void setJvmOutputTrace(CLogger* logger) {
-    CSrwLockGuard held(&g_outputLock);
-    g_logger = logger;
-    g_line.clear();
+    CJvmProcessState& state = jvmProcessState();
+    CSrwLockGuard held(&state.outputLock);
+    state.logger = logger;
+    state.line.clear();
 }
 
 void setJvmOutputFlush(void (*flush)(void* context), void* context) {
-    CSrwLockGuard held(&g_flushLock);
-    g_flush = flush;
-    g_flushContext = context;
+    CJvmProcessState& state = jvmProcessState();
+    CSrwLockGuard held(&state.flushLock);
+    state.flush = flush;
+    state.flushContext = context;
 }
 
 int traceJvmOutput(const char* format, va_list arguments) {
@@ -109,11 +95,12 @@ int traceJvmOutput(const char* format, va_list arguments) {
     // console (a service) has a stdout stream that stays unusable after the
     // output capture has given descriptor 1 its pipe.
     _write(1, text.get(), static_cast<unsigned>(length));
+    CJvmProcessState& state = jvmProcessState();
     // HotSpot prints a line in pieces, its end last: a wait for each line.
     if (std::memchr(text.get(), '\n', static_cast<std::size_t>(length)) != nullptr) {
-        CSrwSharedGuard held(&g_flushLock);
-        if (g_flush != nullptr) {
-            g_flush(g_flushContext);
+        CSrwSharedGuard held(&state.flushLock);
+        if (state.flush != nullptr) {
+            state.flush(state.flushContext);
         }
     }
 
@@ -123,17 +110,17 @@ int traceJvmOutput(const char* format, va_list arguments) {
     if (!wide || MultiByteToWideChar(CP_ACP, 0, text.get(), length, wide.get(), wideLength) != wideLength) {
         return length;
     }
-    CSrwLockGuard held(&g_outputLock);
-    if (g_logger == nullptr) {
+    CSrwLockGuard held(&state.outputLock);
+    if (state.logger == nullptr) {
         return length;
     }
     for (int index = 0; index < wideLength; ++index) {
         const wchar_t character = wide.get()[index];
         if (character == L'\n') {
-            g_logger->writeEntry(g_line.text(), nullptr, nullptr);
-            g_line.clear();
+            state.logger->writeEntry(state.line.text(), nullptr, nullptr);
+            state.line.clear();
         } else if (character != L'\r') {
-            g_line.appendChar(character);
+            state.line.appendChar(character);
         }
     }
     return length;

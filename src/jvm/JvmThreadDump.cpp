@@ -1,9 +1,8 @@
 #include "jvm/JvmThreadDump.h"
 
-#include <atomic>
-
 #include "common/Win32Handle.h"
 #include "jvm/JniAttachment.h"
+#include "jvm/JvmProcessState.h"
 #include "log/CLogger.h"
 
 namespace {
@@ -13,17 +12,12 @@ namespace {
 const ULONGLONG kQuietMs = 300;
 const DWORD kPollMs = 50;
 
-// Written at the JVM's creation and destruction, read by the thread that dumps.
-std::atomic<JavaVM*> g_vm{nullptr};
-std::atomic<HMODULE> g_library{nullptr};
-std::atomic<ULONGLONG> g_lastOutput{0};
-std::atomic<unsigned long> g_outputs{0};
-
 // HotSpot takes the calling thread's Java thread first: a thread it does not
 // know (the watch's, the SCM's, the pipe's) must attach for the call.
 DWORD WINAPI raiseDump(LPVOID) {
-    JavaVM* vm = g_vm.load();
-    RaiseSignalProc raiseSignal = findRaiseSignal(g_library.load());
+    const CJvmProcessState& state = jvmProcessState();
+    JavaVM* vm = state.vm.load();
+    RaiseSignalProc raiseSignal = findRaiseSignal(state.library.load());
     if (vm != nullptr && raiseSignal != nullptr) {
         const CJniAttachment attachment(vm);
         if (attachment) {
@@ -50,21 +44,24 @@ RaiseSignalProc findRaiseSignal(HMODULE library) {
 }
 
 void rememberJvmForDumps(JavaVM* vm, HMODULE library) {
-    g_library.store(library);
-    g_vm.store(vm);
+    CJvmProcessState& state = jvmProcessState();
+    state.library.store(library);
+    state.vm.store(vm);
 }
 
 void noteJvmOutput() {
-    g_lastOutput.store(GetTickCount64());
-    ++g_outputs;
+    CJvmProcessState& state = jvmProcessState();
+    state.lastOutput.store(GetTickCount64());
+    ++state.outputs;
 }
 
 void dumpJvmThreads(CLogger* logger, DWORD patienceMs) {
-    if (g_vm.load() == nullptr || findRaiseSignal(g_library.load()) == nullptr) {
+    const CJvmProcessState& state = jvmProcessState();
+    if (state.vm.load() == nullptr || findRaiseSignal(state.library.load()) == nullptr) {
         return;
     }
     logger->logMessage(L"Asking the JVM for a thread dump.");
-    const unsigned long before = g_outputs.load();
+    const unsigned long before = state.outputs.load();
     const ULONGLONG start = GetTickCount64();
     // An attach can wait on a JVM that is busy shutting down: the raising
     // thread is not waited for beyond the patience.
@@ -78,7 +75,7 @@ void dumpJvmThreads(CLogger* logger, DWORD patienceMs) {
         if (now - start >= patienceMs) {
             return;
         }
-        if (g_outputs.load() != before && now - g_lastOutput.load() >= kQuietMs) {
+        if (state.outputs.load() != before && now - state.lastOutput.load() >= kQuietMs) {
             return;
         }
         Sleep(kPollMs);
