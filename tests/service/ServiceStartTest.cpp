@@ -285,8 +285,7 @@ TEST(ServiceStart, ThePreinitCommandRunsInTheWorkingDirectoryBeforeTheJvm) {
 
     writeFileBytes(release, "go");
     service.waitFor(SERVICE_RUNNING);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
 
     EXPECT_EQ(readFileBytes(probe), utf8(L"cwd=" + service.dir().path() + L"\narg=C:\\windows\n"));
@@ -381,8 +380,7 @@ TEST(ServiceStart, AHeldTraceLockDelaysTracingButBlocksNothing) {
     // A control handler that hung on the lock would make these time out.
     EXPECT_TRUE(service.control(SERVICE_CONTROL_PAUSE)) << service.lastError();
     EXPECT_TRUE(service.control(SERVICE_CONTROL_CONTINUE)) << service.lastError();
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
     UnlockFileEx(holder.get(), 0, 1, 0, &lockRange);
 
