@@ -171,8 +171,7 @@ TEST(SkeletonFile, WriteFailureIsReported) {
     CTempDir traceDirectory;
     const std::wstring path = directory.file(L"read-only-handle.cfg");
     writeFileBytes(path, "");
-    CFileHandle readOnly(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle readOnly = openShared(path, GENERIC_READ);
     ASSERT_TRUE(readOnly);
     CTracedLogger logger(traceDirectory);
     CConfigFile skeleton(logger.get());
