@@ -175,8 +175,7 @@ TEST(ConfigFileReading, HandleFailuresOfSizeAndRead) {
     EXPECT_NE(badSize.find("\nCConfigFile::parseFile Exit 4\n"), std::string::npos);
 
     // Opened for writing only: the size is known, the read is refused.
-    CFileHandle writeOnly(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle writeOnly = openShared(path, GENERIC_WRITE);
     ASSERT_TRUE(writeOnly);
     EXPECT_EQ(file.parseFile(writeOnly.get(), 0), 4);
     const std::string badRead = logger.tracedLines().substr(badSize.size());
@@ -184,8 +183,7 @@ TEST(ConfigFileReading, HandleFailuresOfSizeAndRead) {
     EXPECT_NE(badRead.find("\nCConfigFile::parseFile Exit 4\n"), std::string::npos);
 
     // Positioned at its end, the file reads nothing although it is not empty.
-    CFileHandle atEnd(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle atEnd = openShared(path, GENERIC_READ);
     ASSERT_TRUE(atEnd);
     SetFilePointer(atEnd.get(), 0, nullptr, FILE_END);
     const std::size_t before = logger.tracedLines().size();
@@ -199,8 +197,7 @@ TEST(ConfigFileReading, FileOpenForWritingElsewhereCanBeRead) {
     CTempDir directory;
     const std::wstring path = directory.file(L"service.cfg");
     writeFileBytes(path, "serviceName=Svc\n");
-    CFileHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle writer = openShared(path, GENERIC_WRITE);
     ASSERT_TRUE(writer);
     const CParsed parsed = parseWithTrace(path.c_str(), 0);
     EXPECT_EQ(parsed.result, 0);

@@ -11,6 +11,11 @@ COptionList optionsOf(const CConfigFile& file) {
     return options;
 }
 
+CFileHandle openShared(const std::wstring& path, DWORD access) {
+    return CFileHandle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 std::string utf16Bytes(const std::wstring& text) {
     std::string bytes;
     for (wchar_t character : text) {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
 #include "log/CLogger.h"
 #include "support/TestFiles.h"
@@ -13,6 +14,9 @@
 using COptionList = std::vector<std::pair<std::wstring, std::wstring>>;
 
 COptionList optionsOf(const CConfigFile& file);
+
+// An existing file opened as another program might hold it, sharing reading and writing with others.
+CFileHandle openShared(const std::wstring& path, DWORD access);
 
 // ASCII text as bytes of UTF-16 little-endian, without a byte-order mark.
 std::string utf16Bytes(const std::wstring& text);

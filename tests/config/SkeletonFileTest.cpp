@@ -44,6 +44,17 @@ const COptionList kRequiredPlaceholders = {{L"serviceDisplayName", L"$$DISPLAYNA
                                            {L"serviceName", L"$$SERVICENAME$$"},
                                            {L"ipravikClass", L"$$SERVICECLASSNAME$$"}};
 
+// A skeleton reads back as the required placeholders in its own encoding; in the other, as no option and
+// with that result.
+void expectReadBack(const std::wstring& path, int unicode, int otherEncodingResult) {
+    const CParsed parsed = parseBack(path, unicode);
+    EXPECT_EQ(parsed.result, 0);
+    EXPECT_EQ(parsed.options, kRequiredPlaceholders);
+    const CParsed wrong = parseBack(path, 1 - unicode);
+    EXPECT_EQ(wrong.result, otherEncodingResult);
+    EXPECT_TRUE(wrong.options.empty());
+}
+
 }  // namespace
 
 TEST(SkeletonFile, AnsiSkeletonByteForByteAndReadBack) {
@@ -57,13 +68,8 @@ TEST(SkeletonFile, AnsiSkeletonByteForByteAndReadBack) {
     EXPECT_EQ(bytes.rfind("# Pravik Configuration file               (build " + std::string(PRAVIK_BUILD_DATE) + ")\r\n", 0),
               0u);
 
-    const CParsed parsed = parseBack(path, 0);
-    EXPECT_EQ(parsed.result, 0);
-    EXPECT_EQ(parsed.options, kRequiredPlaceholders);
     // Read as UTF-16, the ASCII bytes make one line without "=".
-    const CParsed wrong = parseBack(path, 1);
-    EXPECT_EQ(wrong.result, 5);
-    EXPECT_TRUE(wrong.options.empty());
+    expectReadBack(path, 0, 5);
 }
 
 TEST(SkeletonFile, UnicodeSkeletonByteForByteAndReadBack) {
@@ -77,13 +83,8 @@ TEST(SkeletonFile, UnicodeSkeletonByteForByteAndReadBack) {
     EXPECT_EQ(bytes, skeletonUtf16Bytes());
     EXPECT_EQ(bytes.substr(0, 4), std::string("#\0 \0", 4));
 
-    const CParsed parsed = parseBack(path, 1);
-    EXPECT_EQ(parsed.result, 0);
-    EXPECT_EQ(parsed.options, kRequiredPlaceholders);
     // Read as ANSI, the text ends after its first "#": a comment, nothing else.
-    const CParsed wrong = parseBack(path, 0);
-    EXPECT_EQ(wrong.result, 0);
-    EXPECT_TRUE(wrong.options.empty());
+    expectReadBack(path, 1, 0);
 }
 
 TEST(SkeletonFile, ExistingFileIsLeftAlone) {
@@ -171,8 +172,7 @@ TEST(SkeletonFile, WriteFailureIsReported) {
     CTempDir traceDirectory;
     const std::wstring path = directory.file(L"read-only-handle.cfg");
     writeFileBytes(path, "");
-    CFileHandle readOnly(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle readOnly = openShared(path, GENERIC_READ);
     ASSERT_TRUE(readOnly);
     CTracedLogger logger(traceDirectory);
     CConfigFile skeleton(logger.get());

@@ -27,6 +27,16 @@ std::vector<std::string> printedAfterEcho(const CRunResult& run, const std::vect
     return output.size() < echoed ? output : std::vector<std::string>(output.begin() + echoed, output.end());
 }
 
+// "-i" of the lines, written as old.cfg: its exit code.
+unsigned long installOld(const CTempDir& directory, const std::vector<std::string>& lines) {
+    return runPravik({L"-i", writeConfig(directory, L"old.cfg", lines)}).exitCode;
+}
+
+// "-U" of the lines, written as new.cfg.
+CRunResult applyNew(const CTempDir& directory, const std::vector<std::string>& lines) {
+    return runPravik({L"-U", writeConfig(directory, L"new.cfg", lines)});
+}
+
 DWORD preshutdownTimeout(const std::wstring& name) {
     const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     const CServiceHandle service(manager ? OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG) : nullptr);
@@ -45,7 +55,7 @@ TEST(Apply, InstallsAMissingServiceAsInstallDoes) {
     CServiceCleanup cleanup(name);
     CTempDir directory;
     const std::vector<std::string> lines = serviceLines(name, "New display", {"startType=SERVICE_DISABLED"});
-    const CRunResult run = runPravik({L"-U", writeConfig(directory, L"new.cfg", lines)});
+    const CRunResult run = applyNew(directory, lines);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.output, echoOf(lines) + crlf("Service successfully installed.\nService " + narrow(name) +
                                                " installed.\n"));
@@ -75,17 +85,14 @@ TEST(Apply, ChangesOnlyWhatDiffersAndPrintsEachChange) {
     const std::wstring name = uniqueServiceName(L"ApplyChange");
     CServiceCleanup cleanup(name);
     CTempDir directory;
-    ASSERT_EQ(runPravik({L"-i", writeConfig(directory, L"old.cfg",
-                                            serviceLines(name, "Old", {"description=old words",
-                                                                       "commandLineParms=old", "verboseOutput=v.txt",
-                                                                       "jvmOption1=-Da", "jvmOption2=-Db"}))})
-                  .exitCode,
+    ASSERT_EQ(installOld(directory, serviceLines(name, "Old", {"description=old words", "commandLineParms=old",
+                                                               "verboseOutput=v.txt", "jvmOption1=-Da",
+                                                               "jvmOption2=-Db"})),
               0u);
     const std::vector<std::string> lines =
         serviceLines(name, "New", {"description=new words", "commandLineParms=new", "startType=SERVICE_AUTO_START",
                                    "jvmOption1=-Da", "workingDirectory=%TEMP%", "preshutdownTimeout=5000"});
-    const std::wstring file = writeConfig(directory, L"new.cfg", lines);
-    const CRunResult run = runPravik({L"-U", file});
+    const CRunResult run = applyNew(directory, lines);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(printedAfterEcho(run, lines), (std::vector<std::string>{
                                                 "serviceDisplayName: Old -> New",
@@ -113,16 +120,14 @@ TEST(Apply, ChangesOnlyWhatDiffersAndPrintsEachChange) {
     EXPECT_EQ(getHklmString(parameters, L"PreshutdownTimeout"), L"5000");
     EXPECT_EQ(preshutdownTimeout(name), 5000u);
 
-    EXPECT_EQ(printedAfterEcho(runPravik({L"-U", file}), lines), std::vector<std::string>{upToDate(name)});
+    EXPECT_EQ(printedAfterEcho(applyNew(directory, lines), lines), std::vector<std::string>{upToDate(name)});
 }
 
 TEST(Apply, DryRunPrintsTheChangesAndChangesNothing) {
     const std::wstring name = uniqueServiceName(L"ApplyDry");
     CServiceCleanup cleanup(name);
     CTempDir directory;
-    ASSERT_EQ(runPravik({L"-i", writeConfig(directory, L"old.cfg", serviceLines(name, "Old", {"jvmDLL=old.dll"}))})
-                  .exitCode,
-              0u);
+    ASSERT_EQ(installOld(directory, serviceLines(name, "Old", {"jvmDLL=old.dll"})), 0u);
     const auto serviceBefore = snapshotKey(serviceKeyPath(name));
     const auto parametersBefore = snapshotKey(parametersKeyPath(name));
     const std::vector<std::string> lines = serviceLines(name, "Old", {"errorControl=SERVICE_ERROR_IGNORE"});
@@ -169,17 +174,14 @@ TEST(Apply, EnvironmentAndSecretValuesChangeAndNoSecretIsShown) {
     const std::wstring name = uniqueServiceName(L"ApplyVariables");
     CServiceCleanup cleanup(name);
     CTempDir directory;
-    ASSERT_EQ(runPravik({L"-i", writeConfig(directory, L"old.cfg",
-                                            serviceLines(name, "Vars", {"env.KEEP=1", "env.CHANGE=old", "env.GONE=x",
-                                                                        "secret.SAME=s4me", "secret.ROTATE=r0tate1",
-                                                                        "secret.KEPT=k3pt"}))})
-                  .exitCode,
+    ASSERT_EQ(installOld(directory, serviceLines(name, "Vars", {"env.KEEP=1", "env.CHANGE=old", "env.GONE=x",
+                                                                "secret.SAME=s4me", "secret.ROTATE=r0tate1",
+                                                                "secret.KEPT=k3pt"})),
               0u);
     const std::vector<std::string> lines =
         serviceLines(name, "Vars", {"env.KEEP=1", "env.CHANGE=new", "env.ADDED=y", "secret.SAME=s4me",
                                     "secret.ROTATE=r0tate2", "secret.KEPT=<protected>"});
-    const std::wstring file = writeConfig(directory, L"new.cfg", lines);
-    const CRunResult run = runPravik({L"-U", file});
+    const CRunResult run = applyNew(directory, lines);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(printedAfterEcho(run, lines), (std::vector<std::string>{
                                                 "env.CHANGE: old -> new",
@@ -196,7 +198,7 @@ TEST(Apply, EnvironmentAndSecretValuesChangeAndNoSecretIsShown) {
     EXPECT_EQ(getHklmString(parameters, L"env.ADDED"), L"y");
     EXPECT_FALSE(getHklmString(parameters, L"env.GONE").has_value());
     // The rotated secret now holds the new text, and the placeholder kept the stored one.
-    EXPECT_EQ(printedAfterEcho(runPravik({L"-U", file}), lines), std::vector<std::string>{upToDate(name)});
+    EXPECT_EQ(printedAfterEcho(applyNew(directory, lines), lines), std::vector<std::string>{upToDate(name)});
 
     const std::vector<std::string> unknown = serviceLines(name, "Vars", {"secret.NEVER=<protected>"});
     const CRunResult refused = runPravik({L"-U", writeConfig(directory, L"unknown.cfg", unknown)});
@@ -209,12 +211,10 @@ TEST(Apply, ARefusedChangeEndsWith12AfterTheChangesBeforeIt) {
     const std::wstring name = uniqueServiceName(L"ApplyRefused");
     CServiceCleanup cleanup(name);
     CTempDir directory;
-    ASSERT_EQ(runPravik({L"-i", writeConfig(directory, L"old.cfg", serviceLines(name, "Refused", {"jvmOption1=-Dold"}))})
-                  .exitCode,
-              0u);
+    ASSERT_EQ(installOld(directory, serviceLines(name, "Refused", {"jvmOption1=-Dold"})), 0u);
     const std::vector<std::string> lines = serviceLines(
         name, "Refused", {"description=made", "startType=SERVICE_AUTO_START", "delayedAutoStart=TRUE", "jvmOption1=-Dnew"});
-    const CRunResult run = runPravik({L"-U", writeConfig(directory, L"new.cfg", lines)});
+    const CRunResult run = applyNew(directory, lines);
     EXPECT_EQ(run.exitCode, 12u);
     EXPECT_TRUE(inOrder(run.output, "delayedAutoStart: (none) -> TRUE",
                         "delayedAutoStart was not changed: the changes above it are made, none after it."))

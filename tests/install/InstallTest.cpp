@@ -28,6 +28,27 @@ bool serviceIsAbsent(const std::wstring& name) {
     return openServiceError(name) == ERROR_SERVICE_DOES_NOT_EXIST && !hklmKeyExists(serviceKeyPath(name));
 }
 
+// "-i" of the lines (and further arguments) must end with the exit code after echoing them, saying why
+// and "Installation failed", and leave nothing of the service behind.
+void expectRefused(const std::wstring& name, const std::vector<std::string>& lines, unsigned long exitCode,
+                   const std::string& why, const std::vector<std::wstring>& moreArguments = {}) {
+    CTempDir directory;
+    std::vector<std::wstring> arguments = {L"-i", writeConfig(directory, L"refused.cfg", lines)};
+    arguments.insert(arguments.end(), moreArguments.begin(), moreArguments.end());
+    const CRunResult run = runPravik(arguments);
+    EXPECT_EQ(run.exitCode, exitCode);
+    EXPECT_EQ(run.output, echoOf(lines) + crlf(why + "Installation failed\n"));
+    EXPECT_TRUE(serviceIsAbsent(name));
+}
+
+// The same for the required lines and these, of a service name of this test: the exit code is 5.
+void expectBadValueRefused(const std::wstring& baseName, const std::vector<std::string>& moreLines,
+                           const std::string& why) {
+    const std::wstring name = uniqueServiceName(baseName);
+    CServiceCleanup cleanup(name);
+    expectRefused(name, plus(requiredLines(name), moreLines), 5, why);
+}
+
 }  // namespace
 
 TEST(Install, WritesEverySettingOfTheFile) {
@@ -187,40 +208,19 @@ TEST(Install, EmptyValueFailsWith5AndCreatesNothing) {
 }
 
 TEST(Install, AnEnvKeyWithoutAVariableNameFailsWith5AndCreatesNothing) {
-    const std::wstring name = uniqueServiceName(L"EnvName");
-    CServiceCleanup cleanup(name);
-    CTempDir directory;
-    const std::vector<std::string> lines = plus(requiredLines(name), {"env.JAVA_HOME=C:\\jdk", "Env.=x"});
-    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"envname.cfg", lines)});
-    EXPECT_EQ(run.exitCode, 5u);
-    EXPECT_EQ(run.output,
-              echoOf(lines) + crlf("Bad key \"Env.\": write the variable's name after the dot, without \"=\"\n"
-                                   "Installation failed\n"));
-    EXPECT_TRUE(serviceIsAbsent(name));
+    expectBadValueRefused(L"EnvName", {"env.JAVA_HOME=C:\\jdk", "Env.=x"},
+                          "Bad key \"Env.\": write the variable's name after the dot, without \"=\"\n");
 }
 
 TEST(Install, TheExportsSecretPlaceholderFailsWith5AndCreatesNothing) {
-    const std::wstring name = uniqueServiceName(L"SecretMark");
-    CServiceCleanup cleanup(name);
-    CTempDir directory;
-    const std::vector<std::string> lines = plus(requiredLines(name), {"secret.DB_PASSWORD=<protected>"});
-    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"secretmark.cfg", lines)});
-    EXPECT_EQ(run.exitCode, 5u);
-    EXPECT_EQ(run.output, echoOf(lines) + crlf("Bad value of \"secret.DB_PASSWORD\": <protected> stands for a stored "
-                                               "secret; give the secret\nInstallation failed\n"));
-    EXPECT_TRUE(serviceIsAbsent(name));
+    expectBadValueRefused(L"SecretMark", {"secret.DB_PASSWORD=<protected>"},
+                          "Bad value of \"secret.DB_PASSWORD\": <protected> stands for a stored secret; give the "
+                          "secret\n");
 }
 
 TEST(Install, ALogSettingThatIsNotANumberInRangeFailsWith5AndCreatesNothing) {
-    const std::wstring name = uniqueServiceName(L"BadLog");
-    CServiceCleanup cleanup(name);
-    CTempDir directory;
-    const std::vector<std::string> lines = plus(requiredLines(name), {"logRotateSize=10", "logKeep=5 files"});
-    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"badlog.cfg", lines)});
-    EXPECT_EQ(run.exitCode, 5u);
-    EXPECT_EQ(run.output, echoOf(lines) + crlf("logKeep must be a whole number from 0 to 1000, not 5 files\n"
-                                               "Installation failed\n"));
-    EXPECT_TRUE(serviceIsAbsent(name));
+    expectBadValueRefused(L"BadLog", {"logRotateSize=10", "logKeep=5 files"},
+                          "logKeep must be a whole number from 0 to 1000, not 5 files\n");
 }
 
 TEST(Install, StartTypeAndErrorControlWords) {
@@ -317,17 +317,12 @@ TEST(Install, BinaryPathReplacesTheProgramPathAtAnyLengthTheManagerTakes) {
 }
 
 TEST(Install, ImagePathTooLongForTheManagerIsRefusedBeforeAnythingIsCreated) {
-    CTempDir directory;
     const std::wstring name = uniqueServiceName(L"TooLongPath");
     CServiceCleanup cleanup(name);
     const std::wstring path = L"C:\\" + std::wstring(32766 - 8 - name.size() - 2, L'm');
-    const std::vector<std::string> lines = plus(requiredLines(name), {"binaryPath=" + narrow(path)});
-    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"toolong.cfg", lines), L"-a",
-                                      L"DOMAIN\\someone", L"-p", L"secret"});
-    EXPECT_EQ(run.exitCode, 8u);
-    EXPECT_EQ(run.output, echoOf(lines) + crlf("The image path is longer than the 32766 characters a service can "
-                                               "have: 32767\nInstallation failed\n"));
-    EXPECT_TRUE(serviceIsAbsent(name));
+    expectRefused(name, plus(requiredLines(name), {"binaryPath=" + narrow(path)}), 8,
+                  "The image path is longer than the 32766 characters a service can have: 32767\n",
+                  {L"-a", L"DOMAIN\\someone", L"-p", L"secret"});
 }
 
 TEST(Install, ServiceNameLengthIsCheckedAgainstTheManagersLimit) {
@@ -346,25 +341,15 @@ TEST(Install, ServiceNameLengthIsCheckedAgainstTheManagersLimit) {
         EXPECT_EQ(getHklmString(parametersKeyPath(atLimit), L"jvmOption1"), L"-Dx");
     }
     CServiceCleanup cleanup(beyond);
-    const std::vector<std::string> lines = requiredLines(beyond);
-    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"beyond.cfg", lines)});
-    EXPECT_EQ(run.exitCode, 8u);
-    EXPECT_EQ(run.output, echoOf(lines) + crlf("The service name is longer than the 256 characters a service name "
-                                               "can have: " +
-                                               narrow(beyond) + "\nInstallation failed\n"));
-    EXPECT_TRUE(serviceIsAbsent(beyond));
+    expectRefused(beyond, requiredLines(beyond), 8,
+                  "The service name is longer than the 256 characters a service name can have: " + narrow(beyond) +
+                      "\n");
 }
 
 TEST(Install, ServiceNameWithADoubleQuoteIsRefusedBeforeAnythingIsCreated) {
-    CTempDir directory;
     const std::wstring name = uniqueServiceName(L"Quote") + L"\" -Z \"x";
     CServiceCleanup cleanup(name);
-    const std::vector<std::string> lines = requiredLines(name);
-    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"quote.cfg", lines)});
-    EXPECT_EQ(run.exitCode, 8u);
-    EXPECT_EQ(run.output, echoOf(lines) + crlf("The service name cannot hold a double quote: " + narrow(name) +
-                                               "\nInstallation failed\n"));
-    EXPECT_TRUE(serviceIsAbsent(name));
+    expectRefused(name, requiredLines(name), 8, "The service name cannot hold a double quote: " + narrow(name) + "\n");
 }
 
 // The manager always has a preshutdown timeout (180000 ms unless set): only the
@@ -392,15 +377,8 @@ TEST(Install, PreshutdownTimeoutReachesTheManagerAndOnlyASetOneIsExported) {
 }
 
 TEST(Install, PreshutdownTimeoutThatIsNoNumberFailsWith5AndCreatesNothing) {
-    CTempDir directory;
-    const std::wstring name = uniqueServiceName(L"BadPreshutdown");
-    CServiceCleanup cleanup(name);
-    const std::vector<std::string> lines = plus(requiredLines(name), {"preshutdownTimeout=3min"});
-    const CRunResult run = runPravik({L"-i", writeConfig(directory, L"bad.cfg", lines)});
-    EXPECT_EQ(run.exitCode, 5u);
-    EXPECT_EQ(run.output, echoOf(lines) + crlf("Bad preshutdownTimeout value \"3min\": give the milliseconds as "
-                                               "digits, as in 180000\nInstallation failed\n"));
-    EXPECT_TRUE(serviceIsAbsent(name));
+    expectBadValueRefused(L"BadPreshutdown", {"preshutdownTimeout=3min"},
+                          "Bad preshutdownTimeout value \"3min\": give the milliseconds as digits, as in 180000\n");
 }
 
 TEST(Install, OptionsEndAtTheFirstGapAndLeftoversOfAnEarlierInstallationGo) {

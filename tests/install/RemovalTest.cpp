@@ -30,12 +30,31 @@ std::wstring installStoppable(const CTempDir& directory, const std::wstring& nam
     return file;
 }
 
+// Installs the stoppable test service and starts it; the test cannot go on unless it runs.
+void runStoppable(const CTempDir& directory, const std::wstring& name, const std::string& behaviour,
+                  std::wstring* configFile = nullptr) {
+    const std::wstring file = installStoppable(directory, name, behaviour);
+    if (configFile != nullptr) {
+        *configFile = file;
+    }
+    ASSERT_TRUE(startService(name));
+    ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
+}
+
 bool isGone(const std::wstring& name) {
     return openServiceError(name) == ERROR_SERVICE_DOES_NOT_EXIST && !hklmKeyExists(serviceKeyPath(name));
 }
 
 std::string deletedMessage(const std::wstring& name) {
     return crlf("Service " + narrow(name) + " deleted successfully.\n");
+}
+
+// pravik with these arguments removes the service, says so alone and ends with 0.
+void expectRemoved(const std::wstring& name, const std::vector<std::wstring>& arguments) {
+    const CRunResult run = runPravik(arguments);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.output, deletedMessage(name));
+    EXPECT_TRUE(isGone(name));
 }
 
 std::string refusedMessage(const std::wstring& name) {
@@ -52,10 +71,7 @@ TEST(Removal, ByNameAndByConfigFileOfAStoppedService) {
     const std::wstring file = writeConfig(directory, L"stopped.cfg", serviceLines(name, {"jvmOption1=-Dx"}));
 
     ASSERT_EQ(runPravik({L"-i", file}).exitCode, 0u);
-    const CRunResult byName = runPravik({L"-r", name});
-    EXPECT_EQ(byName.exitCode, 0u);
-    EXPECT_EQ(byName.output, deletedMessage(name));
-    EXPECT_TRUE(isGone(name));
+    expectRemoved(name, {L"-r", name});
 
     ASSERT_EQ(runPravik({L"-i", file}).exitCode, 0u);
     const CRunResult byFile = runPravik({L"-u", file});
@@ -70,10 +86,7 @@ TEST(Removal, ServiceNameWinsOverConfigFile) {
     CServiceCleanup cleanup(name);
     ASSERT_EQ(runPravik({L"-i", writeConfig(directory, L"wins.cfg", serviceLines(name))}).exitCode, 0u);
     // The file does not exist: reading it would fail.
-    const CRunResult run = runPravik({L"-u", directory.file(L"absent.cfg"), L"-r", name});
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.output, deletedMessage(name));
-    EXPECT_TRUE(isGone(name));
+    expectRemoved(name, {L"-u", directory.file(L"absent.cfg"), L"-r", name});
 }
 
 TEST(Removal, ConfigFileProblemsEndRemovalBeforeAnythingIsDone) {
@@ -158,16 +171,11 @@ TEST(Removal, RunningServiceIsStoppedWhileItReportsStopPendingThenDeleted) {
     const std::wstring marker = directory.file(L"marker.txt");
     // Three more reports of SERVICE_STOP_PENDING with a wait hint of 300 ms,
     // 300 ms apart, before SERVICE_STOPPED.
-    installStoppable(directory, name, "pending 300 3 300 " + narrow(marker));
-    ASSERT_TRUE(startService(name));
-    ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
+    ASSERT_NO_FATAL_FAILURE(runStoppable(directory, name, "pending 300 3 300 " + narrow(marker)));
 
-    const CRunResult run = runPravik({L"-r", name});
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.output, deletedMessage(name));
+    expectRemoved(name, {L"-r", name});
     // The service had finished stopping before removal went on.
     EXPECT_EQ(readFileBytes(marker), "running\r\nstopped\r\n");
-    EXPECT_TRUE(isGone(name));
 }
 
 TEST(Removal, ServiceWithoutWaitHintIsPolledUntilStoppedThroughTheConfigFile) {
@@ -177,9 +185,8 @@ TEST(Removal, ServiceWithoutWaitHintIsPolledUntilStoppedThroughTheConfigFile) {
     const std::wstring marker = directory.file(L"marker.txt");
     // Stopping takes two steps of 700 ms while the service gives no wait hint.
     const std::string behaviour = "pending 0 2 700 " + narrow(marker);
-    const std::wstring file = installStoppable(directory, name, behaviour);
-    ASSERT_TRUE(startService(name));
-    ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
+    std::wstring file;
+    ASSERT_NO_FATAL_FAILURE(runStoppable(directory, name, behaviour, &file));
 
     const CRunResult run = runPravik({L"-u", file});
     EXPECT_EQ(run.exitCode, 0u);
@@ -197,23 +204,16 @@ TEST(Removal, HugeWaitHintDoesNotStallTheRemoval) {
     const std::wstring name = uniqueServiceName(L"HugeHint");
     CServiceCleanup cleanup(name);
     const std::wstring marker = directory.file(L"marker.txt");
-    installStoppable(directory, name, "pending 4294967295 1 300 " + narrow(marker));
-    ASSERT_TRUE(startService(name));
-    ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
+    ASSERT_NO_FATAL_FAILURE(runStoppable(directory, name, "pending 4294967295 1 300 " + narrow(marker)));
 
-    const CRunResult run = runPravik({L"-r", name}, 60000);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.output, deletedMessage(name));
-    EXPECT_TRUE(isGone(name));
+    expectRemoved(name, {L"-r", name});
 }
 
 TEST(Removal, ServiceThatRefusesToStopStaysInstalled) {
     CTempDir directory;
     const std::wstring name = uniqueServiceName(L"Refuses");
     CServiceCleanup cleanup(name);
-    installStoppable(directory, name, "refuse 0 0 0 " + narrow(directory.file(L"marker.txt")));
-    ASSERT_TRUE(startService(name));
-    ASSERT_TRUE(waitForServiceState(name, SERVICE_RUNNING));
+    ASSERT_NO_FATAL_FAILURE(runStoppable(directory, name, "refuse 0 0 0 " + narrow(directory.file(L"marker.txt"))));
 
     const CRunResult run = runPravik({L"-r", name});
     // The service is still there, so the removal failed and says so in its exit code.

@@ -30,6 +30,23 @@ jint create(CreateProc proc) {
     return status;
 }
 
+struct CAnswers {
+    jint defaultArgs = JNI_OK;  // to version 1.2
+    jint create = JNI_OK;
+};
+
+// What the library answers to both entry points, which must be there.
+void askBoth(const wchar_t* file, CAnswers& answers) {
+    CModule module(LoadLibraryW(testJvmFile(file).c_str()));
+    ASSERT_TRUE(module) << GetLastError();
+    auto defaultArgs = entry<DefaultArgsProc>(module.get(), "JNI_GetDefaultJavaVMInitArgs");
+    ASSERT_NE(defaultArgs, nullptr);
+    answers.defaultArgs = probeDefaultArgs(defaultArgs, JNI_VERSION_1_2);
+    auto createProc = entry<CreateProc>(module.get(), "JNI_CreateJavaVM");
+    ASSERT_NE(createProc, nullptr);
+    answers.create = create(createProc);
+}
+
 }  // namespace
 
 TEST(BrokenJvm, WithoutDefaultArgsEntryPointHasOnlyCreate) {
@@ -41,25 +58,17 @@ TEST(BrokenJvm, WithoutDefaultArgsEntryPointHasOnlyCreate) {
 }
 
 TEST(BrokenJvm, DefaultArgsRejectsVersion12) {
-    CModule module(LoadLibraryW(testJvmFile(L"jvm-init-args-fail.dll").c_str()));
-    ASSERT_TRUE(module) << GetLastError();
-    auto defaultArgs = entry<DefaultArgsProc>(module.get(), "JNI_GetDefaultJavaVMInitArgs");
-    ASSERT_NE(defaultArgs, nullptr);
-    EXPECT_EQ(probeDefaultArgs(defaultArgs, JNI_VERSION_1_2), JNI_EVERSION);
-    auto createProc = entry<CreateProc>(module.get(), "JNI_CreateJavaVM");
-    ASSERT_NE(createProc, nullptr);
-    EXPECT_LT(create(createProc), 0);
+    CAnswers answers;
+    ASSERT_NO_FATAL_FAILURE(askBoth(L"jvm-init-args-fail.dll", answers));
+    EXPECT_EQ(answers.defaultArgs, JNI_EVERSION);
+    EXPECT_LT(answers.create, 0);
 }
 
 TEST(BrokenJvm, CreateAnswersANegativeStatus) {
-    CModule module(LoadLibraryW(testJvmFile(L"jvm-create-fails.dll").c_str()));
-    ASSERT_TRUE(module) << GetLastError();
-    auto defaultArgs = entry<DefaultArgsProc>(module.get(), "JNI_GetDefaultJavaVMInitArgs");
-    ASSERT_NE(defaultArgs, nullptr);
-    EXPECT_EQ(probeDefaultArgs(defaultArgs, JNI_VERSION_1_2), JNI_OK);
-    auto createProc = entry<CreateProc>(module.get(), "JNI_CreateJavaVM");
-    ASSERT_NE(createProc, nullptr);
-    EXPECT_EQ(create(createProc), JNI_ENOMEM);
+    CAnswers answers;
+    ASSERT_NO_FATAL_FAILURE(askBoth(L"jvm-create-fails.dll", answers));
+    EXPECT_EQ(answers.defaultArgs, JNI_OK);
+    EXPECT_EQ(answers.create, JNI_ENOMEM);
 }
 
 TEST(BrokenJvm, TheWorkingJvmAcceptsVersion12AndRejectsUnknownVersions) {

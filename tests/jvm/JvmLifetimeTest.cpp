@@ -32,6 +32,16 @@ bool linuxProcessRuns(long long pid) {
     return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
 }
 
+// How many JVMs the library's JNI_GetCreatedJavaVMs counts; the call must succeed.
+jsize createdJvms(HMODULE library) {
+    using GetCreatedProc = jint(JNICALL*)(JavaVM**, jsize, jsize*);
+    auto getCreated = reinterpret_cast<GetCreatedProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "JNI_GetCreatedJavaVMs")));
+    jsize count = 1;
+    EXPECT_EQ(getCreated(nullptr, 0, &count), JNI_OK);
+    return count;
+}
+
 // Waits up to a minute for the process to end.
 bool waitUntilEnded(long long pid) {
     return pollUntil([pid] { return !linuxProcessRuns(pid); });
@@ -143,12 +153,7 @@ TEST(JvmLifetime, DestroyJavaVmEndsTheJvm) {
     EXPECT_TRUE(linuxProcessRuns(pid));
     EXPECT_EQ(jvm.vm()->DestroyJavaVM(), JNI_OK);
     EXPECT_TRUE(waitUntilEnded(pid));
-    using GetCreatedProc = jint(JNICALL*)(JavaVM**, jsize, jsize*);
-    auto getCreated = reinterpret_cast<GetCreatedProc>(
-        reinterpret_cast<void*>(GetProcAddress(jvm.library(), "JNI_GetCreatedJavaVMs")));
-    jsize count = 1;
-    EXPECT_EQ(getCreated(nullptr, 0, &count), JNI_OK);
-    EXPECT_EQ(count, 0);
+    EXPECT_EQ(createdJvms(jvm.library()), 0);
 }
 
 TEST(JvmLifetime, ClassPathEntriesOnAnyDriveAreMapped) {
@@ -172,12 +177,7 @@ TEST(JvmLifetime, ARejectedOptionFailsCreationWithANegativeStatus) {
     EXPECT_EQ(jvm.status(), JNI_EINVAL);
     EXPECT_EQ(jvm.vm(), nullptr);
     EXPECT_NE(CTestJvm::output().find("Invalid maximum heap size"), std::string::npos) << CTestJvm::output();
-    using GetCreatedProc = jint(JNICALL*)(JavaVM**, jsize, jsize*);
-    auto getCreated = reinterpret_cast<GetCreatedProc>(
-        reinterpret_cast<void*>(GetProcAddress(jvm.library(), "JNI_GetCreatedJavaVMs")));
-    jsize count = 1;
-    EXPECT_EQ(getCreated(nullptr, 0, &count), JNI_OK);
-    EXPECT_EQ(count, 0);
+    EXPECT_EQ(createdJvms(jvm.library()), 0);
 }
 
 TEST(JvmLifetime, OptionsBeforeTheHookAreReadBeforeItTakesEffect) {

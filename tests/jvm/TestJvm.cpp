@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "HookText.h"
+
 namespace {
 
 std::mutex g_outputMutex;
@@ -14,16 +16,11 @@ std::condition_variable g_outputGrew;
 std::string g_output;
 
 jint JNICALL collectOutput(FILE*, const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
+    std::string text;
+    const int length = formatHookText(format, args, text);
     if (length < 0) {
         return length;
     }
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<size_t>(length));
     std::lock_guard<std::mutex> lock(g_outputMutex);
     g_output += text;
     g_outputGrew.notify_all();

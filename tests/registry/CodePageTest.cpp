@@ -18,6 +18,15 @@ namespace {
 const wchar_t* const kJapanese = L"\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8";
 const char* const kJapaneseAnsi = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x65\x83\x4c\x83\x58\x83\x67";
 
+// A fresh key of a pravik service with the Japanese display name; the key's path.
+std::wstring seedJapaneseService(const std::wstring& name) {
+    const std::wstring serviceKey = std::wstring(kServicesKey) + L"\\" + name;
+    deleteHklmTree(serviceKey);
+    setHklmString(serviceKey, L"DisplayName", kJapanese);
+    setHklmString(serviceKey + L"\\Parameters", L"IPravikClass", L"com/example/Japanese");
+    return serviceKey;
+}
+
 }  // namespace
 
 TEST(DoubleByteCodePage, ConversionIsSizedForTwoBytesPerCharacter) {
@@ -40,10 +49,7 @@ TEST(DoubleByteCodePage, ConversionIsSizedForTwoBytesPerCharacter) {
 
 TEST(DoubleByteCodePage, AnsiExportIsWholeInTheCodePage) {
     ASSERT_EQ(GetACP(), 932u) << "the test runs in a Japanese locale";
-    const std::wstring serviceKey = std::wstring(kServicesKey) + L"\\PravikCodePageExport";
-    deleteHklmTree(serviceKey);
-    setHklmString(serviceKey, L"DisplayName", kJapanese);
-    setHklmString(serviceKey + L"\\Parameters", L"IPravikClass", L"com/example/Japanese");
+    const std::wstring serviceKey = seedJapaneseService(L"PravikCodePageExport");
     setHklmString(serviceKey + L"\\Parameters", L"CommandLine", kJapanese);
     CTempDir directory;
     const std::wstring file = directory.file(L"japanese.cfg");
@@ -58,10 +64,7 @@ TEST(DoubleByteCodePage, AnsiExportIsWholeInTheCodePage) {
 
 TEST(DoubleByteCodePage, ListingShowsDisplayNamesInTheCodePage) {
     ASSERT_EQ(GetACP(), 932u) << "the test runs in a Japanese locale";
-    const std::wstring serviceKey = std::wstring(kServicesKey) + L"\\PravikCodePageListed";
-    deleteHklmTree(serviceKey);
-    setHklmString(serviceKey, L"DisplayName", kJapanese);
-    setHklmString(serviceKey + L"\\Parameters", L"IPravikClass", L"com/example/Japanese");
+    const std::wstring serviceKey = seedJapaneseService(L"PravikCodePageListed");
     const CRunResult run = runPravik({L"-b"});
     deleteHklmTree(serviceKey);
     EXPECT_NE(run.output.find(std::string("\nPravikCodePageListed : ") + kJapaneseAnsi + "\r\n"), std::string::npos)

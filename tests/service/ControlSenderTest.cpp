@@ -165,8 +165,7 @@ TEST(ControlSender, TheRelayStartsASenderForAnyLengthOfName) {
     const std::wstring traceFile = service.dir().file(L"trace.log");
     waitUntil([&] { return contains(readFileBytes(traceFile), "CExecutor::sendControlSignal(DWORD,LPTSTR) Exit 0"); },
               "the sender");
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     service.waitForProcessEnd();
     const std::string lines = stripThreadIds(readFileBytes(traceFile));
     EXPECT_TRUE(contains(lines, "CExecutor::sendControlSignal(DWORD,LPTSTR) Entry 203\n")) << lines;

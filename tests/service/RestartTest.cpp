@@ -53,8 +53,7 @@ TEST(Restart, AnInstalledServiceIsStoppedAndStartedAgainWhetherRunningOrNot) {
     service.waitFor(SERVICE_RUNNING);
 
     // Stopped first: the stop finds nothing to do and the start goes ahead; "128" is the same code.
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     const CRunResult again = runPravik({L"-s", service.name(), L"128"});
     EXPECT_EQ(again.output, "");
     waitUntil([&] { return countLines(recordOf(service), "running") == 3; }, "the third start");
@@ -151,8 +150,7 @@ TEST(Restart, BlanksInTheProgramPathAndTheServiceNameWorkForEveryRoute) {
     EXPECT_EQ(runProgram(copy, {L"-s", service.name(), L"SERVICE_CONTROL_RESTART"}).output, "");
     waitUntil([&] { return countLines(recordOf(service), "control 201") == 2; }, "the restarted service's relay");
     service.waitFor(SERVICE_RUNNING);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     service.waitForProcessEnd();
 
     // Console mode from the copy, restarted from the copy.

@@ -36,11 +36,8 @@ TEST(ServiceEnvironment, EnvValuesExpandedAndSecretsReachJavaASecretWinningOverA
     keys.push_back({L"env.PRAVIK_SHARED", L"from env"});
     keys.push_back({L"secret.PRAVIK_SHARED", L"from secret"});
     keys.push_back({L"Secret.PRAVIK_KEY", kSecret});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
-    service.waitFor(SERVICE_RUNNING);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_NO_FATAL_FAILURE(service.run(keys));
+    ASSERT_TRUE(service.stop()) << service.lastError();
 
     wchar_t systemRoot[MAX_PATH] = {};
     ASSERT_GT(GetEnvironmentVariableW(L"SystemRoot", systemRoot, MAX_PATH), 0u);
@@ -57,11 +54,8 @@ TEST(ServiceEnvironment, ASecretIsInClearNeitherInTheRegistryNorTheTraceNorTheDi
     ConfigKeys keys = service.baseConfig(kRecordingService);
     keys.push_back({L"commandLineParms", recordArgument(service) + L" -env PRAVIK_KEY"});
     keys.push_back({L"secret.PRAVIK_KEY", kSecret});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
-    service.waitFor(SERVICE_RUNNING);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_NO_FATAL_FAILURE(service.run(keys));
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_TRUE(contains(recordOf(service), utf8(L"env PRAVIK_KEY=" + kSecret + L"\n")));
     const CRunResult display = runPravik({L"-d", service.name()});
 

@@ -97,8 +97,7 @@ TEST(ServiceFault, AServiceControlThatBlocksForSecondsHoldsOnlyItsControl) {
     sender.join();
     EXPECT_TRUE(delivered);
     EXPECT_TRUE(contains(recordOf(service), "control 201\nunblocked 201\n")) << recordOf(service);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
     EXPECT_TRUE(contains(recordOf(service), "unblocked 201\ncontrol 1\nstopping\n")) << recordOf(service);
     EXPECT_TRUE(contains(traceOf(service), "CExecutor::serviceMain Exit 0\n"));
@@ -179,8 +178,7 @@ TEST(ServiceFault, JavaThreadsReportingWhileTheServiceEndsReachNothingFreed) {
     for (int run = 0; run < 6; ++run) {
         ASSERT_TRUE(run == 0 || service.start()) << service.lastError();
         service.waitFor(SERVICE_RUNNING);
-        ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-        service.waitFor(SERVICE_STOPPED);
+        ASSERT_TRUE(service.stop()) << service.lastError();
         EXPECT_EQ(service.waitForProcessEnd(), 0u) << "run " << run;
         EXPECT_EQ(service.status().dwCurrentState, DWORD{SERVICE_STOPPED}) << "run " << run;
     }
@@ -215,8 +213,7 @@ TEST(ServiceFault, TheOutputFileHoldsTheLastLinesWhenStoppedShows) {
     const std::wstring output = service.dir().file(L"out.log");
     startFaulty(service, L"-printAtEnd", {{L"standardOutput", output}});
     service.waitFor(SERVICE_RUNNING);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     const std::string printed = readFileBytes(output);
     EXPECT_TRUE(inOrder(printed, "the stop's last line", "the hook's line")) << printed;
     EXPECT_EQ(service.waitForProcessEnd(), 0u);

@@ -18,17 +18,26 @@ std::string recordOf(const CTestService& service) { return readFileBytes(service
 
 std::wstring recordArgument(const CTestService& service) { return unixPathOf(service.dir().file(L"record.txt")); }
 
+std::string traceOf(const CTestService& service) {
+    return stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+}
+
+// Installs and starts RecordingService with the record file and these further arguments, and waits until it runs.
+void startRecording(CTestService& service, const std::wstring& arguments, const ConfigKeys& moreKeys = {}) {
+    ConfigKeys keys = service.baseConfig(kRecordingService);
+    keys.push_back({L"commandLineParms", recordArgument(service) + arguments});
+    keys.insert(keys.end(), moreKeys.begin(), moreKeys.end());
+    ASSERT_NO_FATAL_FAILURE(service.run(keys));
+}
+
 }  // namespace
 
 TEST(ServiceRun, ControlsReachJavaUnchangedAndJavasStopReportIsTheOnlyOne) {
     CTestService service(L"PravikRunControls");
     CTraceSetting trace(service.dir().file(L"trace.log"));
-    ConfigKeys keys = service.baseConfig(kRecordingService);
-    keys.push_back({L"commandLineParms", recordArgument(service) + L" -a \"b c\" d\\ e %SystemRoot% -exitcode 7"});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
+    ASSERT_NO_FATAL_FAILURE(startRecording(service, L" -a \"b c\" d\\ e %SystemRoot% -exitcode 7"));
 
-    SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
+    const SERVICE_STATUS_PROCESS running = service.status();
     EXPECT_EQ(running.dwControlsAccepted, DWORD{SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN |
                                                 SERVICE_ACCEPT_PAUSE_CONTINUE});
     EXPECT_EQ(running.dwServiceType, DWORD{SERVICE_WIN32_OWN_PROCESS});
@@ -38,8 +47,7 @@ TEST(ServiceRun, ControlsReachJavaUnchangedAndJavasStopReportIsTheOnlyOne) {
     service.waitFor(SERVICE_RUNNING);
     EXPECT_TRUE(service.control(SERVICE_CONTROL_INTERROGATE)) << service.lastError();
     EXPECT_TRUE(service.control(200)) << service.lastError();
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
 
     // Java reported STOPPED with 7, which Windows reads behind ERROR_SERVICE_SPECIFIC_ERROR; a second
@@ -53,7 +61,7 @@ TEST(ServiceRun, ControlsReachJavaUnchangedAndJavasStopReportIsTheOnlyOne) {
                                       L"\narg[1]=-a\narg[2]=b c\narg[3]=d e\narg[4]=%SystemRoot%\n"
                                       L"arg[5]=-exitcode\narg[6]=7\n"
                                       L"control 2\ncontrol 3\ncontrol 4\ncontrol 200\ncontrol 1\nstopping\n"));
-    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    const std::string lines = traceOf(service);
     EXPECT_TRUE(contains(lines, "Sending service control : SERVICE_CONTROL_PAUSE\n")) << lines;
     EXPECT_TRUE(contains(lines, "Sending service control : SERVICE_CONTROL_INTERROGATE\n"));
     EXPECT_TRUE(contains(lines, "Sending service control : Unknown\n"));
@@ -68,17 +76,13 @@ TEST(ServiceRun, ControlsReachJavaUnchangedAndJavasStopReportIsTheOnlyOne) {
 TEST(ServiceRun, TheExecutorReportsStoppedWhenJavaDoesNot) {
     CTestService service(L"PravikRunNoStop");
     CTraceSetting trace(service.dir().file(L"trace.log"));
-    ConfigKeys keys = service.baseConfig(kRecordingService);
-    keys.push_back({L"commandLineParms", recordArgument(service) + L" -noStopReport"});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
-    service.waitFor(SERVICE_RUNNING);
+    ASSERT_NO_FATAL_FAILURE(startRecording(service, L" -noStopReport"));
     ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
-    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    const std::string lines = traceOf(service);
     EXPECT_TRUE(contains(lines, "Set service to state SERVICE_STOP_PENDING\n")) << lines;
     EXPECT_FALSE(contains(lines, "Set service to state SERVICE_STOPPED"));
     EXPECT_TRUE(contains(recordOf(service), "control 1\nstopping\n"));
@@ -87,16 +91,12 @@ TEST(ServiceRun, TheExecutorReportsStoppedWhenJavaDoesNot) {
 TEST(ServiceRun, AnExceptionOutOfServiceMainIsClearedAndEndsTheRunWithZero) {
     CTestService service(L"PravikRunThrow");
     CTraceSetting trace(service.dir().file(L"trace.log"));
-    ConfigKeys keys = service.baseConfig(kRecordingService);
-    keys.push_back({L"commandLineParms", recordArgument(service) + L" -noStopReport -throw"});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
-    service.waitFor(SERVICE_RUNNING);
+    ASSERT_NO_FATAL_FAILURE(startRecording(service, L" -noStopReport -throw"));
     ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
-    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    const std::string lines = traceOf(service);
     EXPECT_TRUE(inOrder(lines, "Java exception cleared after serviceMain\n", "CJvm::runServiceMain Exit 0\n"))
         << lines;
     EXPECT_FALSE(contains(lines, "Service failed to start."));
@@ -110,8 +110,7 @@ TEST(ServiceRun, NonAsciiClassNameAndArgumentsReachJavaIntact) {
     ASSERT_EQ(service.install(keys, true), 0u);
     ASSERT_TRUE(service.start()) << service.lastError();
     service.waitFor(SERVICE_RUNNING);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
     EXPECT_EQ(recordOf(service), utf8(L"args 4\narg[0]=" + recordArgument(service) +
                                       L"\narg[1]=gr\u00fc\u00dfe\narg[2]=\u4e2d\u6587\narg[3]=\U0001F600\u20ac\n"
@@ -121,23 +120,17 @@ TEST(ServiceRun, NonAsciiClassNameAndArgumentsReachJavaIntact) {
 TEST(ServiceRun, ConsoleEventCodesNeverReachServiceControlAndTheJvmWritesToTheVerboseFile) {
     CTestService service(L"PravikRunSignals");
     CTraceSetting trace(service.dir().file(L"trace.log"));
-    ConfigKeys keys = service.baseConfig(kRecordingService);
-    keys.push_back({L"commandLineParms", recordArgument(service)});
-    keys.push_back({L"jvmOption2", L"-verbose:gc"});
-    keys.push_back({L"verboseOutput", service.dir().file(L"verbose.log")});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
-    service.waitFor(SERVICE_RUNNING);
+    ASSERT_NO_FATAL_FAILURE(startRecording(
+        service, L"", {{L"jvmOption2", L"-verbose:gc"}, {L"verboseOutput", service.dir().file(L"verbose.log")}}));
     EXPECT_TRUE(service.control(251)) << service.lastError();
     // The dump is written by a JVM thread of its own: wait for it before stopping.
     const std::wstring verboseFile = service.dir().file(L"verbose.log");
     pollUntil([&] { return contains(readFileBytes(verboseFile), "Full thread dump"); });
     EXPECT_TRUE(service.control(250)) << service.lastError();
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
     EXPECT_EQ(recordOf(service), utf8(L"args 1\narg[0]=" + recordArgument(service) + L"\ncontrol 1\nstopping\n"));
-    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    const std::string lines = traceOf(service);
     EXPECT_TRUE(contains(lines, "Generating control break event.\n")) << lines;
     // A service process has no console to send Ctrl+C to.
     EXPECT_TRUE(inOrder(lines, "Generating control c event.\n", "Failed to generate control c event.  "));
@@ -151,11 +144,7 @@ TEST(ServiceRun, ConsoleEventCodesNeverReachServiceControlAndTheJvmWritesToTheVe
 TEST(ServiceRun, JavaAsksForControlsThroughHiddenSenderInstances) {
     CTestService service(L"PravikRunRelay");
     CTraceSetting trace(service.dir().file(L"trace.log"));
-    ConfigKeys keys = service.baseConfig(kRecordingService);
-    keys.push_back({L"commandLineParms", recordArgument(service) + L" -relay"});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
-    service.waitFor(SERVICE_RUNNING);
+    ASSERT_NO_FATAL_FAILURE(startRecording(service, L" -relay"));
     pollUntil([&] { return contains(recordOf(service), "relay true\nrelay true\n"); });
     EXPECT_TRUE(contains(recordOf(service), "relay true\nrelay true\n")) << recordOf(service);
     // Each sender parses four arguments: its path, -s, the name (blanks and all) and the code.
@@ -175,8 +164,7 @@ TEST(ServiceRun, JavaAsksForControlsThroughHiddenSenderInstances) {
     // 202 must have arrived before the test stops the service.
     pollUntil([&] { return contains(recordOf(service), "control 202\n"); });
     EXPECT_TRUE(contains(recordOf(service), "control 202\n")) << recordOf(service);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
     const std::string lines = stripThreadIds(readFileBytes(traceFile));
     EXPECT_TRUE(contains(lines, "CExecutor::sendControlSignal((pServiceName, dwSignal)) Exit 0\n")) << lines;
@@ -190,11 +178,7 @@ TEST(ServiceRun, JavaAsksForControlsThroughHiddenSenderInstances) {
 TEST(ServiceRun, AStormOfControlsWhileTheServiceStopsNeitherCrashesNorHangs) {
     CTestService service(L"PravikRunStorm");
     CTraceSetting trace(service.dir().file(L"trace.log"));
-    ConfigKeys keys = service.baseConfig(kRecordingService);
-    keys.push_back({L"commandLineParms", recordArgument(service) + L" -noStopReport -stopAfter 30"});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
-    service.waitFor(SERVICE_RUNNING);
+    ASSERT_NO_FATAL_FAILURE(startRecording(service, L" -noStopReport -stopAfter 30"));
 
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     SC_HANDLE target = OpenServiceW(manager, service.name().c_str(), SERVICE_USER_DEFINED_CONTROL |
@@ -224,7 +208,7 @@ TEST(ServiceRun, AStormOfControlsWhileTheServiceStopsNeitherCrashesNorHangs) {
 
     // The host was destroyed only after the lingering forwarding had ended, and
     // no forwarding began after that.
-    const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
+    const std::string lines = traceOf(service);
     const std::size_t taskEnd = lines.find("CExecutor::startServiceTask Exit 0\n");
     ASSERT_NE(taskEnd, std::string::npos) << lines;
     const std::size_t lastForwardingEnd = lines.rfind("CJvm::sendControlCommand Exit 0\n");

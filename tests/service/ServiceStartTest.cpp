@@ -122,6 +122,27 @@ std::wstring jvmDllOfMachine(const CTempDir& folder, unsigned machine) {
     return library;
 }
 
+// Runs RecordingService, with its record file and these keys, from its start to its stop.
+void runRecordingOnce(CTestService& service, const ConfigKeys& moreKeys = {}) {
+    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
+    keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt"))});
+    keys.insert(keys.end(), moreKeys.begin(), moreKeys.end());
+    ASSERT_NO_FATAL_FAILURE(service.run(keys));
+    ASSERT_TRUE(service.stop()) << service.lastError();
+}
+
+// A JVM library of another machine fails the start with 13 before it is loaded: it is named, then what fits.
+void expectOtherMachineNamed(const std::wstring& name, unsigned machine, const std::string& advice) {
+    CTempDir folder;
+    const std::wstring library = jvmDllOfMachine(folder, machine);
+    ASSERT_FALSE(library.empty());
+
+    const CStartFailure failure = failWith(name, {}, library.c_str());
+    EXPECT_EQ(failure.exitCode, 13u);
+    EXPECT_TRUE(contains(failure.message, utf8(library) + advice)) << failure.message;
+    EXPECT_FALSE(contains(failure.message, "Cannot load the JVM DLL")) << failure.message;
+}
+
 }  // namespace
 
 TEST(ServiceStart, JvmLibraryFailuresAreTheServiceSpecificExitCode) {
@@ -264,8 +285,7 @@ TEST(ServiceStart, ThePreinitCommandRunsInTheWorkingDirectoryBeforeTheJvm) {
 
     writeFileBytes(release, "go");
     service.waitFor(SERVICE_RUNNING);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
 
     EXPECT_EQ(readFileBytes(probe), utf8(L"cwd=" + service.dir().path() + L"\narg=C:\\windows\n"));
@@ -280,14 +300,7 @@ TEST(ServiceStart, ThePreinitCommandRunsInTheWorkingDirectoryBeforeTheJvm) {
 TEST(ServiceStart, AMissingPreinitProgramIsReportedAndTheServiceStillStarts) {
     CTestService service(L"PravikStartNoPreinit");
     CTraceSetting trace(service.dir().file(L"trace.log"));
-    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
-    keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt"))});
-    keys.push_back({L"preinitCommand", L"Z:\\no\\such\\program.exe --flag"});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
-    service.waitFor(SERVICE_RUNNING);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_NO_FATAL_FAILURE(runRecordingOnce(service, {{L"preinitCommand", L"Z:\\no\\such\\program.exe --flag"}}));
     const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
     EXPECT_TRUE(contains(lines, "Unable to create process. rc= ")) << lines;
     EXPECT_TRUE(inOrder(lines, "CExecutor::executePreinitCommand Exit 24\n", "CJvm::initialize Entry\n"));
@@ -297,13 +310,7 @@ TEST(ServiceStart, AMissingPreinitProgramIsReportedAndTheServiceStillStarts) {
 TEST(ServiceStart, WithoutAPreinitCommandNoneRunsAndJavaReportsItsStates) {
     CTestService service(L"PravikStartPlain");
     CTraceSetting trace(service.dir().file(L"trace.log"));
-    ConfigKeys keys = service.baseConfig(L"com.velsor.test.RecordingService");
-    keys.push_back({L"commandLineParms", unixPathOf(service.dir().file(L"record.txt"))});
-    ASSERT_EQ(service.install(keys), 0u);
-    ASSERT_TRUE(service.start()) << service.lastError();
-    service.waitFor(SERVICE_RUNNING);
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_NO_FATAL_FAILURE(runRecordingOnce(service));
     const std::string lines = stripThreadIds(readFileBytes(service.dir().file(L"trace.log")));
     EXPECT_TRUE(inOrder(lines, "No preinit command specified.\n", "CJvm::initialize Entry\n")) << lines;
     EXPECT_TRUE(inOrder(lines, "CJvm::initialize Exit 0\n", "Set service to state SERVICE_START_PENDING\n"));
@@ -373,8 +380,7 @@ TEST(ServiceStart, AHeldTraceLockDelaysTracingButBlocksNothing) {
     // A control handler that hung on the lock would make these time out.
     EXPECT_TRUE(service.control(SERVICE_CONTROL_PAUSE)) << service.lastError();
     EXPECT_TRUE(service.control(SERVICE_CONTROL_CONTINUE)) << service.lastError();
-    ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP)) << service.lastError();
-    service.waitFor(SERVICE_STOPPED);
+    ASSERT_TRUE(service.stop()) << service.lastError();
     EXPECT_EQ(service.waitForProcessEnd(), 0u);
     UnlockFileEx(holder.get(), 0, 1, 0, &lockRange);
 
@@ -513,29 +519,13 @@ TEST(ServiceStart, WithoutJavaHomeTheInstallersKeysGiveTheHighestVersion) {
 }
 
 TEST(ServiceStart, AJvmLibraryOfTheOtherBitnessIsNamedBeforeLoading) {
-    CTempDir folder;
-    const std::wstring library = jvmDllOfMachine(folder, 0x014c);
-    ASSERT_FALSE(library.empty());
-
-    const CStartFailure failure = failWith(L"PravikStartBitness", {}, library.c_str());
-    EXPECT_EQ(failure.exitCode, 13u);
-    EXPECT_TRUE(contains(failure.message, utf8(library) +
-                                              " is a 32-bit JVM library and this pravik.exe is 64-bit: use a 64-bit "
-                                              "JDK or the 32-bit pravik.exe\n"))
-        << failure.message;
-    EXPECT_FALSE(contains(failure.message, "Cannot load the JVM DLL")) << failure.message;
+    expectOtherMachineNamed(L"PravikStartBitness", 0x014c,
+                            " is a 32-bit JVM library and this pravik.exe is 64-bit: use a 64-bit JDK or the 32-bit "
+                            "pravik.exe\n");
 }
 
 TEST(ServiceStart, AnArm64JvmLibraryAsksForAnArm64Pravik) {
-    CTempDir folder;
-    const std::wstring library = jvmDllOfMachine(folder, 0xaa64);
-    ASSERT_FALSE(library.empty());
-
-    const CStartFailure failure = failWith(L"PravikStartArm64", {}, library.c_str());
-    EXPECT_EQ(failure.exitCode, 13u);
-    EXPECT_TRUE(contains(failure.message, utf8(library) +
-                                              " is an ARM64 JVM library and this pravik.exe is 64-bit x86: use a "
-                                              "64-bit x86 JDK or an ARM64 pravik.exe\n"))
-        << failure.message;
-    EXPECT_FALSE(contains(failure.message, "Cannot load the JVM DLL")) << failure.message;
+    expectOtherMachineNamed(L"PravikStartArm64", 0xaa64,
+                            " is an ARM64 JVM library and this pravik.exe is 64-bit x86: use a 64-bit x86 JDK or an "
+                            "ARM64 pravik.exe\n");
 }

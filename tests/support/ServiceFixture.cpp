@@ -305,6 +305,20 @@ bool CTestService::control(DWORD code) {
     return true;
 }
 
+void CTestService::run(const ConfigKeys& keys) {
+    ASSERT_EQ(install(keys), 0u);
+    ASSERT_TRUE(start()) << lastError();
+    waitFor(SERVICE_RUNNING);
+}
+
+bool CTestService::stop() {
+    if (!control(SERVICE_CONTROL_STOP)) {
+        return false;
+    }
+    waitFor(SERVICE_STOPPED);
+    return true;
+}
+
 SERVICE_STATUS_PROCESS CTestService::status() {
     SERVICE_STATUS_PROCESS now = {};
     DWORD needed = 0;

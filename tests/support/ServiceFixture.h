@@ -111,8 +111,14 @@ public:
 
     // StartServiceW; false (with the error in lastError) when it failed.
     bool start();
+    // Installs the keys, starts the service and waits until it runs; a failed install or start fails the test
+    // fatally (call it inside ASSERT_NO_FATAL_FAILURE).
+    void run(const ConfigKeys& keys);
     DWORD lastError() const { return error; }
     bool control(DWORD code);
+    // Sends STOP and, once it is taken, polls until STOPPED (fails the test after a minute);
+    // false (with the error in lastError) when the control failed.
+    bool stop();
     SERVICE_STATUS_PROCESS status();
     // Polls until the state is reached (fails the test after a minute); the last status.
     SERVICE_STATUS_PROCESS waitFor(DWORD state);

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "BridgeWire.h"
+#include "HookText.h"
 
 using namespace bridge;
 
@@ -264,16 +265,11 @@ bool answer(int fd, uint32_t op, const std::vector<uint8_t>& payload) {
 // HotSpot's output hook: hands the text to the DLL, which calls the Windows
 // process's own hook, and waits until it has, so output keeps its order.
 jint JNICALL outputHook(FILE*, const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
+    std::string text;
+    const int length = formatHookText(format, args, text);
     if (length < 0) {
         return length;
     }
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<size_t>(length));
 
     CWireWriter writer;
     writer.str(text);

@@ -3,12 +3,8 @@ package com.velsor.test;
 import com.velsor.core.orb.PravikManager;
 
 import java.io.File;
-import java.io.FileOutputStream;
 import java.io.IOException;
-import java.io.OutputStreamWriter;
-import java.io.Writer;
 import java.lang.management.ManagementFactory;
-import java.nio.charset.StandardCharsets;
 
 /**
  * A service for the console-mode, sender and restart tests. It appends UTF-8
@@ -26,33 +22,20 @@ public final class ConsoleService {
     private static final int ACCEPTED = PravikManager.SERVICE_ACCEPT_STOP
             | PravikManager.SERVICE_ACCEPT_SHUTDOWN | PravikManager.SERVICE_ACCEPT_PAUSE_CONTINUE;
 
-    private static final Object lock = new Object();
+    private static final ReportedState state = new ReportedState(ACCEPTED);
     private static final String id = ManagementFactory.getRuntimeMXBean().getName();
-    private static String recordFile;
-    private static int state = PravikManager.SERVICE_STOPPED;
-    private static boolean stopRequested;
+    private static final RecordFile records = new RecordFile();
     private static Integer slowControl;
 
     private ConsoleService() {
     }
 
     private static void record(String line) {
-        synchronized (ConsoleService.class) {
-            if (recordFile == null) {
-                return;
-            }
-            try (Writer out = new OutputStreamWriter(new FileOutputStream(recordFile, true), StandardCharsets.UTF_8)) {
-                out.write(line + " " + id + "\n");
-            } catch (IOException e) {
-                throw new IllegalStateException("cannot record to " + recordFile, e);
-            }
-        }
+        records.append(line + " " + id);
     }
 
     public static void serviceMain(String[] args) throws IOException {
-        synchronized (ConsoleService.class) {
-            recordFile = args.length > 0 ? args[0] : null;
-        }
+        records.open(args.length > 0 ? args[0] : null);
         String restartMarker = null;
         String relayName = null;
         int relayCode = 0;
@@ -73,10 +56,7 @@ public final class ConsoleService {
         }
         record("start");
         PravikManager.reportStartPending(1, PravikManager.DEFAULT_WAIT_HINT);
-        synchronized (lock) {
-            state = PravikManager.SERVICE_RUNNING;
-            PravikManager.reportRunning(ACCEPTED);
-        }
+        state.running();
         record("running");
         if (restartMarker != null && new File(restartMarker).createNewFile()) {
             record("restart " + PravikManager.sendServiceControl(null, PravikManager.CONTROL_RESTART));
@@ -87,19 +67,9 @@ public final class ConsoleService {
         if (exitCode != null) {
             System.exit(exitCode);
         }
-        synchronized (lock) {
-            while (!stopRequested) {
-                try {
-                    lock.wait();
-                } catch (InterruptedException e) {
-                    Thread.currentThread().interrupt();
-                    break;
-                }
-            }
-            state = PravikManager.SERVICE_STOPPED;
-        }
+        state.awaitStop();
         record("stopping");
-        PravikManager.reportStopped(0);
+        state.stopped(0);
     }
 
     public static void serviceControl(int control) {
@@ -109,47 +79,10 @@ public final class ConsoleService {
             slow = slowControl != null && control == slowControl;
         }
         if (slow) {
-            try {
-                Thread.sleep(8000);
-            } catch (InterruptedException e) {
-                Thread.currentThread().interrupt();
-            }
+            Pause.of(8000);
             record("slow " + control + " done");
         }
-        synchronized (lock) {
-            switch (control) {
-                case PravikManager.SERVICE_CONTROL_STOP:
-                case PravikManager.SERVICE_CONTROL_SHUTDOWN:
-                    if (!stopRequested) {
-                        stopRequested = true;
-                        state = PravikManager.SERVICE_STOP_PENDING;
-                        PravikManager.reportStopPending(1, PravikManager.DEFAULT_WAIT_HINT);
-                        lock.notifyAll();
-                    }
-                    break;
-                case PravikManager.SERVICE_CONTROL_PAUSE:
-                    if (state == PravikManager.SERVICE_RUNNING) {
-                        state = PravikManager.SERVICE_PAUSED;
-                        PravikManager.reportPaused(ACCEPTED);
-                    }
-                    break;
-                case PravikManager.SERVICE_CONTROL_CONTINUE:
-                    if (state == PravikManager.SERVICE_PAUSED) {
-                        state = PravikManager.SERVICE_RUNNING;
-                        PravikManager.reportRunning(ACCEPTED);
-                    }
-                    break;
-                case PravikManager.SERVICE_CONTROL_INTERROGATE:
-                    if (state == PravikManager.SERVICE_PAUSED) {
-                        PravikManager.reportPaused(ACCEPTED);
-                    } else if (state == PravikManager.SERVICE_RUNNING) {
-                        PravikManager.reportRunning(ACCEPTED);
-                    }
-                    break;
-                default:
-                    break;
-            }
-        }
+        state.answer(control, PravikManager.DEFAULT_WAIT_HINT);
     }
 
     public static boolean consoleSignal(int type) {

@@ -2,12 +2,6 @@ package com.velsor.test;
 
 import com.velsor.core.orb.PravikManager;
 
-import java.io.FileOutputStream;
-import java.io.IOException;
-import java.io.OutputStreamWriter;
-import java.io.Writer;
-import java.nio.charset.StandardCharsets;
-
 /**
  * A service that misbehaves on purpose, for the fault tests. It writes what
  * happens to it as UTF-8 lines to the file named by its first argument; the
@@ -38,36 +32,21 @@ import java.nio.charset.StandardCharsets;
  * </ul>
  */
 public final class FaultyService {
-    private static final Object lock = new Object();
-    private static String recordFile;
+    private static final ReportedState state = new ReportedState(PravikManager.SERVICE_ACCEPT_STOP);
+    private static final RecordFile records = new RecordFile();
     private static String fault = "";
     private static long milliseconds;
-    private static boolean stopRequested;
 
     private FaultyService() {
     }
 
     private static void record(String line) {
-        synchronized (FaultyService.class) {
-            try (Writer out = new OutputStreamWriter(new FileOutputStream(recordFile, true), StandardCharsets.UTF_8)) {
-                out.write(line + "\n");
-            } catch (IOException e) {
-                throw new IllegalStateException("cannot record to " + recordFile, e);
-            }
-        }
-    }
-
-    private static void pause(long time) {
-        try {
-            Thread.sleep(time);
-        } catch (InterruptedException e) {
-            Thread.currentThread().interrupt();
-        }
+        records.append(line);
     }
 
     public static void serviceMain(String[] args) {
         synchronized (FaultyService.class) {
-            recordFile = args[0];
+            records.open(args[0]);
             fault = args.length > 1 ? args[1] : "";
             milliseconds = args.length > 2 ? Long.parseLong(args[2]) : 0;
         }
@@ -82,7 +61,7 @@ public final class FaultyService {
             return;
         }
         if ("-neverRunning".equals(fault)) {
-            pause(milliseconds);
+            Pause.of(milliseconds);
             record("returning");
             return;
         }
@@ -91,11 +70,11 @@ public final class FaultyService {
         }
         if ("-printAtEnd".equals(fault)) {
             Runtime.getRuntime().addShutdownHook(new Thread(() -> {
-                pause(1000);
+                Pause.of(1000);
                 System.out.println("the hook's line");
             }));
         }
-        PravikManager.reportRunning(PravikManager.SERVICE_ACCEPT_STOP);
+        state.running();
         if ("-exit".equals(fault)) {
             System.exit((int) milliseconds);
         }
@@ -103,21 +82,12 @@ public final class FaultyService {
             printLines((int) milliseconds);
             System.exit(0);
         }
-        synchronized (lock) {
-            while (!stopRequested) {
-                try {
-                    lock.wait();
-                } catch (InterruptedException e) {
-                    Thread.currentThread().interrupt();
-                    break;
-                }
-            }
-        }
+        state.awaitStop();
         record("stopping");
         if ("-printAtEnd".equals(fault)) {
             System.out.println("the stop's last line");
         }
-        PravikManager.reportStopped(0);
+        state.stopped(0);
     }
 
     private static void printLines(int count) {
@@ -155,22 +125,20 @@ public final class FaultyService {
         }
         if (control == PravikManager.SERVICE_CONTROL_STOP && "-blockOnStop".equals(fault)) {
             for (;;) {
-                pause(60000);
+                Pause.of(60000);
             }
         }
         if (control == PravikManager.SERVICE_CONTROL_STOP || control == PravikManager.SERVICE_CONTROL_SHUTDOWN) {
-            synchronized (lock) {
-                stopRequested = true;
-                PravikManager.reportStopPending(1, PravikManager.DEFAULT_WAIT_HINT);
-                if ("-reportStorm".equals(fault)) {
-                    startReportStorm((int) milliseconds);
-                }
-                lock.notifyAll();
+            // Every stop is answered, not only the first.
+            PravikManager.reportStopPending(1, PravikManager.DEFAULT_WAIT_HINT);
+            if ("-reportStorm".equals(fault)) {
+                startReportStorm((int) milliseconds);
             }
+            state.release();
         } else if (control >= 128 && "-throwInControl".equals(fault)) {
             throw new IllegalStateException("thrown out of serviceControl on purpose: " + control);
         } else if (control >= 128 && "-blockInControl".equals(fault)) {
-            pause(milliseconds);
+            Pause.of(milliseconds);
             record("unblocked " + control);
         }
     }

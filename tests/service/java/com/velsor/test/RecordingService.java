@@ -2,11 +2,7 @@ package com.velsor.test;
 
 import com.velsor.core.orb.PravikManager;
 
-import java.io.FileOutputStream;
-import java.io.IOException;
-import java.io.OutputStreamWriter;
-import java.io.Writer;
-import java.nio.charset.StandardCharsets;
+import java.util.concurrent.atomic.AtomicInteger;
 
 /**
  * A service for the tests: it writes what reaches it (its arguments, every
@@ -30,35 +26,22 @@ public final class RecordingService {
 
     private static final int STUCK_STOP_WAIT_HINT = 1000;
 
-    private static final Object lock = new Object();
-    private static String recordFile;
-    private static int state = PravikManager.SERVICE_STOPPED;
-    private static boolean stopRequested;
+    private static final ReportedState state = new ReportedState(ACCEPTED);
+    private static final AtomicInteger userControls = new AtomicInteger();
+    private static final RecordFile records = new RecordFile();
     private static boolean slowControl;
     private static int stuckStopMillis;
     private static int stopAfter;
-    private static int userControls;
 
     private RecordingService() {
     }
 
     private static void record(String line) {
-        synchronized (RecordingService.class) {
-            if (recordFile == null) {
-                return;
-            }
-            try (Writer out = new OutputStreamWriter(new FileOutputStream(recordFile, true), StandardCharsets.UTF_8)) {
-                out.write(line + "\n");
-            } catch (IOException e) {
-                throw new IllegalStateException("cannot record to " + recordFile, e);
-            }
-        }
+        records.append(line);
     }
 
     public static void serviceMain(String[] args) {
-        synchronized (RecordingService.class) {
-            recordFile = args.length > 0 ? args[0] : null;
-        }
+        records.open(args.length > 0 ? args[0] : null);
         boolean reportStop = true;
         boolean throwAtEnd = false;
         boolean relay = false;
@@ -85,37 +68,18 @@ public final class RecordingService {
             }
         }
         PravikManager.reportStartPending(1, PravikManager.DEFAULT_WAIT_HINT);
-        synchronized (lock) {
-            state = PravikManager.SERVICE_RUNNING;
-            PravikManager.reportRunning(ACCEPTED);
-        }
+        state.running();
         if (relay) {
             record("relay " + PravikManager.sendServiceControl("Pravik relay target", 201));
             record("relay " + PravikManager.sendServiceControl(null, 202));
         }
-        synchronized (lock) {
-            while (!stopRequested) {
-                try {
-                    lock.wait();
-                } catch (InterruptedException e) {
-                    Thread.currentThread().interrupt();
-                    break;
-                }
-            }
-        }
+        state.awaitStop();
         if (stuckStopMillis > 0) {
-            try {
-                Thread.sleep(stuckStopMillis);
-            } catch (InterruptedException e) {
-                Thread.currentThread().interrupt();
-            }
+            Pause.of(stuckStopMillis);
         }
         record("stopping");
         if (reportStop) {
-            synchronized (lock) {
-                state = PravikManager.SERVICE_STOPPED;
-                PravikManager.reportStopped(exitCode);
-            }
+            state.stopped(exitCode);
         }
         if (throwAtEnd) {
             throw new IllegalStateException("thrown out of serviceMain on purpose");
@@ -125,59 +89,14 @@ public final class RecordingService {
     public static void serviceControl(int control) {
         record("control " + control);
         if (slowControl) {
-            try {
-                Thread.sleep(50);
-            } catch (InterruptedException e) {
-                Thread.currentThread().interrupt();
-            }
+            Pause.of(50);
         }
-        boolean linger = false;
-        synchronized (lock) {
-            switch (control) {
-                case PravikManager.SERVICE_CONTROL_STOP:
-                case PravikManager.SERVICE_CONTROL_SHUTDOWN:
-                    if (!stopRequested) {
-                        stopRequested = true;
-                        state = PravikManager.SERVICE_STOP_PENDING;
-                        PravikManager.reportStopPending(1,
-                                stuckStopMillis > 0 ? STUCK_STOP_WAIT_HINT : PravikManager.DEFAULT_WAIT_HINT);
-                        lock.notifyAll();
-                    }
-                    break;
-                case PravikManager.SERVICE_CONTROL_PAUSE:
-                    if (state == PravikManager.SERVICE_RUNNING) {
-                        state = PravikManager.SERVICE_PAUSED;
-                        PravikManager.reportPaused(ACCEPTED);
-                    }
-                    break;
-                case PravikManager.SERVICE_CONTROL_CONTINUE:
-                    if (state == PravikManager.SERVICE_PAUSED) {
-                        state = PravikManager.SERVICE_RUNNING;
-                        PravikManager.reportRunning(ACCEPTED);
-                    }
-                    break;
-                case PravikManager.SERVICE_CONTROL_INTERROGATE:
-                    if (state == PravikManager.SERVICE_PAUSED) {
-                        PravikManager.reportPaused(ACCEPTED);
-                    } else if (state == PravikManager.SERVICE_RUNNING) {
-                        PravikManager.reportRunning(ACCEPTED);
-                    }
-                    break;
-                default:
-                    if (control >= 128 && stopAfter > 0 && ++userControls == stopAfter) {
-                        stopRequested = true;
-                        linger = true;
-                        lock.notifyAll();
-                    }
-                    break;
-            }
+        if (state.answer(control, stuckStopMillis > 0 ? STUCK_STOP_WAIT_HINT : PravikManager.DEFAULT_WAIT_HINT)) {
+            return;
         }
-        if (linger) {
-            try {
-                Thread.sleep(300);
-            } catch (InterruptedException e) {
-                Thread.currentThread().interrupt();
-            }
+        if (control >= 128 && stopAfter > 0 && userControls.incrementAndGet() == stopAfter) {
+            state.release();
+            Pause.of(300);
             record("lingered");
         }
     }

@@ -51,7 +51,8 @@ public final class MainClassServiceCheck {
         }
     }
 
-    static final class Running extends PravikService {
+    /** A service that does nothing: the cases below differ only in what they add to it. */
+    abstract static class Idle extends PravikService {
         @Override
         protected void start(String[] args) {
         }
@@ -61,15 +62,10 @@ public final class MainClassServiceCheck {
         }
     }
 
-    static final class Pausable extends PravikService {
-        @Override
-        protected void start(String[] args) {
-        }
+    static final class Running extends Idle {
+    }
 
-        @Override
-        protected void stop() {
-        }
-
+    static final class Pausable extends Idle {
         @Override
         protected void pause() {
         }
@@ -79,21 +75,13 @@ public final class MainClassServiceCheck {
         }
     }
 
-    static final class PauseOnly extends PravikService {
-        @Override
-        protected void start(String[] args) {
-        }
-
-        @Override
-        protected void stop() {
-        }
-
+    static final class PauseOnly extends Idle {
         @Override
         protected void pause() {
         }
     }
 
-    abstract static class PauseBase extends PravikService {
+    abstract static class PauseBase extends Idle {
         @Override
         protected void pause() {
         }
@@ -106,13 +94,6 @@ public final class MainClassServiceCheck {
     }
 
     static final class PausableFurtherUp extends ResumeBase {
-        @Override
-        protected void start(String[] args) {
-        }
-
-        @Override
-        protected void stop() {
-        }
     }
 
     private static File jarWith(Manifest manifest) throws IOException {
@@ -286,20 +267,18 @@ public final class MainClassServiceCheck {
         ProgramStop.of(prefix + "$ArgumentStop.halt stop \"right now\"", loader).run();
         check(stopCalls.get() == 1011 && Arrays.equals(ArgumentStop.words, new String[] {"stop", "right now"}),
                 "a stop method gets the words after the first blank, split as commandLineParms is");
-        boolean plainWithWordsRefused = false;
+        check(noStopMethod(prefix + "$PlainStop.halt stop", loader), "words need a stop method with String[]");
+        check(noStopMethod(prefix + "$PlainStop.missing", loader), "a missing stop method is reported");
+    }
+
+    /** Whether ProgramStop reports that the text names no stop method it can call. */
+    private static boolean noStopMethod(String stop, ClassLoader loader) throws Throwable {
         try {
-            ProgramStop.of(prefix + "$PlainStop.halt stop", loader);
+            ProgramStop.of(stop, loader);
+            return false;
         } catch (NoSuchMethodException expected) {
-            plainWithWordsRefused = true;
+            return true;
         }
-        check(plainWithWordsRefused, "words need a stop method with String[]");
-        boolean missingReported = false;
-        try {
-            ProgramStop.of(prefix + "$PlainStop.missing", loader);
-        } catch (NoSuchMethodException expected) {
-            missingReported = true;
-        }
-        check(missingReported, "a missing stop method is reported");
     }
 
     private static void acceptedControlsFollowOverriding() {
