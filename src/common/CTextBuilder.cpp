@@ -1,43 +1,9 @@
 #include "common/CTextBuilder.h"
 
-#include <cstdint>
-#include <cstdlib>
 #include <cwchar>
 
-CTextBuilder::~CTextBuilder() { std::free(buffer); }
-
-bool CTextBuilder::reserve(std::size_t extra) {
-    if (failure) {
-        return false;
-    }
-    if (extra >= SIZE_MAX / sizeof(wchar_t) - used - 1) {
-        failure = true;
-        return false;
-    }
-    const std::size_t needed = used + extra + 1;
-    if (needed <= capacity) {
-        return true;
-    }
-    std::size_t grown = capacity < 64 ? 64 : capacity;
-    while (grown < needed) {
-        grown = grown > SIZE_MAX / 4 ? needed : grown * 2;
-    }
-    auto* larger = static_cast<wchar_t*>(std::realloc(buffer, grown * sizeof(wchar_t)));
-    if (larger == nullptr) {
-        failure = true;
-        return false;
-    }
-    buffer = larger;
-    capacity = grown;
-    return true;
-}
-
 CTextBuilder& CTextBuilder::append(const wchar_t* text, std::size_t count) {
-    if (text != nullptr && count != 0 && reserve(count)) {
-        std::wmemcpy(buffer + used, text, count);
-        used += count;
-        buffer[used] = L'\0';
-    }
+    buffer.append(text, count);
     return *this;
 }
 
@@ -71,27 +37,4 @@ CTextBuilder& CTextBuilder::appendHex8(unsigned long number) {
         number >>= 4;
     }
     return append(digits, 8);
-}
-
-void CTextBuilder::clear() {
-    used = 0;
-    if (buffer != nullptr) {
-        buffer[0] = L'\0';
-    }
-}
-
-const wchar_t* CTextBuilder::text() const { return buffer != nullptr ? buffer : L""; }
-
-wchar_t* CTextBuilder::release() {
-    if (failure) {
-        return nullptr;
-    }
-    if (buffer == nullptr && !reserve(0)) {
-        return nullptr;
-    }
-    buffer[used] = L'\0';
-    wchar_t* result = buffer;
-    buffer = nullptr;
-    used = capacity = 0;
-    return result;
 }

@@ -3,33 +3,25 @@
 // remembered so that callers check once, after building.
 #include <cstddef>
 
+#include "common/GrowableText.h"
+
 class CTextBuilder {
 public:
-    CTextBuilder() = default;
-    ~CTextBuilder();
-    CTextBuilder(const CTextBuilder&) = delete;
-    CTextBuilder& operator=(const CTextBuilder&) = delete;
-
     CTextBuilder& append(const wchar_t* text);
     CTextBuilder& append(const wchar_t* text, std::size_t count);
     CTextBuilder& appendChar(wchar_t character);
     CTextBuilder& appendDecimal(long long number);
     // Eight upper-case hexadecimal digits, zero-padded.
     CTextBuilder& appendHex8(unsigned long number);
-    void clear();
+    void clear() { buffer.clear(); }
 
     // Never null: an empty builder answers "".
-    const wchar_t* text() const;
-    std::size_t length() const { return used; }
-    bool failed() const { return failure; }
+    const wchar_t* text() const { return buffer.text(); }
+    std::size_t length() const { return buffer.length(); }
+    bool failed() const { return buffer.failed(); }
     // Hands the text to the caller, who frees it with free(); null when building failed.
-    wchar_t* release();
+    wchar_t* release() { return buffer.release(); }
 
 private:
-    bool reserve(std::size_t extra);
-
-    wchar_t* buffer = nullptr;
-    std::size_t used = 0;
-    std::size_t capacity = 0;
-    bool failure = false;
+    CGrowableText<wchar_t> buffer;
 };

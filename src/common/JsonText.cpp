@@ -1,47 +1,19 @@
 #include "common/JsonText.h"
 
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 const unsigned long kReplacementCharacter = 0xFFFD;
 const unsigned long kLastCodePoint = 0x10FFFF;
+// The characters JSON escapes as a backslash and a letter, and their letters.
+const char kShortEscaped[] = "\"\\\b\f\n\r\t";
+const char kShortEscapeLetters[] = "\"\\bfnrt";
 
 bool isHighSurrogate(unsigned long unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool isLowSurrogate(unsigned long unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 }  // namespace
-
-CJsonText::~CJsonText() { std::free(buffer); }
-
-void CJsonText::appendBytes(const char* bytes, std::size_t count) {
-    if (failure) {
-        return;
-    }
-    if (count >= SIZE_MAX / 2 - used) {
-        failure = true;
-        return;
-    }
-    const std::size_t needed = used + count + 1;
-    if (needed > capacity) {
-        std::size_t grown = capacity < 128 ? 128 : capacity;
-        while (grown < needed) {
-            grown *= 2;
-        }
-        char* larger = static_cast<char*>(std::realloc(buffer, grown));
-        if (larger == nullptr) {
-            failure = true;
-            return;
-        }
-        buffer = larger;
-        capacity = grown;
-    }
-    std::memcpy(buffer + used, bytes, count);
-    used += count;
-    buffer[used] = '\0';
-}
 
 void CJsonText::separate() {
     if (valueBefore) {
@@ -50,29 +22,25 @@ void CJsonText::separate() {
     valueBefore = false;
 }
 
-CJsonText& CJsonText::beginObject() {
+CJsonText& CJsonText::open(char bracket) {
     separate();
-    appendByte('{');
+    appendByte(bracket);
     return *this;
 }
 
-CJsonText& CJsonText::endObject() {
-    appendByte('}');
+CJsonText& CJsonText::close(char bracket) {
+    appendByte(bracket);
     valueBefore = true;
     return *this;
 }
 
-CJsonText& CJsonText::beginArray() {
-    separate();
-    appendByte('[');
-    return *this;
-}
+CJsonText& CJsonText::beginObject() { return open('{'); }
 
-CJsonText& CJsonText::endArray() {
-    appendByte(']');
-    valueBefore = true;
-    return *this;
-}
+CJsonText& CJsonText::endObject() { return close('}'); }
+
+CJsonText& CJsonText::beginArray() { return open('['); }
+
+CJsonText& CJsonText::endArray() { return close(']'); }
 
 CJsonText& CJsonText::key(const char* name) {
     separate();
@@ -115,30 +83,11 @@ CJsonText& CJsonText::string(const wchar_t* text) {
     for (const wchar_t* at = text; *at != L'\0'; ++at) {
         // wchar_t is a UTF-16 code unit on Windows, a code point elsewhere.
         unsigned long unit = static_cast<unsigned long>(*at);
-        switch (unit) {
-            case '"':
-                appendBytes("\\\"", 2);
-                continue;
-            case '\\':
-                appendBytes("\\\\", 2);
-                continue;
-            case '\b':
-                appendBytes("\\b", 2);
-                continue;
-            case '\f':
-                appendBytes("\\f", 2);
-                continue;
-            case '\n':
-                appendBytes("\\n", 2);
-                continue;
-            case '\r':
-                appendBytes("\\r", 2);
-                continue;
-            case '\t':
-                appendBytes("\\t", 2);
-                continue;
-            default:
-                break;
+        const char* shortEscaped = unit < 0x80 ? std::strchr(kShortEscaped, static_cast<int>(unit)) : nullptr;
+        if (shortEscaped != nullptr) {
+            const char escaped[] = {'\\', kShortEscapeLetters[shortEscaped - kShortEscaped]};
+            appendBytes(escaped, sizeof(escaped));
+            continue;
         }
         if (unit < 0x20) {
             const char escaped[] = {'\\', 'u', '0', '0', hexDigits[unit >> 4], hexDigits[unit & 0xF]};
@@ -186,5 +135,3 @@ CJsonText& CJsonText::boolean(bool value) {
     }
     return *this;
 }
-
-const char* CJsonText::text() const { return buffer != nullptr ? buffer : ""; }

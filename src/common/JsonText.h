@@ -4,13 +4,10 @@
 // JSON requires; a failed allocation is remembered, as CTextBuilder does.
 #include <cstddef>
 
+#include "common/GrowableText.h"
+
 class CJsonText {
 public:
-    CJsonText() = default;
-    ~CJsonText();
-    CJsonText(const CJsonText&) = delete;
-    CJsonText& operator=(const CJsonText&) = delete;
-
     CJsonText& beginObject();
     CJsonText& endObject();
     CJsonText& beginArray();
@@ -23,20 +20,20 @@ public:
     CJsonText& boolean(bool value);
 
     // Never null: an empty text answers "".
-    const char* text() const;
-    std::size_t length() const { return used; }
-    bool failed() const { return failure; }
+    const char* text() const { return buffer.text(); }
+    std::size_t length() const { return buffer.length(); }
+    bool failed() const { return buffer.failed(); }
 
 private:
     // The comma before a value or key that follows another in its container.
     void separate();
-    void appendBytes(const char* bytes, std::size_t count);
+    // An object's or array's first and last bracket.
+    CJsonText& open(char bracket);
+    CJsonText& close(char bracket);
+    void appendBytes(const char* bytes, std::size_t count) { buffer.append(bytes, count); }
     void appendByte(char byte) { appendBytes(&byte, 1); }
     void appendCodePoint(unsigned long codePoint);
 
-    char* buffer = nullptr;
-    std::size_t used = 0;
-    std::size_t capacity = 0;
-    bool failure = false;
+    CGrowableText<char> buffer;
     bool valueBefore = false;
 };

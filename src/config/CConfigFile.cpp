@@ -155,6 +155,22 @@ CConfigOption* CConfigFile::getOption(const wchar_t* key) const {
     return nullptr;
 }
 
+int CConfigFile::variableOf(const CConfigOption& option, const CConfigKey& key, const wchar_t** variable,
+                            CTextBuilder* valueName) const {
+    const wchar_t* named = nullptr;
+    // The first of two equal keys wins, as for every key.
+    if (prefixedKeyOf(option.getName(), &named) != &key || getOption(option.getName()) != &option) {
+        return 0;
+    }
+    valueName->append(key.valueName).append(named);
+    if (valueName->failed()) {
+        logger->logMessage(L"Memory error!");
+        return kMemoryError;
+    }
+    *variable = named;
+    return 0;
+}
+
 const wchar_t* CConfigFile::getStrOptionValue(const wchar_t* key, const wchar_t* defaultValue) const {
     const CConfigOption* option = getOption(key);
     return option != nullptr ? option->getValue() : defaultValue;

@@ -8,10 +8,12 @@
 #include <memory>
 #include <span>
 
+#include "common/CTextBuilder.h"
 #include "config/CConfigOption.h"
 
 class CLogger;
 enum class EConfigKey : unsigned char;
+struct CConfigKey;
 
 class CConfigFile {
 public:
@@ -47,6 +49,27 @@ public:
     std::span<const std::unique_ptr<CConfigOption>> options() const {
         return {optionArray.get(), static_cast<std::size_t>(optionCount)};
     }
+    // The variables of a prefixed key (env., secret.) in file order, each where
+    // it first stands, as every lookup takes a key: visit(option, variable,
+    // valueName), valueName naming the variable's registry value (the key's
+    // value name, then the variable). The first result of visit that is not 0
+    // ends the walk and is returned; kMemoryError, after a message, when a
+    // value name cannot be made.
+    template <typename Visit>
+    int forEachVariable(const CConfigKey& key, Visit visit) const {
+        for (const auto& option : options()) {
+            const wchar_t* variable = nullptr;
+            CTextBuilder valueName;
+            int result = variableOf(*option, key, &variable, &valueName);
+            if (result == 0 && variable != nullptr) {
+                result = visit(*option, variable, valueName.text());
+            }
+            if (result != 0) {
+                return result;
+            }
+        }
+        return 0;
+    }
 
     // Skeleton file (Win32): never overwrites an existing file.
     void generateSkeletonFile(const wchar_t* fileName, int unicode);
@@ -56,6 +79,10 @@ public:
     static void showServiceInfo(const wchar_t* serviceName, const wchar_t* fileName, CLogger* logger, int unicode);
 
 private:
+    // When option is key's first with its variable: *variable at the variable
+    // and its value's name in *valueName. 0, or kMemoryError after a message.
+    int variableOf(const CConfigOption& option, const CConfigKey& key, const wchar_t** variable,
+                   CTextBuilder* valueName) const;
     // 0, or kMemoryError when the option could not be kept.
     int appendOption(const wchar_t* name, const wchar_t* value);
     // False when the array was full and could not be grown.

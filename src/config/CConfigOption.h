@@ -8,9 +8,6 @@ class CLogger;
 class CConfigOption {
 public:
     explicit CConfigOption(CLogger* logger);
-    ~CConfigOption() = default;
-    CConfigOption(const CConfigOption&) = delete;
-    CConfigOption& operator=(const CConfigOption&) = delete;
 
     // Keep a copy of text, replacing the previous one; null leaves the field as it is.
     void setName(const wchar_t* text);

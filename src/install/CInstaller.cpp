@@ -345,25 +345,9 @@ int CInstaller::saveVariables(CConfigFile* config, const CConfigKey& key) {
     const wchar_t* serviceName = config->getStrOptionValue(EConfigKey::serviceName, nullptr);
     const bool secrets = key.id == EConfigKey::secret;
     bool restricted = false;
-    for (const auto& owned : config->options()) {
-        const CConfigOption* option = owned.get();
-        const wchar_t* variable = nullptr;
-        // The first of two equal keys wins, as for every key.
-        if (prefixedKeyOf(option->getName(), &variable) != &key || config->getOption(option->getName()) != option) {
-            continue;
-        }
-        CTextBuilder valueName;
-        valueName.append(key.valueName).append(variable);
-        if (valueName.failed()) {
-            logger->logMessage(L"Memory error!");
-            return kMemoryError;
-        }
+    return config->forEachVariable(key, [&](const CConfigOption& option, const wchar_t*, const wchar_t* valueName) {
         if (!secrets) {
-            const int written = setRegServiceParameter(serviceName, valueName.text(), option->getValue(), logger);
-            if (written != 0) {
-                return written;
-            }
-            continue;
+            return setRegServiceParameter(serviceName, valueName, option.getValue(), logger);
         }
         if (!restricted) {
             const int result = restrictParametersKeyForSecrets(serviceName, request.accountName, logger);
@@ -372,12 +356,8 @@ int CInstaller::saveVariables(CConfigFile* config, const CConfigKey& key) {
             }
             restricted = true;
         }
-        const int written = writeProtectedSecret(serviceName, valueName.text(), option->getValue(), logger);
-        if (written != 0) {
-            return written;
-        }
-    }
-    return 0;
+        return writeProtectedSecret(serviceName, valueName, option.getValue(), logger);
+    });
 }
 
 int CInstaller::uninstall() {

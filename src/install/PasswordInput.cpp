@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -17,23 +16,6 @@ const std::size_t kMaxPasswordCharacters = 256;
 // Up to four bytes a character in UTF-8, and room to see that the line went on.
 const std::size_t kMaxPasswordBytes = kMaxPasswordCharacters * 4 + 2;
 const wchar_t kPrompt[] = L"Password: ";
-
-// Heap bytes wiped before they are freed.
-class CWipedBytes {
-public:
-    explicit CWipedBytes(std::size_t size) : bytes(static_cast<char*>(std::calloc(size, 1))), size(size) {}
-    ~CWipedBytes() {
-        if (bytes != nullptr) {
-            SecureZeroMemory(bytes, size);
-            std::free(bytes);
-        }
-    }
-    CWipedBytes(const CWipedBytes&) = delete;
-    CWipedBytes& operator=(const CWipedBytes&) = delete;
-
-    char* bytes;
-    std::size_t size;
-};
 
 // Puts the console's input mode back as it was, whatever way the read ends.
 class CConsoleModeRestore {
@@ -155,13 +137,6 @@ std::size_t decodeLine(const char* bytes, std::size_t length, wchar_t* line, std
 
 }  // namespace
 
-CSecretText::~CSecretText() {
-    if (text != nullptr) {
-        SecureZeroMemory(text, characters * sizeof(wchar_t));
-        std::free(text);
-    }
-}
-
 bool passwordFromInput(const wchar_t* password) { return password != nullptr && std::wcscmp(password, L"-") == 0; }
 
 int readPasswordFromInput(CLogger* logger, CSecretText* password) {
@@ -169,11 +144,9 @@ int readPasswordFromInput(CLogger* logger, CSecretText* password) {
     // Room for a character a byte of the longest line read; typing stops one
     // character past the longest password, to tell a line that is too long.
     const std::size_t capacity = kMaxPasswordBytes;
-    password->text = static_cast<wchar_t*>(std::calloc(capacity + 1, sizeof(wchar_t)));
-    password->characters = capacity + 1;
-    CWipedBytes bytes(kMaxPasswordBytes);
-    if (password->text == nullptr || bytes.bytes == nullptr) {
-        password->characters = 0;
+    *password = allocateWiped<wchar_t>(capacity + 1);
+    const CWipedPtr<char> bytes = allocateWiped<char>(kMaxPasswordBytes);
+    if (!*password || !bytes) {
         logger->logMessage(L"Memory error");
         return trace.exit(kMemoryError);
     }
@@ -185,11 +158,11 @@ int readPasswordFromInput(CLogger* logger, CSecretText* password) {
     if (input == nullptr || input == INVALID_HANDLE_VALUE) {
         read = ELineRead::nothing;
     } else if (GetConsoleMode(input, &mode)) {
-        read = readConsoleLine(input, mode, password->text, kMaxPasswordCharacters + 2, &length, &error);
+        read = readConsoleLine(input, mode, password->get(), kMaxPasswordCharacters + 2, &length, &error);
     } else {
-        read = readByteLine(input, bytes.bytes, bytes.size, &length, &error);
+        read = readByteLine(input, bytes.get(), kMaxPasswordBytes, &length, &error);
         if (read == ELineRead::line) {
-            length = decodeLine(bytes.bytes, length, password->text, capacity);
+            length = decodeLine(bytes.get(), length, password->get(), capacity);
             read = length == 0 ? ELineRead::nothing : ELineRead::line;
         }
     }
@@ -198,7 +171,7 @@ int readPasswordFromInput(CLogger* logger, CSecretText* password) {
     }
     switch (read) {
         case ELineRead::line:
-            password->text[length] = L'\0';
+            password->get()[length] = L'\0';
             return trace.exit(0);
         case ELineRead::nothing:
             logger->logMessage(L"No password on standard input; nothing installed");

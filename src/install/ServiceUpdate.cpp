@@ -249,24 +249,15 @@ private:
                 result = settleVariable(value.name.get(), kProtectedValueText, wanted, true);
             }
         }
-        for (const auto& option : config.options()) {
-            if (result != 0) {
-                break;
-            }
-            const wchar_t* variable = nullptr;
-            if (prefixedKeyOf(option->getName(), &variable) != &key ||
-                fileVariable(key, variable) != option.get() || storedVariable(stored, key.valueName, variable)) {
-                continue;
-            }
-            CTextBuilder valueName;
-            valueName.append(key.valueName).append(variable);
-            if (valueName.failed()) {
-                logger->logMessage(L"Memory error!");
-                return kMemoryError;
-            }
-            result = settleVariable(valueName.text(), nullptr, option->getValue(), secrets);
+        if (result != 0) {
+            return result;
         }
-        return result;
+        return config.forEachVariable(key, [&](const CConfigOption& option, const wchar_t* variable,
+                                               const wchar_t* valueName) {
+            return storedVariable(stored, key.valueName, variable) != nullptr
+                       ? 0
+                       : settleVariable(valueName, nullptr, option.getValue(), secrets);
+        });
     }
 
     // The placeholder keeps the stored secret; any other text is compared with what it protects.

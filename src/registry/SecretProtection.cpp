@@ -61,15 +61,6 @@ const CDpapi& dpapi() {
 
 }  // namespace
 
-void CSecretText::reset(wchar_t* characters, std::size_t count) {
-    if (text != nullptr) {
-        SecureZeroMemory(text, length * sizeof(wchar_t));
-        std::free(text);
-    }
-    text = characters;
-    length = count;
-}
-
 DWORD protectSecret(const wchar_t* text, CSecretBlob* blob) {
     DATA_BLOB clear = {static_cast<DWORD>(std::wcslen(text) * sizeof(wchar_t)),
                        reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text))};
@@ -106,12 +97,12 @@ DWORD unprotectSecret(const unsigned char* bytes, DWORD size, CSecretText* text)
         result = ERROR_INVALID_DATA;
     } else {
         const std::size_t length = clear.cbData / sizeof(wchar_t);
-        CHeapText copy = allocateZeroed<wchar_t>(length + 1);
+        CSecretText copy = allocateWiped<wchar_t>(length + 1);
         if (!copy) {
             result = ERROR_NOT_ENOUGH_MEMORY;
         } else {
             std::memcpy(copy.get(), clear.pbData, clear.cbData);
-            text->reset(copy.release(), length);
+            *text = std::move(copy);
         }
     }
     releaseBlob(&clear, true);

@@ -7,28 +7,12 @@
 #include <cstddef>
 
 #include "common/HeapText.h"
+#include "common/SecretText.h"
 
 // An owned byte block and its size.
 struct CSecretBlob {
     CHeapPtr<unsigned char> bytes;
     DWORD size = 0;
-};
-
-// A wide text that is wiped when it is released.
-class CSecretText {
-public:
-    CSecretText() = default;
-    ~CSecretText() { reset(); }
-    CSecretText(const CSecretText&) = delete;
-    CSecretText& operator=(const CSecretText&) = delete;
-
-    const wchar_t* get() const { return text; }
-    // Takes over characters (length without the terminator), wiping what was held.
-    void reset(wchar_t* characters = nullptr, std::size_t length = 0);
-
-private:
-    wchar_t* text = nullptr;
-    std::size_t length = 0;
 };
 
 // Encrypts the UTF-16 form of text (its terminator left out) into *blob: 0, or the Win32 error.

@@ -12,10 +12,8 @@ class CJvm;
 
 class CJvmHostSlot {
 public:
-    CJvmHostSlot() = default;
+    // Destroys the host as destroy does.
     ~CJvmHostSlot();
-    CJvmHostSlot(const CJvmHostSlot&) = delete;
-    CJvmHostSlot& operator=(const CJvmHostSlot&) = delete;
 
     // Takes the host, not ready yet.
     void hold(std::unique_ptr<CJvm> host);

@@ -17,12 +17,9 @@ class CStartSettings;
 
 class COutputCapture {
 public:
-    COutputCapture() = default;
     // Takes the JVM output hook's flush away and gives the standard handles
     // back, then the copier writes what is left.
     ~COutputCapture();
-    COutputCapture(const COutputCapture&) = delete;
-    COutputCapture& operator=(const COutputCapture&) = delete;
 
     // Captures into the service's StandardOutput and StandardError files
     // (references expanded), rotated by its LogRotateSize and LogKeep; a

@@ -11,9 +11,6 @@
 class CServiceEvents {
 public:
     CServiceEvents(CLogger* logger, const wchar_t* serviceName);
-    ~CServiceEvents() = default;
-    CServiceEvents(const CServiceEvents&) = delete;
-    CServiceEvents& operator=(const CServiceEvents&) = delete;
 
     // Set before the service's threads exist, read by them.
     void enable() { enabled = true; }
