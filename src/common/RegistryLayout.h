@@ -11,6 +11,8 @@ class CTextBuilder;
 
 // Appends "SYSTEM\CurrentControlSet\Services\<service name>", as long as the name makes it.
 void appendServiceKeyPath(CTextBuilder& path, const wchar_t* serviceName);
+// Appends the service key's path and "\Parameters".
+void appendParametersKeyPath(CTextBuilder& path, const wchar_t* serviceName);
 
 // Values of the program key.
 inline constexpr const wchar_t* kTraceValue = L"Trace";

@@ -39,8 +39,7 @@ DWORD restrictParametersKey(const wchar_t* serviceName, const wchar_t* accountNa
         sddl.append(L"(A;;KR;;;").append(sidText).appendChar(L')');
     }
     CTextBuilder path;
-    appendServiceKeyPath(path, serviceName);
-    path.appendChar(L'\\').append(kParametersSubkey);
+    appendParametersKeyPath(path, serviceName);
     if (sddl.failed() || path.failed()) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }

@@ -12,8 +12,7 @@ DWORD CParameterValues::read(const wchar_t* serviceName, const wchar_t* prefix) 
     values.reset();
     used = 0;
     CTextBuilder path;
-    appendServiceKeyPath(path, serviceName);
-    path.appendChar(L'\\').append(kParametersSubkey);
+    appendParametersKeyPath(path, serviceName);
     if (path.failed()) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }

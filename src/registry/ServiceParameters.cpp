@@ -12,12 +12,6 @@
 
 namespace {
 
-// "SYSTEM\CurrentControlSet\Services\<name>\Parameters", as long as the name needs.
-void buildParametersPath(CTextBuilder& path, const wchar_t* serviceName) {
-    appendServiceKeyPath(path, serviceName);
-    path.appendChar(L'\\').append(kParametersSubkey);
-}
-
 // Most values are short: one query reads them whole.
 constexpr DWORD kFirstGuessBytes = 512;
 
@@ -55,7 +49,7 @@ CParameterRead readParameter(HKEY key, const wchar_t* valueName) {
 CParameterRead openParametersKey(const wchar_t* serviceName, CRegKey* key) {
     CParameterRead failure;
     CTextBuilder path;
-    buildParametersPath(path, serviceName);
+    appendParametersKeyPath(path, serviceName);
     if (!path.failed()) {
         const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.text(), 0, KEY_QUERY_VALUE, key->put());
         if (status != ERROR_SUCCESS) {
@@ -70,7 +64,7 @@ void logParameterReadFailure(CLogger* logger, const wchar_t* serviceName, const 
                              const CParameterRead& read) {
     if (read.failedStep == EParameterReadStep::keyOpen) {
         CTextBuilder path;
-        buildParametersPath(path, serviceName);
+        appendParametersKeyPath(path, serviceName);
         logger->logMessage(L"Cannot open registry key ", path.text());
     } else if (read.failedStep != EParameterReadStep::none) {
         logger->logMessage(read.failedStep == EParameterReadStep::sizeQuery ? L"Error getting size of value "
@@ -122,7 +116,7 @@ namespace {
 // Creates or opens the Parameters subkey for writing: 0, 9 or 12, failures logged.
 int openParametersForWriting(const wchar_t* serviceName, CLogger* logger, CRegKey* key) {
     CTextBuilder path;
-    buildParametersPath(path, serviceName);
+    appendParametersKeyPath(path, serviceName);
     if (path.failed()) {
         logger->logMessage(L"Memory Error in setRegServiceParameter");
         return kMemoryError;
