@@ -13,6 +13,7 @@
 #include "common/HeapText.h"
 #include "common/OwnProgramPath.h"
 #include "common/RegistryLayout.h"
+#include "common/ServiceConfigQuery.h"
 #include "common/ServiceNames.h"
 #include "common/Win32Handle.h"
 #include "config/CConfigFile.h"
@@ -97,16 +98,9 @@ private:
 
 // The account the service logs on as; null when it cannot be asked.
 CHeapText logonAccountOf(SC_HANDLE service) {
-    DWORD needed = 0;
-    if (QueryServiceConfigW(service, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-        return CHeapText();
-    }
-    CHeapPtr<BYTE> block = allocateZeroed<BYTE>(needed);
-    if (!block || !QueryServiceConfigW(service, reinterpret_cast<QUERY_SERVICE_CONFIGW*>(block.get()), needed,
-                                       &needed)) {
-        return CHeapText();
-    }
-    return duplicateText(reinterpret_cast<QUERY_SERVICE_CONFIGW*>(block.get())->lpServiceStartName);
+    DWORD error = 0;
+    const CHeapPtr<QUERY_SERVICE_CONFIGW> config = queryServiceConfig(service, &error);
+    return config ? duplicateText(config->lpServiceStartName) : CHeapText();
 }
 
 // One update: the service, the file's settings, and what has been changed so far.

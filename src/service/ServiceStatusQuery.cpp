@@ -7,6 +7,7 @@
 #include "common/ExitCodes.h"
 #include "common/HeapText.h"
 #include "common/JsonText.h"
+#include "common/ServiceConfigQuery.h"
 #include "common/ServiceNames.h"
 #include "common/Win32Handle.h"
 #include "log/TraceScope.h"
@@ -48,29 +49,6 @@ int describeUnknown(CJsonText& json, const wchar_t* serviceName, DWORD error) {
     return kStatusUnknown;
 }
 
-// The service's configuration as the manager answers it; null with *error when it does not.
-CHeapPtr<QUERY_SERVICE_CONFIGW> queryConfig(SC_HANDLE service, DWORD* error) {
-    DWORD needed = 0;
-    QueryServiceConfigW(service, nullptr, 0, &needed);
-    *error = GetLastError();
-    if (*error != ERROR_INSUFFICIENT_BUFFER) {
-        return nullptr;
-    }
-    // Whole QUERY_SERVICE_CONFIGW units, so that the structure is aligned and the texts fit.
-    const std::size_t units = needed / sizeof(QUERY_SERVICE_CONFIGW) + 1;
-    CHeapPtr<QUERY_SERVICE_CONFIGW> config = allocateZeroed<QUERY_SERVICE_CONFIGW>(units);
-    if (!config) {
-        *error = ERROR_NOT_ENOUGH_MEMORY;
-        return nullptr;
-    }
-    if (!QueryServiceConfigW(service, config.get(), static_cast<DWORD>(units * sizeof(QUERY_SERVICE_CONFIGW)),
-                             &needed)) {
-        *error = GetLastError();
-        return nullptr;
-    }
-    return config;
-}
-
 // Appends the service's object; its exit code. managerError: why there is no manager.
 int describeService(CJsonText& json, SC_HANDLE manager, DWORD managerError, const wchar_t* serviceName) {
     if (manager == nullptr) {
@@ -87,7 +65,7 @@ int describeService(CJsonText& json, SC_HANDLE manager, DWORD managerError, cons
         return describeUnknown(json, serviceName, GetLastError());
     }
     DWORD error = 0;
-    const CHeapPtr<QUERY_SERVICE_CONFIGW> config = queryConfig(service.get(), &error);
+    const CHeapPtr<QUERY_SERVICE_CONFIGW> config = queryServiceConfig(service.get(), &error);
     if (!config) {
         return describeUnknown(json, serviceName, error);
     }
