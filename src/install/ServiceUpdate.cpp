@@ -277,20 +277,26 @@ private:
     }
 
     // Lets the service's account read the secrets, the one given with -a, else the one it logs on as;
-    // each time, since the account may have changed since the last secret was written.
+    // before the update's first secret, since the account may have changed since the last one was written.
     int storeSecret(const wchar_t* valueName, const wchar_t* text) {
-        const wchar_t* account = request.accountName;
-        CHeapText loggedOnAs;
-        if (account == nullptr) {
-            const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-            const CServiceHandle service(manager ? OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_CONFIG)
-                                                 : nullptr);
-            loggedOnAs = service ? logonAccountOf(service.get()) : CHeapText();
-            const bool system = !loggedOnAs || equalsIgnoringAsciiCase(loggedOnAs.get(), L"LocalSystem");
-            account = system ? nullptr : loggedOnAs.get();
+        if (!secretsKeyRestricted) {
+            const wchar_t* account = request.accountName;
+            CHeapText loggedOnAs;
+            if (account == nullptr) {
+                const CServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+                const CServiceHandle service(
+                    manager ? OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_CONFIG) : nullptr);
+                loggedOnAs = service ? logonAccountOf(service.get()) : CHeapText();
+                const bool system = !loggedOnAs || equalsIgnoringAsciiCase(loggedOnAs.get(), L"LocalSystem");
+                account = system ? nullptr : loggedOnAs.get();
+            }
+            const int restricted = restrictParametersKeyForSecrets(serviceName, account, logger);
+            if (restricted != 0) {
+                return restricted;
+            }
+            secretsKeyRestricted = true;
         }
-        const int restricted = restrictParametersKeyForSecrets(serviceName, account, logger);
-        return restricted != 0 ? restricted : writeProtectedSecret(serviceName, valueName, text, logger);
+        return writeProtectedSecret(serviceName, valueName, text, logger);
     }
 
     int settleJvmOptions() {
@@ -487,6 +493,8 @@ private:
     const CVariableSettings& variables;
     const CServiceSettings* wantedSettings = nullptr;
     long long changed = 0;
+    // The Parameters key's access list is set once, before the first secret this update writes.
+    bool secretsKeyRestricted = false;
 };
 
 }  // namespace
